@@ -1,0 +1,47 @@
+// kaptiv-config: the command-line companion of the tool.
+#include "tools/Commands.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+void PrintUsage(std::FILE* out) {
+    std::fputs("usage: kaptiv-config COMMAND ...\n"
+               "\n"
+               "commands:\n"
+               "  block decode --type T [FILE|-]   print a parameter block as JSON\n"
+               "  block encode --type T [FILE|-]   turn such JSON back into the block's bytes\n"
+               "  rack list --gateway HOST:PORT     list the modules of a rack through a gateway\n"
+               "  rack list --serial DEV[,DEV...]   list them through the serial bus\n"
+               "  --help, --version\n",
+               out);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::puts("kaptiv-config " KAPTIV_VERSION);
+        return 0;
+    }
+    if (command == "block")
+        return kaptiv::tools::RunBlockCommand(args);
+    if (command == "rack")
+        return kaptiv::tools::RunRackCommand(args);
+    std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
+    PrintUsage(stderr);
+    return 2;
+}
