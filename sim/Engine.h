@@ -1,0 +1,98 @@
+#pragma once
+// The modules of the rack: what each one answers to a request, whatever transport carried
+// it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
+// engine of a simulated rack, and tests inspect it from their own thread.
+#include "sim/Faults.h"
+#include "sim/Rack.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace mulvane {
+
+struct ReceivedRequest {
+    int64_t atMs = 0;
+    uint8_t destination = 0;
+    uint8_t command = 0; // high nibble of the control byte
+    std::vector<uint8_t> data;
+};
+
+struct Answer {
+    uint8_t source = 0;
+    uint8_t kind = 0; // positive or negative answer kind (high nibble)
+    std::vector<uint8_t> data;
+    int64_t delayMs = 0; // from the end of the request to the first byte of the answer
+    bool corruptChecksum = false;
+
+    // Control byte with the length form, as on the line.
+    uint8_t Control() const;
+};
+
+class RackEngine {
+public:
+    explicit RackEngine(RackConfig rack, uint64_t seed = 1);
+
+    // One request as the modules received it at nowMs (command = high nibble of the control
+    // byte). Returns the answer that goes back to the PC, if any: broadcasts, requests to
+    // absent or restarting modules and dropped answers get none.
+    std::optional<Answer> Handle(uint8_t destination, uint8_t command, std::span<const uint8_t> data,
+                                 int64_t nowMs);
+
+    Faults& GetFaults() { return m_faults; }
+    RackConfig Config() const;
+    void SetRestartSilenceMs(int64_t ms);
+    bool IsRestarting(int64_t nowMs) const;
+
+    // Inspection ------------------------------------------------------------------------
+    // Requests in arrival order, by destination (0xFF for broadcasts), or all of them.
+    std::vector<ReceivedRequest> RequestsTo(uint8_t address) const;
+    std::vector<ReceivedRequest> AllRequests() const;
+    std::vector<std::vector<uint8_t>> BlocksWritten(uint8_t address) const;
+    std::vector<uint8_t> CurrentBlock(uint8_t address) const;
+    int ExecuteCount(uint8_t address) const;                       // executes without a text
+    std::vector<std::string> ExecutedTexts(uint8_t address) const; // shell commands
+    int RestartCount() const;
+    void ClearHistory();
+
+    // Changes made on the module's own side ----------------------------------------------
+    void SetBlock(uint8_t address, std::vector<uint8_t> block);
+    // An encoder whose settings changed on its front panel: the block's change counter
+    // (byte 0, which its status answer repeats) moves on by one.
+    void BumpChangeCounter(uint8_t address);
+
+private:
+    struct ModuleState {
+        ModuleConfig config;
+        std::vector<uint8_t> block;
+        std::vector<std::vector<uint8_t>> written;
+        int executes = 0;
+        std::vector<std::string> texts;
+    };
+
+    ModuleState* Find(uint8_t address);
+    const ModuleState* Find(uint8_t address) const;
+    std::optional<Answer> Dispatch(ModuleState& module, uint8_t command, std::span<const uint8_t> data,
+                                   int64_t nowMs, bool& restartSelf);
+    std::vector<uint8_t> IdentifyAnswer(const ModuleState& module) const;
+    std::vector<uint8_t> ModuleList() const;
+    std::vector<uint8_t> StatusAnswer(const ModuleState& module);
+    int64_t DrawDelay(const ModuleConfig& config);
+
+    mutable std::mutex m_mutex;
+    Faults m_faults;
+    std::vector<ModuleState> m_modules; // slot order
+    int64_t m_restartSilenceMs;
+    int64_t m_silentUntilMs = 0;
+    std::map<uint8_t, int64_t> m_moduleSilentUntilMs;
+    int m_restarts = 0;
+    std::vector<ReceivedRequest> m_requests;
+    std::mt19937_64 m_rng;
+};
+
+} // namespace mulvane

@@ -1,0 +1,139 @@
+#include "sim/Faults.h"
+
+namespace mulvane {
+
+void Faults::DropNextAnswers(int count) {
+    std::lock_guard lock(m_mutex);
+    m_dropNext = count > 0 ? count : 0;
+}
+
+void Faults::DropAllAnswersOf(uint8_t address, bool on) {
+    std::lock_guard lock(m_mutex);
+    if (on)
+        m_dropAddresses.insert(address);
+    else
+        m_dropAddresses.erase(address);
+}
+
+void Faults::DelayAnswers(int64_t ms) {
+    std::lock_guard lock(m_mutex);
+    m_delayMs = ms > 0 ? ms : 0;
+}
+
+void Faults::CorruptNextChecksum(int count) {
+    std::lock_guard lock(m_mutex);
+    m_corruptNext = count > 0 ? count : 0;
+}
+
+void Faults::AnswerNegatively(int count) {
+    std::lock_guard lock(m_mutex);
+    m_negativeNext = count > 0 ? count : 0;
+}
+
+void Faults::AnswerNegativelyAlways(uint8_t address, bool on) {
+    std::lock_guard lock(m_mutex);
+    if (on)
+        m_negativeAddresses.insert(address);
+    else
+        m_negativeAddresses.erase(address);
+}
+
+void Faults::RemoveModule(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    m_removed.insert(address);
+}
+
+void Faults::ReinsertModule(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    m_removed.erase(address);
+}
+
+bool Faults::IsRemoved(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    return m_removed.count(address) != 0;
+}
+
+void Faults::ChangeModuleType(uint8_t address, uint8_t type, TypeChangeScope scope) {
+    std::lock_guard lock(m_mutex);
+    m_typeChanges[address] = {type, scope};
+}
+
+void Faults::RestoreModuleType(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    m_typeChanges.erase(address);
+}
+
+uint8_t Faults::IdentifiedType(uint8_t address, uint8_t configured) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_typeChanges.find(address);
+    return it == m_typeChanges.end() ? configured : it->second.first;
+}
+
+uint8_t Faults::ListedType(uint8_t address, uint8_t configured) const {
+    std::lock_guard lock(m_mutex);
+    auto it = m_typeChanges.find(address);
+    if (it == m_typeChanges.end() || it->second.second == TypeChangeScope::IdentifyOnly)
+        return configured;
+    return it->second.first;
+}
+
+void Faults::DisconnectGatewayClients() {
+    std::lock_guard lock(m_mutex);
+    ++m_disconnectGeneration;
+}
+
+uint64_t Faults::GatewayDisconnectGeneration() const {
+    std::lock_guard lock(m_mutex);
+    return m_disconnectGeneration;
+}
+
+void Faults::ThrottleSerial(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_throttled = on;
+}
+
+bool Faults::SerialThrottled() const {
+    std::lock_guard lock(m_mutex);
+    return m_throttled;
+}
+
+void Faults::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_dropNext = 0;
+    m_dropAddresses.clear();
+    m_delayMs = 0;
+    m_corruptNext = 0;
+    m_negativeNext = 0;
+    m_negativeAddresses.clear();
+    m_removed.clear();
+    m_typeChanges.clear();
+    m_throttled = false;
+}
+
+AnswerFate Faults::Consume(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    AnswerFate fate;
+    if (m_dropAddresses.count(address)) {
+        fate.drop = true;
+        return fate;
+    }
+    if (m_dropNext > 0) {
+        --m_dropNext;
+        fate.drop = true;
+        return fate;
+    }
+    fate.extraDelayMs = m_delayMs;
+    if (m_negativeAddresses.count(address)) {
+        fate.negative = true;
+    } else if (m_negativeNext > 0) {
+        --m_negativeNext;
+        fate.negative = true;
+    }
+    if (m_corruptNext > 0) {
+        --m_corruptNext;
+        fate.corruptChecksum = true;
+    }
+    return fate;
+}
+
+} // namespace mulvane

@@ -1,0 +1,73 @@
+#pragma once
+// Fault injection, shared by the simulator's transports and by the tests that drive them.
+// Every operation is thread-safe: tests set faults from their own thread while the pty or
+// gateway server runs on its background thread.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace mulvane {
+
+// How a changed module type shows: only in the module's identification answer (a module
+// swapped behind the controller's back) or also in the controller's module list.
+enum class TypeChangeScope { IdentifyOnly, IdentifyAndList };
+
+// What happens to one answer after the faults have had their say.
+struct AnswerFate {
+    bool drop = false;
+    bool negative = false;
+    bool corruptChecksum = false;
+    int64_t extraDelayMs = 0;
+};
+
+class Faults {
+public:
+    // Answers (any module) -------------------------------------------------------------
+    void DropNextAnswers(int count);
+    void DropAllAnswersOf(uint8_t address, bool on = true);
+    void DelayAnswers(int64_t ms); // 0 = no extra delay
+    void CorruptNextChecksum(int count = 1);
+    void AnswerNegatively(int count);
+    void AnswerNegativelyAlways(uint8_t address, bool on = true);
+
+    // Rack -----------------------------------------------------------------------------
+    // A removed module does not answer and leaves the controller's module list.
+    void RemoveModule(uint8_t address);
+    void ReinsertModule(uint8_t address);
+    bool IsRemoved(uint8_t address) const;
+    void ChangeModuleType(uint8_t address, uint8_t type, TypeChangeScope scope);
+    void RestoreModuleType(uint8_t address);
+    // The type the module reports: in its identification answer or in the module list.
+    uint8_t IdentifiedType(uint8_t address, uint8_t configured) const;
+    uint8_t ListedType(uint8_t address, uint8_t configured) const;
+
+    // Transports -----------------------------------------------------------------------
+    // Every gateway server closes its client connections once for each call.
+    void DisconnectGatewayClients();
+    uint64_t GatewayDisconnectGeneration() const;
+    // 115200 baud, 10 bits a byte: 11,520 bytes/s for the echo and the answers.
+    void ThrottleSerial(bool on);
+    bool SerialThrottled() const;
+
+    // Clears every fault.
+    void Clear();
+
+    // Called by the engine for every answer it is about to give.
+    AnswerFate Consume(uint8_t address);
+
+private:
+    mutable std::mutex m_mutex;
+    int m_dropNext = 0;
+    std::set<uint8_t> m_dropAddresses;
+    int64_t m_delayMs = 0;
+    int m_corruptNext = 0;
+    int m_negativeNext = 0;
+    std::set<uint8_t> m_negativeAddresses;
+    std::set<uint8_t> m_removed;
+    std::map<uint8_t, std::pair<uint8_t, TypeChangeScope>> m_typeChanges;
+    uint64_t m_disconnectGeneration = 0;
+    bool m_throttled = false;
+};
+
+} // namespace mulvane

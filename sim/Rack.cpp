@@ -1,0 +1,279 @@
+#include "sim/Rack.h"
+
+#include "sim/DemoBlocks.h"
+#include "sim/Protocol.h"
+
+#include <cctype>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+namespace mulvane {
+
+namespace {
+
+ModuleConfig DemoModule(uint8_t address, uint8_t type, uint8_t release, uint8_t hwRevision,
+                        uint8_t identifyLength) {
+    ModuleConfig m;
+    m.address = address;
+    m.type = type;
+    m.release = release;
+    m.hwRevision = hwRevision;
+    m.wantedPersonality = 1;
+    m.runningPersonality = 1;
+    m.identifyLength = identifyLength;
+    m.block = DemoBlockFor(type);
+    return m;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+RackConfig DemoRack() {
+    // A small headend: modules sit at bus address 9 + slot. Chains in slot order:
+    // twin satellite tuner -> CI module -> 4-channel COFDM; terrestrial tuner -> 2-channel QAM;
+    // HD encoder -> IP streamer; single satellite tuner -> 1-channel COFDM; A/V encoder ->
+    // 4-channel QAM. Older modules give the shorter identification answers.
+    RackConfig rack;
+    ModuleConfig controller = DemoModule(kAddrController, 0, 31, 2, 7);
+    controller.wantedPersonality = 0;
+    controller.runningPersonality = 0;
+    rack.modules = {
+        controller,
+        DemoModule(10, 7, 23, 3, 7),  // twin satellite tuner with USB key
+        DemoModule(11, 3, 14, 1, 6),  // common interface with CAM
+        DemoModule(12, 6, 21, 2, 7),  // COFDM modulator, 4 channels
+        DemoModule(13, 12, 12, 1, 7), // DVB-T/T2/C tuner
+        DemoModule(14, 11, 18, 1, 7), // QAM modulator, 2 channels
+        DemoModule(15, 14, 30, 1, 7), // HD encoder
+        DemoModule(16, 13, 15, 1, 7), // IP streamer
+        DemoModule(17, 4, 35, 1, 3),  // single satellite tuner, old firmware: 3-byte identification
+        DemoModule(18, 2, 27, 1, 4),  // COFDM modulator, 1 channel
+        DemoModule(19, 9, 41, 2, 5),  // A/V encoder
+        DemoModule(20, 8, 19, 1, 7),  // QAM modulator, 4 channels
+    };
+    return rack;
+}
+
+std::optional<std::vector<uint8_t>> ParseHexText(const std::string& text, std::string& error) {
+    std::vector<uint8_t> out;
+    std::istringstream lines(text);
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(lines, line)) {
+        ++lineNo;
+        if (auto hash = line.find('#'); hash != std::string::npos)
+            line.erase(hash);
+        for (char& c : line)
+            if (c == ',')
+                c = ' ';
+        std::istringstream words(line);
+        std::string word;
+        while (words >> word) {
+            std::string_view digits = word;
+            if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+                digits.remove_prefix(2);
+            if (digits.empty() || digits.size() % 2 != 0) {
+                error =
+                    "line " + std::to_string(lineNo) + ": \"" + word + "\" is not a run of hex byte pairs";
+                return std::nullopt;
+            }
+            for (size_t i = 0; i < digits.size(); i += 2) {
+                const int hi = HexValue(digits[i]);
+                const int lo = HexValue(digits[i + 1]);
+                if (hi < 0 || lo < 0) {
+                    error = "line " + std::to_string(lineNo) + ": \"" + word + "\" is not hex";
+                    return std::nullopt;
+                }
+                out.push_back(static_cast<uint8_t>(hi * 16 + lo));
+            }
+        }
+    }
+    return out;
+}
+
+bool ValidateRack(const RackConfig& rack, std::string& error) {
+    if (rack.modules.empty() || rack.modules[0].type != 0 || rack.modules[0].address != kAddrController) {
+        error = "the first module must be the controller (type 0, address 0)";
+        return false;
+    }
+    std::set<uint8_t> seen;
+    for (size_t i = 0; i < rack.modules.size(); ++i) {
+        const ModuleConfig& m = rack.modules[i];
+        const std::string where = "module " + std::to_string(i) + ": ";
+        if (m.type > kMaxModuleType) {
+            error = where + "type " + std::to_string(m.type) + " is not 0..14";
+            return false;
+        }
+        if (m.address == kAddrPc || m.address == kAddrAll) {
+            error = where + "address " + std::to_string(m.address) + " is reserved";
+            return false;
+        }
+        if (!seen.insert(m.address).second) {
+            error = where + "address " + std::to_string(m.address) + " is used twice";
+            return false;
+        }
+        if (i > 0 && m.address == kAddrController) {
+            error = where + "address 0 belongs to the controller";
+            return false;
+        }
+        if (m.identifyLength < kMinIdentifyLength || m.identifyLength > kMaxIdentifyLength) {
+            error = where + "identifyLength must be 3..7";
+            return false;
+        }
+        if (m.block.size() > kMaxFrameData || m.readData.size() > kMaxFrameData ||
+            (m.status && m.status->size() > kMaxFrameData)) {
+            error = where + "an answer longer than 65535 bytes does not fit a frame";
+            return false;
+        }
+        if (m.answerDelayMinMs < 0 || m.answerDelayMaxMs < m.answerDelayMinMs) {
+            error = where + "answerDelayMs must be [min, max] with 0 <= min <= max";
+            return false;
+        }
+    }
+    if (rack.restartSilenceMs < 0) {
+        error = "restartSilenceMs must not be negative";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+bool ReadByteField(const nlohmann::json& j, const char* key, uint8_t& out, std::string& error) {
+    if (!j.contains(key))
+        return true;
+    const auto& v = j.at(key);
+    if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > 255) {
+        error = std::string("\"") + key + "\" must be an integer 0..255";
+        return false;
+    }
+    out = static_cast<uint8_t>(v.get<int64_t>());
+    return true;
+}
+
+bool ReadHexField(const nlohmann::json& j, const char* key, std::vector<uint8_t>& out, std::string& error) {
+    if (!j.contains(key))
+        return true;
+    if (!j.at(key).is_string()) {
+        error = std::string("\"") + key + "\" must be a hex text";
+        return false;
+    }
+    auto bytes = ParseHexText(j.at(key).get<std::string>(), error);
+    if (!bytes) {
+        error = std::string("\"") + key + "\": " + error;
+        return false;
+    }
+    out = std::move(*bytes);
+    return true;
+}
+
+bool ReadModule(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
+    if (!j.is_object()) {
+        error = "a module must be an object";
+        return false;
+    }
+    if (!j.contains("type") || !j.contains("address")) {
+        error = "a module needs \"type\" and \"address\"";
+        return false;
+    }
+    if (!ReadByteField(j, "type", m.type, error) || !ReadByteField(j, "address", m.address, error) ||
+        !ReadByteField(j, "release", m.release, error) ||
+        !ReadByteField(j, "hwRevision", m.hwRevision, error) ||
+        !ReadByteField(j, "wantedPersonality", m.wantedPersonality, error) ||
+        !ReadByteField(j, "runningPersonality", m.runningPersonality, error) ||
+        !ReadByteField(j, "extraStatus", m.extraStatus, error) ||
+        !ReadByteField(j, "identifyLength", m.identifyLength, error))
+        return false;
+    if (m.type > kMaxModuleType) {
+        error = "\"type\" must be 0..14";
+        return false;
+    }
+    m.block = DemoBlockFor(m.type);
+    if (!ReadHexField(j, "block", m.block, error) || !ReadHexField(j, "readData", m.readData, error))
+        return false;
+    if (j.contains("status")) {
+        std::vector<uint8_t> status;
+        if (!ReadHexField(j, "status", status, error))
+            return false;
+        m.status = std::move(status);
+    }
+    if (j.contains("answerDelayMs")) {
+        const auto& d = j.at("answerDelayMs");
+        if (!d.is_array() || d.size() != 2 || !d[0].is_number_integer() || !d[1].is_number_integer()) {
+            error = "\"answerDelayMs\" must be [min, max]";
+            return false;
+        }
+        const int64_t lo = d[0].get<int64_t>();
+        const int64_t hi = d[1].get<int64_t>();
+        if (lo < 0 || hi < lo || hi > 600000) {
+            error = "\"answerDelayMs\" must be [min, max] with 0 <= min <= max <= 600000";
+            return false;
+        }
+        m.answerDelayMinMs = static_cast<int>(lo);
+        m.answerDelayMaxMs = static_cast<int>(hi);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<RackConfig> LoadRackJson(const std::string& text, std::string& error) {
+    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+        error = "not a JSON object";
+        return std::nullopt;
+    }
+    if (!j.contains("modules") || !j.at("modules").is_array()) {
+        error = "\"modules\" must be an array";
+        return std::nullopt;
+    }
+    RackConfig rack;
+    if (j.contains("restartSilenceMs")) {
+        const auto& v = j.at("restartSilenceMs");
+        if (!v.is_number_integer() || v.get<int64_t>() < 0) {
+            error = "\"restartSilenceMs\" must be a non-negative integer";
+            return std::nullopt;
+        }
+        rack.restartSilenceMs = v.get<int64_t>();
+    }
+    size_t index = 0;
+    for (const auto& entry : j.at("modules")) {
+        ModuleConfig m;
+        if (!ReadModule(entry, m, error)) {
+            error = "module " + std::to_string(index) + ": " + error;
+            return std::nullopt;
+        }
+        rack.modules.push_back(std::move(m));
+        ++index;
+    }
+    if (!ValidateRack(rack, error))
+        return std::nullopt;
+    return rack;
+}
+
+std::optional<RackConfig> LoadRackFile(const std::string& path, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    auto rack = LoadRackJson(text.str(), error);
+    if (!rack)
+        error = path + ": " + error;
+    return rack;
+}
+
+} // namespace mulvane

@@ -1,0 +1,75 @@
+#pragma once
+// The rack the simulator plays: modules in slot order, the controller first. A rack comes
+// from the built-in demo or from a JSON file.
+//
+// Rack file (JSON). Every key but "modules" is optional; numbers are decimal:
+//
+//   {
+//     "restartSilenceMs": 3000,            // how long every module stays silent after a restart
+//     "modules": [                         // slot order; the first entry is the controller
+//       { "type": 0, "address": 0, "release": 31 },
+//       { "type": 7,                       // module type 0..14
+//         "address": 10,                   // bus address; not 0xFD (PC) or 0xFF (all)
+//         "release": 23,                   // major * 10 + minor: 23 shows as "2.3"
+//         "hwRevision": 2,
+//         "wantedPersonality": 1,
+//         "runningPersonality": 1,
+//         "extraStatus": 0,
+//         "identifyLength": 7,             // 3..7 bytes of identification answer
+//         "block": "01 02 0A ...",         // initial parameter block, hex; default: demo block of the type
+//         "status": "02 5A 40",            // fixed status answer, hex; default: by family
+//         "readData": "",                  // answer to the read-data command, hex (not the controller)
+//         "answerDelayMs": [0, 2]          // answer delay, drawn per answer from this range
+//       }
+//     ]
+//   }
+//
+// Hex texts: bytes as pairs of hex digits ("0A", "0x0A" or runs like "0A1B"), separated by
+// blanks or commas; '#' starts a comment that runs to the end of the line.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mulvane {
+
+inline constexpr int kMaxModuleType = 14;
+inline constexpr int64_t kDefaultRestartSilenceMs = 3000;
+
+struct ModuleConfig {
+    uint8_t address = 0;
+    uint8_t type = 0;
+    uint8_t release = 10;
+    uint8_t hwRevision = 1;
+    uint8_t wantedPersonality = 0;
+    uint8_t runningPersonality = 0;
+    uint8_t extraStatus = 0;
+    uint8_t identifyLength = 7; // 3..7
+    std::vector<uint8_t> block;
+    std::optional<std::vector<uint8_t>> status; // none: the family's default status answer
+    std::vector<uint8_t> readData;
+    int answerDelayMinMs = 0;
+    int answerDelayMaxMs = 2;
+};
+
+struct RackConfig {
+    std::vector<ModuleConfig> modules; // slot order, controller first
+    int64_t restartSilenceMs = kDefaultRestartSilenceMs;
+};
+
+// The built-in demo headend (see Rack.cpp for its slots).
+RackConfig DemoRack();
+
+// Parses a rack file's text. On failure returns nothing and says why in error.
+std::optional<RackConfig> LoadRackJson(const std::string& text, std::string& error);
+std::optional<RackConfig> LoadRackFile(const std::string& path, std::string& error);
+
+// Checks what every rack must satisfy: the controller first (type 0, address 0), types
+// 0..14, distinct addresses other than 0xFD and 0xFF, identification lengths 3..7, blocks
+// that fit one frame.
+bool ValidateRack(const RackConfig& rack, std::string& error);
+
+// Hex text as described above; nothing (and the reason) when a token is not hex.
+std::optional<std::vector<uint8_t>> ParseHexText(const std::string& text, std::string& error);
+
+} // namespace mulvane
