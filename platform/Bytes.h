@@ -74,7 +74,9 @@ private:
 
 class ByteWriter {
 public:
-    explicit ByteWriter(size_t capacity) : m_capacity(capacity) { m_bytes.reserve(capacity < 65536 ? capacity : 65536); }
+    explicit ByteWriter(size_t capacity) : m_capacity(capacity) {
+        m_bytes.reserve(capacity < 65536 ? capacity : 65536);
+    }
 
     bool Ok() const { return !m_error; }
     size_t Size() const { return m_bytes.size(); }

@@ -19,7 +19,8 @@ EventLoop::~EventLoop() {
 
 void EventLoop::SetTimer(TimerOwner owner, int id, int64_t periodMs, std::function<void()> handler) {
     periodMs = std::max<int64_t>(periodMs, 0);
-    m_timers[{owner, id}] = Timer{periodMs, m_clock.NowMs() + periodMs, ++m_timerGeneration, std::move(handler)};
+    m_timers[{owner, id}] =
+        Timer{periodMs, m_clock.NowMs() + periodMs, ++m_timerGeneration, std::move(handler)};
 }
 
 bool EventLoop::KillTimer(TimerOwner owner, int id) {

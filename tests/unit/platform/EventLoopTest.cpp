@@ -33,9 +33,15 @@ TEST_F(LoopFixture, TimerRepeatsUntilKilledLikeAWindowTimer) {
 
 TEST_F(LoopFixture, SettingARunningTimerRestartsIt) {
     int fired = 0;
-    loop.SetTimer(&owner, 10, 100, [&] { fired++; loop.KillTimer(&owner, 10); });
+    loop.SetTimer(&owner, 10, 100, [&] {
+        fired++;
+        loop.KillTimer(&owner, 10);
+    });
     loop.RunFor(60);
-    loop.SetTimer(&owner, 10, 100, [&] { fired++; loop.KillTimer(&owner, 10); });
+    loop.SetTimer(&owner, 10, 100, [&] {
+        fired++;
+        loop.KillTimer(&owner, 10);
+    });
     loop.RunFor(60); // 120 ms after the first set, only 60 after the second
     EXPECT_EQ(fired, 0);
     loop.RunFor(40);
@@ -55,7 +61,10 @@ TEST_F(LoopFixture, TimersAreKeyedByOwnerAndId) {
 
 TEST_F(LoopFixture, HandlerKillingALaterTimerPreventsItFiring) {
     bool secondFired = false;
-    loop.SetTimer(&owner, 1, 10, [&] { loop.KillTimer(&owner, 2); loop.KillTimer(&owner, 1); });
+    loop.SetTimer(&owner, 1, 10, [&] {
+        loop.KillTimer(&owner, 2);
+        loop.KillTimer(&owner, 1);
+    });
     loop.SetTimer(&owner, 2, 10, [&] { secondFired = true; });
     loop.RunFor(10);
     EXPECT_FALSE(secondFired);

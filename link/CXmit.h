@@ -1,0 +1,104 @@
+#pragma once
+// The link to the rack: the one exchange operation through which every request passes,
+// on the serial bus (stuffed frames, echo read-back) or, while the gateway session is up
+// and reports a rack link, as a relayed message through the IP gateway.
+#include "link/Frame.h"
+#include "link/LinkIndicators.h"
+#include "link/LinkResult.h"
+#include "link/SerialTransport.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace kaptiv::platform {
+class Clock;
+}
+
+namespace kaptiv::link {
+
+class CSSocket;
+
+class CXmit {
+public:
+    static constexpr size_t kPieceSize = 400;   // written at a time, echo read back after each
+    static constexpr int64_t kEchoWaitMs = 100; // per piece
+    static constexpr int64_t kSerialTimeUnitMs = 10;
+    static constexpr int kIdentifyTimeout = 10;
+    static constexpr uint8_t kCmdIdentify = 0x10;
+    static constexpr uint8_t kIdentifyMark = 0x77; // first byte of every identification answer
+
+    explicit CXmit(platform::Clock& clock);
+    virtual ~CXmit();
+    CXmit(const CXmit&) = delete;
+    CXmit& operator=(const CXmit&) = delete;
+
+    void SetIndicators(LinkIndicators* indicators) {
+        m_indicators = indicators ? indicators : &m_noIndicators;
+    }
+    void SetGateway(CSSocket* socket) { m_gateway = socket; }
+    void SetPortOpener(std::unique_ptr<SerialPortOpener> opener);
+
+    // Sends one request and waits for its answer. length: data bytes (at most 65535);
+    // command: high nibble 0x10..0xC0; timeout: units of 10 ms on the serial line, 100 ms
+    // through the gateway. True only for a positive, well-formed answer (for address 0xFF:
+    // as soon as the request is out). The answer stays in the answer fields until the next
+    // exchange. One attempt; retries are the callers' business.
+    bool Exchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data, int timeout);
+
+    // Opens the link: through the gateway an identification of the controller, otherwise a
+    // search of the serial ports from the remembered number through all 256 with wrap-around.
+    bool OpenLink();
+    bool CloseSerialPort();
+    bool IsGatewayLinkUp() const;
+    bool IsLinkOpen() const;
+
+    // Answer fields of the last exchange.
+    uint8_t AnswerControl() const { return m_answerControl; }
+    const uint8_t* AnswerData() const { return m_answerData.data(); }
+    uint8_t* AnswerArea() { return m_answerData.data(); }
+    int AnswerLength() const { return m_answerLength; }
+    LinkResult LastResult() const { return m_lastResult; }
+
+    // Set by the first failing exchange; read and cleared by the link watchdog.
+    bool IsLinkLost() const { return m_linkLost; }
+    void ClearLinkLost() { m_linkLost = false; }
+    // Bytes moved through the gateway, shown in the main window's title.
+    long TcpTrafficCount() const { return m_tcpTraffic; }
+    // Set by a request that changes something in the rack; cleared by every exchange.
+    void SetWriteFlag() { m_writeFlag = true; }
+    bool WriteFlag() const { return m_writeFlag; }
+    // Serialises requests; held by each command around its exchange and answer copy.
+    std::recursive_mutex& ExchangeLock() { return m_exchangeLock; }
+    int PortNumber() const { return m_portNumber; }
+
+private:
+    LinkResult SerialExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data,
+                              int timeout);
+    void DrainInput();
+    bool SendFrame();
+    LinkResult ReceiveAnswer(int timeout);
+    bool IdentifiesAsController(); // exchange lock held by the caller
+
+    platform::Clock& m_clock;
+    NoIndicators m_noIndicators;
+    LinkIndicators* m_indicators = &m_noIndicators;
+    CSSocket* m_gateway = nullptr;
+    std::unique_ptr<SerialPortOpener> m_opener;
+    std::unique_ptr<SerialTransport> m_port;
+
+    bool m_linkLost = false;
+    long m_tcpTraffic = 0;
+    std::recursive_mutex m_exchangeLock;
+    int m_portNumber = 0;
+    uint8_t m_answerControl = 0;
+    std::array<uint8_t, kAreaSize> m_answerData{};
+    int m_answerLength = 0;
+    FrameBuilder m_transmit;
+    AnswerParser m_parser;
+    bool m_writeFlag = false;
+    LinkResult m_lastResult = LinkResult::NoLink;
+};
+
+} // namespace kaptiv::link
