@@ -44,8 +44,9 @@ std::vector<uint8_t> StandInBlockFor(uint8_t type) {
 }
 
 std::vector<uint8_t> DemoBlockFor(uint8_t type) {
+    const std::string wanted = "type-" + std::to_string(type) + ".hex";
     for (const EmbeddedFixture& fixture : EmbeddedFixtures()) {
-        if (fixture.type != type)
+        if (fixture.fileName != wanted)
             continue;
         std::string error;
         if (auto bytes = ParseHexText(std::string(fixture.text), error))
