@@ -58,7 +58,7 @@ Profile Profile::Parse(std::string_view text) {
     while (!text.empty()) {
         const auto end = text.find('\n');
         std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r'))
+        while (line.ends_with('\r')) // CRLF files, and stray carriage returns before the break
             line.remove_suffix(1);
         profile.m_lines.emplace_back(line);
         if (end == std::string_view::npos)
