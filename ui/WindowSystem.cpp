@@ -146,6 +146,7 @@ void WindowSystem::SetModalWatchdog(int64_t timeoutMs, std::function<void(const 
 }
 
 bool WindowSystem::RunModal(const std::function<bool()>& done, const std::string& what) {
+    Repaint(); // what the modal wait is about must be on the page before the wait
     const int64_t start = GetClock().NowMs();
     bool expired = false;
     m_loop.RunUntil([&] {
