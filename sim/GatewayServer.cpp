@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <random>
 #include <set>
@@ -201,6 +202,10 @@ void GatewayServer::Relay(Client& client, const GatewayMessage& message, int64_t
         return;
     std::vector<uint8_t> payload = {kAddrPc, answer->source, answer->Control()};
     payload.insert(payload.end(), answer->data.begin(), answer->data.end());
+    if (answer->delayMs <= 0 && client.answers.empty()) {
+        Send(client, static_cast<uint8_t>(GatewayType::Relay), message.id, payload);
+        return;
+    }
     int64_t due = nowMs + answer->delayMs;
     if (!client.answers.empty())
         due = std::max(due, client.answers.back().dueMs);
@@ -334,6 +339,8 @@ void GatewayServer::Run() {
             if (fd >= 0) {
                 timeval tv{kSendTimeoutMs / 1000, 0};
                 setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+                const int one = 1; // answers are small and wanted at once
+                setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
                 auto client = std::make_unique<Client>();
                 client->fd = fd;
                 client->openingId = NextId();
