@@ -56,8 +56,10 @@ struct ScheduleEntry {
 enum class DvbStandard : uint8_t { DvbC = 0, DvbT = 1, DvbT2 = 2 };
 
 struct TerrestrialTuning {
-    uint8_t standard = 0;     // DvbStandard code; other codes kept as read
-    uint8_t bandwidthMHz = 0; // 6, 7 or 8 (page list index = value - 6)
+    uint8_t standard = 0; // DvbStandard code; other codes kept as read
+    // 6, 7 or 8 (page list index = value - 6). A block too short to hold the tuning gets the first
+    // entry of the page's list, as a fresh page would write it.
+    uint8_t bandwidthMHz = 6;
     uint32_t frequencyKHz = 0;
     bool operator==(const TerrestrialTuning&) const = default;
 };
@@ -71,7 +73,7 @@ struct TunerValues {
     std::vector<ScheduleEntry> schedule; // at most 10
     uint8_t playoutRate = 0;             // rate slider position
     std::u32string streamedName;
-    std::array<uint8_t, 8> keptBytes{}; // written back exactly as read
+    std::array<uint8_t, 8> keptBytes{}; // written back exactly as read; zeros when not received
     std::u32string serverAddress = U"0.0.0.0";
     uint16_t serverPort = 0;
     uint8_t switchA = 0; // 0 to 3 = "A" to "D"
