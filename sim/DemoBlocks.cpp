@@ -2,6 +2,7 @@
 
 #include "sim/Rack.h"
 
+#include <map>
 #include <string>
 
 namespace mulvane {
@@ -44,15 +45,20 @@ std::vector<uint8_t> StandInBlockFor(uint8_t type) {
 }
 
 std::vector<uint8_t> DemoBlockFor(uint8_t type) {
-    const std::string wanted = "type-" + std::to_string(type) + ".hex";
-    for (const EmbeddedFixture& fixture : EmbeddedFixtures()) {
-        if (fixture.fileName != wanted)
-            continue;
-        std::string error;
-        if (auto bytes = ParseHexText(std::string(fixture.text), error))
-            return *bytes;
-    }
-    return StandInBlockFor(type);
+    // Parsed once: every rack built in the process starts from the same blocks.
+    static const std::map<int, std::vector<uint8_t>> parsed = [] {
+        std::map<int, std::vector<uint8_t>> blocks;
+        for (const EmbeddedFixture& fixture : EmbeddedFixtures()) {
+            if (fixture.fileName != "type-" + std::to_string(fixture.type) + ".hex")
+                continue; // variants are for tests
+            std::string error;
+            if (auto bytes = ParseHexText(std::string(fixture.text), error))
+                blocks[fixture.type] = std::move(*bytes);
+        }
+        return blocks;
+    }();
+    auto it = parsed.find(type);
+    return it != parsed.end() ? it->second : StandInBlockFor(type);
 }
 
 } // namespace mulvane
