@@ -175,12 +175,15 @@ LinkResult CSSocket::TcpExchange(size_t length, uint8_t address, uint8_t command
         m_sessionOpen = false;
         m_gatewayLinkState = 0;
         m_socket.Close();
-        m_loop.Post([this] { Reconnect(); });
+        m_loop.Post([this, alive = std::weak_ptr<int>(m_alive)] {
+            if (!alive.expired())
+                Reconnect();
+        });
     }
     if (m_discoveryDeferred) {
         m_discoveryDeferred = false;
-        m_loop.Post([this] {
-            if (m_startDiscovery)
+        m_loop.Post([this, alive = std::weak_ptr<int>(m_alive)] {
+            if (!alive.expired() && m_startDiscovery)
                 m_startDiscovery();
         });
     }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -84,6 +85,8 @@ private:
     bool m_discoveryDeferred = false;
     std::function<void()> m_startDiscovery;
     std::array<uint8_t, kGatewayReceiveSize> m_receiveBuffer{};
+    // Tasks posted to the loop check that the socket still exists when they run.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 } // namespace kaptiv::link
