@@ -145,6 +145,22 @@ struct UiEvent {
     Key key = Key::Other;
 };
 
+// An event with every value at its default; set what the kind needs. (Brace-initialising a
+// UiEvent with some members left out draws g++'s missing-initializer warning.)
+inline UiEvent MakeEvent(int dialogId, int controlId, EventKind kind = EventKind::Click) {
+    UiEvent event;
+    event.dialogId = dialogId;
+    event.controlId = controlId;
+    event.kind = kind;
+    return event;
+}
+
+inline UiEvent MakeKeyEvent(int dialogId, int controlId, Key key, bool down = true) {
+    UiEvent event = MakeEvent(dialogId, controlId, down ? EventKind::KeyDown : EventKind::KeyUp);
+    event.key = key;
+    return event;
+}
+
 enum class DeliverResult : uint8_t {
     Delivered,
     UnknownDialog,

@@ -1,0 +1,67 @@
+#include "rack/CInfo.h"
+
+#include "resources/Dialogs.h"
+#include "ui/WindowSystem.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kaptiv::rack {
+
+namespace {
+constexpr ui::Color kMessageGrey{0x60, 0x60, 0x60};
+constexpr ui::Color kPaleBackground{0xF8, 0xF8, 0xFF};
+constexpr int kMessageFontHeightPx = 18;
+} // namespace
+
+CInfo::CInfo(ui::WindowSystem& windows)
+    : ui::Dialog(windows, resources::DialogTemplateById(resources::kDialogInfo)) {}
+
+void CInfo::OnInitDialog() {
+    ui::Control& message = Item(kMessage);
+    message.SetTextColor(kMessageGrey);
+    message.SetBackColor(kPaleBackground);
+    message.SetFont(ui::Font{"Arial", kMessageFontHeightPx, false});
+    message.SetText(m_message);
+}
+
+void CInfo::ShowMessage(const std::string& text, int64_t displayMs, bool wait) {
+    m_message = text;
+    Item(kMessage).SetText(m_message);
+    SetTimer(kDisplayTimer, displayMs);
+    m_shown = true;
+    Show(true);
+    Windows().Repaint();
+    if (wait)
+        Windows().GetClock().SleepMs(displayMs);
+}
+
+void CInfo::OnTimer(int timerId) {
+    if (timerId != kDisplayTimer)
+        return;
+    KillTimer(kDisplayTimer);
+    m_message.clear();
+    Item(kMessage).SetText(m_message);
+    m_shown = false;
+}
+
+void CInfo::SetProgress(int64_t done, int64_t total) {
+    ui::Control& bar = Item(kProgress);
+    total = std::max<int64_t>(total, 0);
+    if (total != m_total) {
+        m_total = total;
+        constexpr int64_t kMaxRange = std::numeric_limits<int>::max();
+        m_scale = total > kMaxRange ? total / kMaxRange + 1 : 1;
+        bar.SetRange(0, static_cast<int>(total / m_scale));
+        bar.Show(true);
+    }
+    bar.SetPosition(static_cast<int>(std::clamp<int64_t>(done, 0, m_total) / m_scale));
+}
+
+void CInfo::EndProgress() {
+    Item(kProgress).Show(false);
+    m_total = 0;
+    m_scale = 1;
+}
+
+} // namespace kaptiv::rack
