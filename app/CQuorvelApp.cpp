@@ -1,0 +1,84 @@
+#include "app/CQuorvelApp.h"
+
+#include "app/Language.h"
+#include "app/StartupFiles.h"
+#include "link/SerialTransport.h"
+#include "platform/SerialPort.h"
+
+namespace kaptiv::app {
+
+namespace {
+constexpr int kExitStartupFailed = 1;
+} // namespace
+
+CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
+    : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
+      m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
+    m_xmit.SetIndicators(&m_status);
+    const std::vector<std::string> devices =
+        m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
+    m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));
+}
+
+CQuorvelApp::~CQuorvelApp() {
+    StopGatewaySocket();
+    m_xmit.SetIndicators(nullptr);
+}
+
+bool CQuorvelApp::InitInstance() {
+    // The program folder is the current directory; without one there is nowhere to find the
+    // firmware, configuration and report folders.
+    std::string error;
+    const auto programFolder = CurrentProgramFolder(error);
+    if (!programFolder) {
+        Warn(error);
+        m_exitCode = kExitStartupFailed;
+        return false;
+    }
+
+    // The profile values are written straight back so that they exist after the first run.
+    m_settings = ReadStartupSettings(m_options, m_env, *programFolder);
+    for (const std::string& warning : m_settings.warnings)
+        Warn(warning);
+    SetLanguageIndex(m_settings.languageIndex);
+
+    StartGatewaySocket();
+
+    if (!m_detachInfo.IsCreated())
+        m_detachInfo.Create();
+
+    if (!m_closeRequested)
+        m_mainWindow.DoModal();
+
+    StopGatewaySocket();
+    return false;
+}
+
+void CQuorvelApp::CloseMainWindow() {
+    m_closeRequested = true;
+    if (m_mainWindow.IsModalRunning())
+        m_mainWindow.OnClose();
+}
+
+void CQuorvelApp::Warn(const std::string& text) const {
+    if (m_warn)
+        m_warn(text);
+}
+
+void CQuorvelApp::StartGatewaySocket() {
+    // The connection proceeds in the background: an unreachable gateway is not reported,
+    // the socket keeps trying and requests use the serial port meanwhile.
+    m_socket = std::make_unique<link::CSSocket>(m_windows.Loop());
+    m_xmit.SetGateway(m_socket.get());
+    m_socket->ConnectTo(m_settings.network.serverAddress, m_settings.network.serverPort);
+}
+
+void CQuorvelApp::StopGatewaySocket() {
+    if (!m_socket)
+        return;
+    m_socket->Disconnect();
+    m_xmit.SetGateway(nullptr);
+    m_socket.reset();
+}
+
+} // namespace kaptiv::app

@@ -1,0 +1,80 @@
+#pragma once
+// The application object: owns the process-wide windows and the link, runs start-up and
+// then the main window modally; the program ends when that window closes.
+//
+// The members below are the process-wide objects in the order they are built; C++ destroys
+// them in the reverse order at exit. The window system they live in, and the display that
+// shows them, belong to the caller and outlive the application object.
+#include "app/Options.h"
+#include "app/Profile.h"
+#include "app/StartupSettings.h"
+#include "link/CSSocket.h"
+#include "link/CSTATUS.h"
+#include "link/CXmit.h"
+#include "rack/CDetachInfo.h"
+#include "rack/CInfo.h"
+#include "rack/CQuorvelDlg.h"
+#include "ui/WindowSystem.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kaptiv::app {
+
+class CQuorvelApp {
+public:
+    CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env);
+    ~CQuorvelApp();
+    CQuorvelApp(const CQuorvelApp&) = delete;
+    CQuorvelApp& operator=(const CQuorvelApp&) = delete;
+
+    // Reads the settings, starts the gateway socket, creates the transfer window and runs the
+    // main window modally; when it closes, disconnects from the gateway. Returns false: the
+    // application has nothing to do after its main window. ExitCode says how start-up went.
+    bool InitInstance();
+    int ExitCode() const { return m_exitCode; }
+
+    // Receives each problem met at start-up that does not stop it, as soon as it is met.
+    void SetWarningSink(std::function<void(const std::string&)> sink) { m_warn = std::move(sink); }
+
+    // Ends the main window as the installer closing it would (termination signals); before
+    // the main window runs, it keeps it from running at all.
+    void CloseMainWindow();
+
+    const StartupSettings& Settings() const { return m_settings; }
+
+    link::CXmit& Xmit() { return m_xmit; }
+    rack::CInfo& Info() { return m_info; }
+    link::CSTATUS& Status() { return m_status; }
+    rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
+    rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
+    // The gateway socket while InitInstance runs; null before and after.
+    link::CSSocket* Socket() { return m_socket.get(); }
+
+private:
+    void StartGatewaySocket();
+    void StopGatewaySocket();
+    void Warn(const std::string& text) const;
+
+    ui::WindowSystem& m_windows;
+    const Options m_options;
+    const EnvLookup m_env;
+    int m_exitCode = 0;
+    bool m_closeRequested = false;
+    std::function<void(const std::string&)> m_warn;
+
+    link::CXmit m_xmit;
+    // The module settings page (CSatCofdm) takes its place here, after the link.
+    rack::CInfo m_info;
+    link::CSTATUS m_status;
+    rack::CDetachInfo m_detachInfo;
+    // The common-interface menu (COpenCam) takes its place here, before the main window.
+    rack::CQuorvelDlg m_mainWindow;
+    // The server address and port (the TCP lock lives in the socket).
+    StartupSettings m_settings;
+    std::unique_ptr<link::CSSocket> m_socket;
+};
+
+} // namespace kaptiv::app
