@@ -1,4 +1,5 @@
 #include "sim/Rack.h"
+#include "SimTestSupport.h"
 #include "sim/DemoBlocks.h"
 #include "sim/Engine.h"
 
@@ -106,5 +107,33 @@ TEST(SimRack, RefusesRacksThatCannotExist) {
         std::string error;
         EXPECT_FALSE(LoadRackJson(text, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(SimRack, DemoRackWalksLikeADiscovery) {
+    // What a scan does: identify the controller, read its module list, identify every
+    // listed module and read its block. Every list entry must match its identification.
+    RackEngine engine(DemoRack(), 3);
+    SerialLine line(&engine);
+    int64_t now = 0;
+    auto controller = test::Exchange(line, now, 0, kCmdIdentify);
+    ASSERT_TRUE(controller.answer);
+    EXPECT_EQ(controller.answer->data[0], kIdentifyMagic);
+    EXPECT_EQ(controller.answer->data[1], 0);
+    auto list = test::Exchange(line, now, 0, kCmdReadData);
+    ASSERT_TRUE(list.answer);
+    ASSERT_EQ(list.answer->data.size() % kModuleListEntrySize, 0u);
+    const size_t count = list.answer->data.size() / kModuleListEntrySize;
+    EXPECT_EQ(count + 1, DemoRack().modules.size());
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t address = list.answer->data[i * 3];
+        const uint8_t type = list.answer->data[i * 3 + 1];
+        EXPECT_EQ(address, 10 + i); // address = 9 + slot
+        auto id = test::Exchange(line, now, address, kCmdIdentify);
+        ASSERT_TRUE(id.answer) << int(address);
+        EXPECT_EQ(id.answer->data[1], type);
+        auto block = test::Exchange(line, now, address, kCmdReadParameters);
+        ASSERT_TRUE(block.answer) << int(address);
+        EXPECT_EQ(block.answer->data, DemoBlockFor(type));
     }
 }
