@@ -11,16 +11,14 @@ namespace {
 
 // Families by module type, as far as the answers differ.
 bool IsSingleInputTuner(uint8_t type) {
-    return type == 1 || type == 4;
+    return type == kTypeSatTuner || type == kTypeSatTunerB;
 }
 bool IsDualInputTuner(uint8_t type) {
-    return type == 7 || type == 10 || type == 12;
+    return type == kTypeTwinSatTuner || type == kTypeTwinSatTunerB || type == kTypeTerrestrialTuner;
 }
 bool IsEncoder(uint8_t type) {
-    return type == 9 || type == 14;
+    return type == kTypeAvEncoder || type == kTypeHdEncoder;
 }
-constexpr uint8_t kTypeController = 0;
-constexpr uint8_t kTypeCommonInterface = 3;
 
 // Status answers (the read-status command), by family:
 //  - tuners: per input lock (0 none, 1 carrier, 2 locked), level, quality; the twin-input

@@ -6,6 +6,23 @@
 
 namespace mulvane {
 
+// Module types (the one-byte type code of the identification answer and the module list).
+inline constexpr uint8_t kTypeController = 0;
+inline constexpr uint8_t kTypeSatTuner = 1; // one input
+inline constexpr uint8_t kTypeCofdm1 = 2;   // COFDM modulator, 1 channel
+inline constexpr uint8_t kTypeCommonInterface = 3;
+inline constexpr uint8_t kTypeSatTunerB = 4; // one input, later model
+inline constexpr uint8_t kTypeCofdm2 = 5;
+inline constexpr uint8_t kTypeCofdm4 = 6;
+inline constexpr uint8_t kTypeTwinSatTuner = 7; // inputs A and B, USB key
+inline constexpr uint8_t kTypeQam4 = 8;
+inline constexpr uint8_t kTypeAvEncoder = 9;
+inline constexpr uint8_t kTypeTwinSatTunerB = 10;
+inline constexpr uint8_t kTypeQam2 = 11;
+inline constexpr uint8_t kTypeTerrestrialTuner = 12; // DVB-T/T2/C, inputs A and B, USB key
+inline constexpr uint8_t kTypeIpStreamer = 13;
+inline constexpr uint8_t kTypeHdEncoder = 14;
+
 // Bus addresses.
 inline constexpr uint8_t kAddrController = 0x00;
 inline constexpr uint8_t kAddrPc = 0xFD;
