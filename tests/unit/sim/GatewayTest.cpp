@@ -233,6 +233,26 @@ TEST_F(GatewayFixture, LinkStateChangesAreReportedAndADownLinkAnswersNothing) {
     EXPECT_EQ(Hex(up->payload), "01");
 }
 
+TEST_F(GatewayFixture, DroppedAndCorruptedAnswersAreNotRelayed) {
+    Pc pc(gateway.Port());
+    pc.Open();
+    // Answers without delay leave before the reply to a later keep-alive: a keep-alive
+    // arriving first shows that no type 7 came.
+    for (int fault = 0; fault < 2; ++fault) {
+        if (fault == 0)
+            engine.GetFaults().DropNextAnswers(1);
+        else
+            engine.GetFaults().CorruptNextChecksum();
+        pc.Send(GatewayType::Relay, 0, {0x0A, 0xFD, kCmdIdentify});
+        pc.Send(GatewayType::KeepAlive, 0x0100);
+        auto next = pc.Receive();
+        ASSERT_TRUE(next);
+        EXPECT_EQ(next->type, static_cast<uint8_t>(GatewayType::KeepAlive)) << fault;
+    }
+    pc.Send(GatewayType::Relay, 0, {0x0A, 0xFD, kCmdIdentify});
+    EXPECT_TRUE(pc.ReceiveType(GatewayType::Relay));
+}
+
 TEST_F(GatewayFixture, ShortLengthFieldCloseMessageAndDisconnectFaultEndTheConnection) {
     {
         Pc pc(gateway.Port());
