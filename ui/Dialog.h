@@ -33,9 +33,11 @@ public:
     const Control& Item(int controlId) const;
     Control* FindItem(int controlId);
     const std::map<int, Control>& Controls() const { return m_controls; }
+    std::map<int, Control>& Controls() { return m_controls; }
 
-    // Modeless creation: builds the controls from the template, calls OnInitDialog. The
-    // dialog stays hidden unless shown. Creating twice is a programming error.
+    // Modeless creation: builds the controls afresh from the template (the controls held
+    // before creation are replaced), calls OnInitDialog. The dialog stays hidden unless
+    // shown. Creating twice is a programming error. The window system must outlive it.
     void Create(Dialog* parent = nullptr);
     bool IsCreated() const { return m_created; }
     // Closes the window: kills its timers and takes it off the display. Create may follow.

@@ -3,8 +3,10 @@
 #include "ui/Dialog.h"
 #include "ui/WindowSystem.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <limits>
 
 namespace kaptiv::ui {
 
@@ -124,22 +126,26 @@ std::string RangeMessage(int min, int max) {
 
 std::optional<int> DdxInteger(Dialog& dialog, int controlId, int min, int max) {
     const std::string& text = dialog.Item(controlId).Text();
-    size_t begin = text.find_first_not_of(" \t");
-    size_t end = text.find_last_not_of(" \t");
+    const size_t begin = text.find_first_not_of(" \t");
+    const size_t end = text.find_last_not_of(" \t");
     long long value = 0;
-    bool ok = begin != std::string::npos;
-    if (ok) {
+    bool number = begin != std::string::npos;
+    if (number) {
         const char* first = text.data() + begin;
         const char* last = text.data() + end + 1;
         if (*first == '+')
             ++first;
         const auto [ptr, error] = std::from_chars(first, last, value);
-        ok = error == std::errc() && ptr == last && value >= min && value <= max;
+        // A number too long for the type is still a number, just out of range.
+        number = ptr == last && (error == std::errc() || error == std::errc::result_out_of_range);
+        if (error == std::errc::result_out_of_range)
+            value =
+                *first == '-' ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
     }
-    if (ok)
+    if (number && value >= min && value <= max)
         return static_cast<int>(value);
-    dialog.Windows().MessageBox(RangeMessage(min, max), "KAPTIV", MessageBoxButtons::Ok,
-                                MessageBoxIcon::Warning);
+    dialog.Windows().MessageBox(number ? RangeMessage(min, max) : kNotAnIntegerMessage, "KAPTIV",
+                                MessageBoxButtons::Ok, MessageBoxIcon::Warning);
     dialog.SetFocus(controlId);
     return std::nullopt;
 }

@@ -64,7 +64,7 @@ void WindowSystem::Repaint() {
             update.dialogs.push_back(dialog->Data());
             dialog->ClearDirty();
         }
-        for (auto& [controlId, control] : const_cast<std::map<int, Control>&>(dialog->Controls())) {
+        for (auto& [controlId, control] : dialog->Controls()) {
             if (!control.IsDirty())
                 continue;
             update.controls.push_back(ControlUpdate{id, control.Data()});
@@ -168,6 +168,16 @@ void WindowSystem::SetFocus(ControlRef focus) {
         return;
     m_focus = focus;
     m_focusChanged = true;
+}
+
+void WindowSystem::BroadcastDeviceChange() {
+    std::vector<int> topLevel;
+    for (const auto& [id, dialog] : m_dialogs)
+        if (dialog->Parent() == nullptr)
+            topLevel.push_back(id);
+    for (int id : topLevel)
+        if (Dialog* dialog = FindDialog(id)) // a handler may have closed another window
+            dialog->OnDeviceChange();
 }
 
 bool WindowSystem::IsKeyDown(Key key) const {

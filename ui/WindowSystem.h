@@ -61,7 +61,11 @@ public:
     void Beep(int frequencyHz, int durationMs);
     const std::vector<BeepRecord>& Beeps() const { return m_beepLog; }
 
-    // Answered from the last key events of the page (the upload loop polls Escape).
+    // The set of devices changed (the platform's device watch): every top-level window hears it.
+    void BroadcastDeviceChange();
+
+    // Answered from the last key events of the page (the upload loop polls Escape). The page
+    // sends the key-up of every held key when it loses focus, so no key stays down.
     bool IsKeyDown(Key key) const;
 
     ControlRef Focus() const { return m_focus; }
@@ -113,9 +117,10 @@ private:
     bool m_inRepaint = false;
 };
 
-// The DDX-style message for an integer out of range, and the check that shows it: reads
-// the edit's text as an integer in [min, max]; otherwise shows the message, puts the focus
-// back on the edit and returns nothing.
+// The DDX-style messages and the check that shows them: reads the edit's text as an integer
+// in [min, max]; otherwise shows "Please enter an integer." (not a number) or the range
+// message, puts the focus back on the edit and returns nothing.
+inline constexpr const char* kNotAnIntegerMessage = "Please enter an integer.";
 std::string RangeMessage(int min, int max);
 std::optional<int> DdxInteger(Dialog& dialog, int controlId, int min, int max);
 

@@ -148,6 +148,16 @@ TEST_F(DialogFixture, FocusLostReachesTheDialogAndFocusStateFollowsThePage) {
     EXPECT_EQ(display.updates[0].focus, (ControlRef{kProbeDialog, kCheck}));
 }
 
+TEST_F(DialogFixture, DeviceChangeReachesTopLevelWindowsOnly) {
+    const DialogTemplate panelTemplate{902, DialogKind::Child, {10, 10}, "", {}, false};
+    ProbeDialog panel{windows, panelTemplate};
+    panel.Create(&dialog);
+    panel.calls.clear();
+    windows.BroadcastDeviceChange();
+    EXPECT_EQ(dialog.calls, std::vector<std::string>{"devicechange"});
+    EXPECT_TRUE(panel.calls.empty());
+}
+
 TEST_F(DialogFixture, RepaintPointsSendOnlyWhatChanged) {
     windows.Repaint();
     EXPECT_TRUE(display.updates.empty()); // nothing changed since SetUp's repaint

@@ -90,6 +90,23 @@ TEST_F(ModalFixture, RangeMessageKeepsTheDialogOpenUntilTheValueFits) {
     EXPECT_TRUE(failures.empty()) << failures.front();
 }
 
+TEST_F(ModalFixture, TextThatIsNoNumberGetsItsOwnMessage) {
+    AskDialog ask{windows};
+    responder.OnModalDialog(910, [&](Dialog& dialog) {
+        for (const char* text : {"12a", "", "99999999999999999999"}) {
+            Type(dialog, 1, text);
+            windows.DeliverEvent({.dialogId = 910, .controlId = 2});
+        }
+        windows.DeliverEvent({.dialogId = 910, .kind = EventKind::KeyDown, .key = Key::Escape});
+    });
+    responder.AnswerMessageBox(ModalResult::Ok, "Please enter an integer.");
+    responder.AnswerMessageBox(ModalResult::Ok, "Please enter an integer.");
+    responder.AnswerMessageBox(ModalResult::Ok, "between 1 and 65535");
+    EXPECT_EQ(ask.DoModal(&owner), ModalResult::Cancel);
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    EXPECT_EQ(responder.Unused(), 0u);
+}
+
 TEST_F(ModalFixture, EscapeCancelsAModalDialog) {
     AskDialog ask{windows};
     responder.OnModalDialog(910, [&](Dialog&) {

@@ -71,6 +71,7 @@ public:
     }
     void OnTimeChange(int id) override { calls.push_back("time " + std::to_string(id)); }
     void OnFocusLost(int id) override { calls.push_back("focuslost " + std::to_string(id)); }
+    void OnDeviceChange() override { calls.push_back("devicechange"); }
     void OnEndLabelEdit(int id, ListHit cell, const std::optional<std::string>& text) override {
         calls.push_back("endlabel " + std::to_string(id) + " " + std::to_string(cell.row) + "/" +
                         std::to_string(cell.column) + " " + text.value_or("<cancelled>"));
