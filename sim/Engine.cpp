@@ -93,6 +93,8 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
     std::lock_guard lock(m_mutex);
     command &= kCommandMask;
     m_requests.push_back({nowMs, destination, command, {data.begin(), data.end()}});
+    if (m_requests.size() > kMaxRequestHistory)
+        m_requests.pop_front();
 
     if (destination == kAddrAll) {
         // Nobody answers a broadcast; the one broadcast the modules act on is the restart.
@@ -147,6 +149,8 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         break;
     case kCmdWriteData:
         module.written.emplace_back(data.begin(), data.end());
+        if (module.written.size() > kMaxHistoryPerModule)
+            module.written.pop_front();
         // The controller and the CI module have no settings block; what they receive through
         // this command (CAM packets on the CI module) is only kept in the history.
         if (module.config.type != kTypeController && module.config.type != kTypeCommonInterface)
@@ -165,6 +169,8 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
             // A shell command: the text up to its terminating 0.
             auto end = std::find(data.begin(), data.end(), uint8_t{0});
             module.texts.emplace_back(data.begin(), end);
+            if (module.texts.size() > kMaxHistoryPerModule)
+                module.texts.pop_front();
         }
         break;
     case kCmdFlash:
@@ -237,13 +243,15 @@ std::vector<ReceivedRequest> RackEngine::RequestsTo(uint8_t address) const {
 
 std::vector<ReceivedRequest> RackEngine::AllRequests() const {
     std::lock_guard lock(m_mutex);
-    return m_requests;
+    return {m_requests.begin(), m_requests.end()};
 }
 
 std::vector<std::vector<uint8_t>> RackEngine::BlocksWritten(uint8_t address) const {
     std::lock_guard lock(m_mutex);
     const ModuleState* module = Find(address);
-    return module ? module->written : std::vector<std::vector<uint8_t>>{};
+    if (!module)
+        return {};
+    return {module->written.begin(), module->written.end()};
 }
 
 std::vector<uint8_t> RackEngine::CurrentBlock(uint8_t address) const {
@@ -261,7 +269,9 @@ int RackEngine::ExecuteCount(uint8_t address) const {
 std::vector<std::string> RackEngine::ExecutedTexts(uint8_t address) const {
     std::lock_guard lock(m_mutex);
     const ModuleState* module = Find(address);
-    return module ? module->texts : std::vector<std::string>{};
+    if (!module)
+        return {};
+    return {module->texts.begin(), module->texts.end()};
 }
 
 int RackEngine::RestartCount() const {

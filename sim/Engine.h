@@ -6,6 +6,7 @@
 #include "sim/Rack.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -50,6 +51,11 @@ public:
     bool IsRestarting(int64_t nowMs) const;
 
     // Inspection ------------------------------------------------------------------------
+    // The histories keep the most recent entries only (kMaxRequestHistory requests, and
+    // kMaxHistoryPerModule blocks and texts per module), so that a simulator left running for
+    // days under a polling tool does not grow without end.
+    static constexpr size_t kMaxRequestHistory = 20000;
+    static constexpr size_t kMaxHistoryPerModule = 1000;
     // Requests in arrival order, by destination (0xFF for broadcasts), or all of them.
     std::vector<ReceivedRequest> RequestsTo(uint8_t address) const;
     std::vector<ReceivedRequest> AllRequests() const;
@@ -70,9 +76,9 @@ private:
     struct ModuleState {
         ModuleConfig config;
         std::vector<uint8_t> block;
-        std::vector<std::vector<uint8_t>> written;
+        std::deque<std::vector<uint8_t>> written;
         int executes = 0;
-        std::vector<std::string> texts;
+        std::deque<std::string> texts;
     };
 
     ModuleState* Find(uint8_t address);
@@ -91,7 +97,7 @@ private:
     int64_t m_silentUntilMs = 0;
     std::map<uint8_t, int64_t> m_moduleSilentUntilMs;
     int m_restarts = 0;
-    std::vector<ReceivedRequest> m_requests;
+    std::deque<ReceivedRequest> m_requests;
     std::mt19937_64 m_rng;
 };
 

@@ -169,3 +169,18 @@ TEST_F(EngineFixture, FileFlashAndModeCommandsAreRecordedAndAnswered) {
     EXPECT_EQ(Hex(seen[1].data), "01 01 00 00 AA");
     EXPECT_EQ(seen[5].command, kCmdSetMode);
 }
+
+TEST(SimEngine, HistoriesKeepOnlyTheMostRecentEntries) {
+    RackEngine engine(SmallRack());
+    const size_t extra = 5;
+    for (size_t i = 0; i < RackEngine::kMaxRequestHistory + extra; ++i)
+        engine.Handle(10, kCmdWriteData, std::vector<uint8_t>{static_cast<uint8_t>(i)},
+                      static_cast<int64_t>(i));
+    const auto requests = engine.AllRequests();
+    ASSERT_EQ(requests.size(), RackEngine::kMaxRequestHistory);
+    EXPECT_EQ(requests.front().atMs, static_cast<int64_t>(extra));
+    const auto written = engine.BlocksWritten(10);
+    ASSERT_EQ(written.size(), RackEngine::kMaxHistoryPerModule);
+    EXPECT_EQ(written.back(),
+              std::vector<uint8_t>{static_cast<uint8_t>(RackEngine::kMaxRequestHistory + extra - 1)});
+}
