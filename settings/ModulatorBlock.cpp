@@ -1,5 +1,7 @@
 #include "settings/ModulatorBlock.h"
 
+#include <algorithm>
+
 #include "platform/Bytes.h"
 #include "settings/BlockText.h"
 #include "settings/NitSection.h"
@@ -31,7 +33,6 @@ class FieldCursor {
 public:
     explicit FieldCursor(std::span<const uint8_t> block) : m_block(block) {}
 
-    size_t Position() const { return m_pos; }
     bool Holds(size_t n) const { return m_pos <= m_block.size() && n <= m_block.size() - m_pos; }
     uint8_t U8(uint8_t fallback) {
         const uint8_t v = Holds(1) ? m_block[m_pos] : fallback;

@@ -113,4 +113,18 @@ constexpr bool FrequencyInRange(const ModulatorRadio& radio, int channelCount) {
            ChannelFrequencyKHz(radio, channelCount) <= kModulatorMaxFrequencyKHz;
 }
 
+// QAM symbol rates the page shows without a warning: 4000 kS/s up to what the bandwidth carries
+// (6090 kS/s in 7 MHz, 6960 in 8 MHz). Rates outside are still written.
+inline constexpr uint16_t kMinSymbolRateKSps = 4000;
+inline constexpr uint16_t kMaxSymbolRate7MHzKSps = 6090;
+inline constexpr uint16_t kMaxSymbolRate8MHzKSps = 6960;
+
+constexpr uint16_t MaxSymbolRateKSps(uint8_t bandwidthCode) {
+    return bandwidthCode == kBandwidthCode7MHz ? kMaxSymbolRate7MHzKSps : kMaxSymbolRate8MHzKSps;
+}
+
+constexpr bool SymbolRateInRange(uint8_t bandwidthCode, uint16_t rateKSps) {
+    return rateKSps >= kMinSymbolRateKSps && rateKSps <= MaxSymbolRateKSps(bandwidthCode);
+}
+
 } // namespace kaptiv::settings

@@ -31,8 +31,12 @@ constexpr uint8_t kEmphasisOff = 0x87;
 constexpr size_t kVersionOffset = 5;
 constexpr size_t kNetworkLoopOffset = 8;
 constexpr size_t kBuildScratch = 8192;
+constexpr uint8_t kPrivateDataSpecifierLength = 4;
+constexpr uint8_t kTerrestrialDeliveryLength = 11;
+constexpr uint16_t kVisibleServiceFlag = 0x8000;
 
-constexpr std::array<uint8_t, 6> kEacemSpecifier = {kTagPrivateDataSpecifier, 4, 0, 0, 0x00, 0x28};
+constexpr std::array<uint8_t, 6> kEacemSpecifier = {
+    kTagPrivateDataSpecifier, kPrivateDataSpecifierLength, 0, 0, 0x00, 0x28};
 
 std::string ChannelText(int channel) {
     return "channel " + std::to_string(channel);
@@ -90,7 +94,7 @@ std::string WriteTransportStream(ByteWriter& out, const ModulatorValues& values,
     const uint32_t specifier =
         values.lcnFlavour == LcnFlavour::Eacem ? kPrivateDataSpecifierEacem : kPrivateDataSpecifierItc;
     out.U8(kTagPrivateDataSpecifier);
-    out.U8(4);
+    out.U8(kPrivateDataSpecifierLength);
     out.U32(specifier);
 
     if (auto error = WriteLogicalChannels(out, kTagLogicalChannel, services, false, channel); !error.empty())
@@ -105,7 +109,7 @@ std::string WriteTransportStream(ByteWriter& out, const ModulatorValues& values,
     const uint8_t bandwidth =
         radio.bandwidthCode == kBandwidthCode7MHz ? kDeliveryBandwidth7MHz : kDeliveryBandwidth8MHz;
     out.U8(kTagTerrestrialDelivery);
-    out.U8(11);
+    out.U8(kTerrestrialDeliveryLength);
     out.U32(static_cast<uint32_t>(centre10Hz));
     out.U8(static_cast<uint8_t>((bandwidth << 5) | kDeliveryFlags));
     // constellation (2 bits), hierarchy 0, code rate HP; the low-priority code rate repeats the
@@ -238,13 +242,13 @@ NitDescriptor ParseDescriptor(uint8_t tag, std::vector<uint8_t> payload) {
             NitLogicalChannel lcn;
             lcn.serviceId = in.U16();
             const uint16_t word = in.U16();
-            lcn.visible = (word & 0x8000) != 0;
+            lcn.visible = (word & kVisibleServiceFlag) != 0;
             lcn.number = word & kMaxLogicalChannelNumber;
             d.logicalChannels.push_back(lcn);
         }
         break;
     case kTagTerrestrialDelivery:
-        if (payload.size() >= 7) {
+        if (payload.size() >= kTerrestrialDeliveryLength - 4) { // the reserved bytes may be missing
             NitTerrestrialDelivery t;
             t.centreFrequency10Hz = in.U32();
             t.bandwidth = in.U8() >> 5;

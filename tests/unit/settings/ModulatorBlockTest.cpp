@@ -58,6 +58,18 @@ TEST(ModulatorBlock, FrequencyFailingTheRangeCheckKeepsTheStoredWord) {
     EXPECT_TRUE(FrequencyInRange(v.radio, 4));
 }
 
+TEST(ModulatorBlock, SymbolRateOutsideTheBandwidthIsFlaggedButStillWritten) {
+    EXPECT_TRUE(SymbolRateInRange(kBandwidthCode8MHz, 6960));
+    EXPECT_FALSE(SymbolRateInRange(kBandwidthCode8MHz, 6961));
+    EXPECT_FALSE(SymbolRateInRange(kBandwidthCode8MHz, 3999));
+    EXPECT_FALSE(SymbolRateInRange(kBandwidthCode7MHz, 6091));
+    ModulatorValues v = TwoServices();
+    v.symbolRateKSps = 6961;
+    const EncodeResult built = EncodeModulatorBlock(kTypeModC4, v, {});
+    ASSERT_TRUE(built.Ok()) << built.error;
+    EXPECT_EQ(DecodeModulatorBlock(kTypeModC4, built.block).values.symbolRateKSps, 6961);
+}
+
 TEST(ModulatorBlock, Type2ServiceListEndsWithFFAndTheDescrambledMask) {
     ModulatorValues v = TwoServices();
     v.services.push_back(
