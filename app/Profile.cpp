@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kaptiv::app {
@@ -47,8 +48,8 @@ bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-std::string ErrnoText(const std::string& what, const fs::path& path) {
-    return what + " " + path.string() + ": " + std::strerror(errno);
+std::string ErrnoText(const std::string& what, const std::string& name) {
+    return what + " " + name + ": " + std::strerror(errno);
 }
 
 } // namespace
@@ -135,7 +136,7 @@ ProfileFile ReadProfileFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         result.status = ProfileFileStatus::Unreadable;
-        result.error = ErrnoText("cannot open profile", path);
+        result.error = ErrnoText("cannot open profile", path.string());
         return result;
     }
     std::string text(kMaxProfileBytes + 1, '\0');
@@ -168,34 +169,32 @@ bool WriteProfileFile(const fs::path& path, const Profile& profile, std::string&
     std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        error = ErrnoText("cannot create a temporary file in", folder);
+        error = ErrnoText("cannot create a temporary file in", folder.string());
         return false;
     }
-    const std::string text = profile.Serialize();
-    std::size_t written = 0;
     bool ok = true;
-    while (ok && written < text.size()) {
+    const auto fail = [&](const std::string& what, const std::string& name) {
+        error = ErrnoText(what, name);
+        ok = false;
+    };
+    // The new file keeps the permissions of the one it replaces (mkstemp makes it 0600).
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        fail("cannot set the permissions of", temporary);
+    const std::string text = profile.Serialize();
+    for (std::size_t written = 0; ok && written < text.size();) {
         const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
+        if (n > 0)
             written += static_cast<std::size_t>(n);
+        else if (n == 0 || errno != EINTR)
+            fail("cannot write", temporary);
     }
-    if (!ok)
-        error = ErrnoText("cannot write", temporary);
-    if (ok && ::fsync(fd) != 0) {
-        error = ErrnoText("cannot flush", temporary);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        error = ErrnoText("cannot close", temporary);
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = ErrnoText("cannot rename the new profile to", path);
-        ok = false;
-    }
+    if (ok && ::fsync(fd) != 0)
+        fail("cannot flush", temporary);
+    if (::close(fd) != 0 && ok)
+        fail("cannot close", temporary);
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0)
+        fail("cannot rename the new profile to", path.string());
     if (!ok)
         ::unlink(temporary.c_str());
     return ok;

@@ -166,3 +166,16 @@ TEST(Profile, KeysMatchWithoutCaseOnlyInTheUnnamedSection) {
     EXPECT_EQ(profile.Serialize(), "serverAddress=10.1.1.1\n# serverPort=1\n[other]\nserverPort=2\n");
     EXPECT_EQ(Profile::Parse(profile.Serialize()).Get("serverAddress"), "10.1.1.1");
 }
+
+TEST(Profile, RewritingKeepsTheFilePermissions) {
+    TempFolder config;
+    config.Write("p.ini", "serverPort=700\n");
+    const auto path = config.Path() / "p.ini";
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    std::string error;
+    ASSERT_TRUE(SaveNetworkSettings(path, NetworkSettings{"10.0.0.2", 700}, error)) << error;
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(config.Read("p.ini"), "serverPort=700\nserverAddress=10.0.0.2\n");
+}
