@@ -1,0 +1,145 @@
+// Browser test of the main-window shell: node main-window.test.mjs HOST ARTIFACTS CHROMIUM
+// Starts the host on an ephemeral port, checks the server's refusals, opens the page in
+// headless Chromium, checks what it shows, clicks a control and follows the event into the
+// program and the answer back. Every wait has a deadline; nothing sleeps.
+import { spawn } from 'node:child_process';
+import http from 'node:http';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+const require = createRequire(import.meta.url);
+const { chromium } = require('playwright-core');
+
+const [hostProgram, artifacts, chromiumPath] = process.argv.slice(2);
+const DEADLINE_MS = 15000;
+let failures = 0;
+
+function check(condition, what) {
+  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!condition) failures += 1;
+}
+
+// The host prints "URL ..." once, then one line per event it handled.
+function startHost() {
+  const child = spawn(hostProgram, ['--no-browser', '--ui-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const lines = [];
+  const waiters = [];
+  let buffer = '';
+  child.stdout.on('data', (chunk) => {
+    buffer += chunk;
+    let at;
+    while ((at = buffer.indexOf('\n')) >= 0) {
+      const line = buffer.slice(0, at);
+      buffer = buffer.slice(at + 1);
+      lines.push(line);
+      for (const w of [...waiters]) if (w.test(line)) { waiters.splice(waiters.indexOf(w), 1); w.resolve(line); }
+    }
+  });
+  const waitLine = (pattern) => new Promise((resolve, reject) => {
+    const found = lines.find((l) => pattern.test(l));
+    if (found) return resolve(found);
+    const waiter = { test: (l) => pattern.test(l), resolve };
+    waiters.push(waiter);
+    setTimeout(() => reject(new Error(`host never printed ${pattern}; it printed:\n${lines.join('\n')}`)), DEADLINE_MS);
+  });
+  return { child, lines, waitLine };
+}
+
+function request(url, headers = {}) {
+  return new Promise((resolve, reject) => {
+    const req = http.request(url, { headers, timeout: DEADLINE_MS });
+    req.on('response', (res) => { res.resume(); resolve(res.statusCode); });
+    req.on('upgrade', (res, socket) => { socket.destroy(); resolve(res.statusCode); });
+    req.on('timeout', () => req.destroy(new Error('timeout')));
+    req.on('error', reject);
+    req.end();
+  });
+}
+
+function upgrade(url, origin) {
+  const headers = {
+    Connection: 'Upgrade', Upgrade: 'websocket',
+    'Sec-WebSocket-Key': 'dGhlIHNhbXBsZSBub25jZQ==', 'Sec-WebSocket-Version': '13',
+  };
+  if (origin) headers.Origin = origin;
+  return request(url, headers);
+}
+
+const host = startHost();
+let browser;
+try {
+  const urlLine = await host.waitLine(/^URL /);
+  const pageUrl = new URL(urlLine.slice(4));
+  const token = pageUrl.searchParams.get('t');
+  const origin = `http://${pageUrl.host}`;
+  check(/^[0-9a-f]{32}$/.test(token), 'the URL carries a 128-bit token');
+
+  // The server's refusals, seen from outside.
+  check(await request(`${origin}/`) === 403, 'a request without the token is refused (403)');
+  check(await request(`${origin}/app.js`) === 403, 'an asset without the token is refused (403)');
+  check(await request(`${origin}/?t=${'0'.repeat(32)}`) === 403, 'a wrong token is refused (403)');
+  check(await request(`${origin}/?t=${token}`, { Host: `evil.example:${pageUrl.port}` }) === 403,
+    'a foreign Host is refused (403)');
+  check(await upgrade(`${origin}/ws?t=${token}`, 'http://evil.example') === 403,
+    'a WebSocket with a foreign Origin is refused (403)');
+  check(await upgrade(`${origin}/ws`, origin) === 403, 'a WebSocket without the token is refused (403)');
+  check(await upgrade(`${origin}/ws?t=${token}`, origin) === 101, 'the page\'s own WebSocket is accepted (101)');
+
+  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
+  const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(String(e)));
+  page.on('console', (m) => { if (m.type() === 'error') problems.push(m.text()); });
+  page.setDefaultTimeout(DEADLINE_MS);
+
+  await page.goto(pageUrl.href);
+  await page.waitForSelector('body[data-rendered="1"]');
+  check(await page.title() === 'KAPTIV 10.2 - FENWIX', 'the tab carries the window title');
+  const caption = await page.textContent('[data-dialog="102"] > .caption .title');
+  check(caption === 'KAPTIV 10.2 - FENWIX', `the main window shows the title (${caption})`);
+  check(await page.isVisible('[data-dialog="254"]'), 'the status panel is shown');
+  check(await page.textContent('[data-dialog="254"] [data-control="1207"]') === 'LME#1A',
+    'the status panel shows the link notice');
+  const message = await page.inputValue('[data-dialog="160"] [data-control="1024"]');
+  check(message === 'Searching for the rack...', `the message panel shows a message (${message})`);
+  check(await page.locator('[data-dialog="102"] [data-control="1021"] .lv-icon').count() === 13,
+    'the module column has 13 rows');
+  const brokenImages = await page.evaluate(() => [...document.images].filter((i) => i.getAttribute('src') && i.complete && i.naturalWidth === 0).length);
+  check(brokenImages === 0, 'every bitmap loaded');
+  const stats = await page.evaluate(() => window.kaptivStats);
+  console.log(`figure: page load to first complete render ${stats.firstRenderMs} ms (images decoded at ${stats.imagesReadyMs} ms), snapshot ${stats.lastUpdateBytes} bytes`);
+  await page.screenshot({ path: path.join(artifacts, 'main-window.png') });
+
+  // A click travels to the program, which asks a question and shows the answer.
+  await page.click('[data-dialog="102"] [data-control="1023"]');
+  await host.waitLine(/^event click dialog=102 control=1023$/);
+  check(true, 'the click on the rescan button reached the program');
+  await page.waitForSelector('.request.messagebox');
+  check((await page.textContent('.request.messagebox .mb-text')) === 'Search the rack again?', 'the message box shows the question');
+  await page.screenshot({ path: path.join(artifacts, 'message-box.png') });
+  await page.click('.request.messagebox button[data-result="ok"]');
+  await host.waitLine(/^answer request=\d+ result=ok/);
+  await host.waitLine(/^handled click dialog=102 control=1023 result=delivered/);
+  await page.waitForFunction(() => document.querySelector('[data-dialog="160"] [data-control="1024"]').value === 'Rescan 1: confirmed');
+  check(true, 'the answer came back and the message panel shows it');
+  check(await page.locator('.request').count() === 0, 'the message box closed');
+  const delta = await page.evaluate(() => window.kaptivStats.lastUpdateBytes);
+  console.log(`figure: last delta message ${delta} bytes`);
+
+  // Escape: down and up both reach the program (the upload loop polls its state).
+  await page.keyboard.down('Escape');
+  await host.waitLine(/^handled keydown dialog=102 control=\d+ key=Escape result=/);
+  await page.keyboard.up('Escape');
+  await host.waitLine(/^handled keyup dialog=102 control=\d+ key=Escape result=/);
+  check(true, 'Escape down and up reached the program');
+
+  check(problems.length === 0, `no script errors on the page ${problems.join('; ')}`);
+} catch (error) {
+  console.log(`FAIL ${error.stack || error}`);
+  failures += 1;
+} finally {
+  if (browser) await browser.close();
+  host.child.kill('SIGTERM');
+}
+console.log(failures === 0 ? 'e2e: all checks passed' : `e2e: ${failures} check(s) failed`);
+process.exit(failures === 0 ? 0 : 1);

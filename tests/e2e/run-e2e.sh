@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs the browser tests: run-e2e.sh HOST_PROGRAM ARTIFACT_DIR
+# Exit 77 (skipped) when Chromium or Node is missing; playwright-core is installed into
+# tests/e2e/node_modules on first use (npm ci --prefix tests/e2e, from package-lock.json).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+host="$1"
+artifacts="$2"
+chromium="${KAPTIV_CHROMIUM:-/usr/bin/chromium}"
+if [[ ! -x "$chromium" ]]; then
+    echo "SKIPPED: no Chromium at $chromium (apt-get install chromium)"
+    exit 77
+fi
+if ! command -v node >/dev/null; then
+    echo "SKIPPED: node is not installed (apt-get install nodejs npm)"
+    exit 77
+fi
+if [[ ! -d "$here/node_modules/playwright-core" ]]; then
+    echo "installing playwright-core into $here/node_modules"
+    (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+mkdir -p "$artifacts"
+exec node "$here/main-window.test.mjs" "$host" "$artifacts" "$chromium"

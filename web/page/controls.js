@@ -1,0 +1,423 @@
+// One renderer per control kind. A control is an absolutely positioned element inside its
+// dialog's client area; its rectangle comes in dialog units (1 unit = 1.5 px across,
+// 1.625 px down). The page never changes a control's state on its own: it reports what
+// the installer did and draws what the model sends back.
+'use strict';
+window.Kaptiv = window.Kaptiv || {};
+
+Kaptiv.Controls = (() => {
+  const UNIT_X = 1.5;
+  const UNIT_Y = 1.625;
+  // Style bits, as the dialog templates set them.
+  const STYLE = {
+    alignRight: 1 << 5, alignCenter: 1 << 6, border: 1 << 7, multiSelect: 1 << 9,
+    dropDownList: 1 << 10, vertical: 1 << 12, defaultButton: 1 << 13, noCaret: 1 << 14,
+    noHeader: 1 << 16, notify: 1 << 18,
+  };
+
+  const px = (v) => `${Math.round(v * 100) / 100}px`;
+  const el = (tag, cls) => {
+    const e = document.createElement(tag);
+    if (cls) e.className = cls;
+    return e;
+  };
+  const send = (msg) => Kaptiv.send(msg);
+  const image = (name) => (name ? Kaptiv.imageUrl(name) : '');
+
+  function place(node, c) {
+    node.style.left = px(c.x * UNIT_X);
+    node.style.top = px(c.y * UNIT_Y);
+    node.style.width = px(c.w * UNIT_X);
+    node.style.height = px(c.h * UNIT_Y);
+  }
+
+  function common(node, c) {
+    place(node, c);
+    node.hidden = !c.visible;
+    node.classList.toggle('disabled', !c.enabled);
+    node.classList.toggle('bordered', (c.style & STYLE.border) !== 0);
+    node.style.color = c.color || '';
+    node.style.backgroundColor = c.back || '';
+    if (c.font) {
+      node.style.fontFamily = `"${c.font.family}", "Liberation Sans", Arial, sans-serif`;
+      node.style.fontSize = px(c.font.px * 0.8);
+      node.style.fontWeight = c.font.bold ? '600' : '';
+    }
+    node.style.textAlign = (c.style & STYLE.alignRight) ? 'right' : (c.style & STYLE.alignCenter) ? 'center' : '';
+  }
+
+  function setText(node, text) {
+    if (node.textContent !== text) node.textContent = text;
+  }
+
+  function setImg(img, name) {
+    const url = image(name);
+    if (!url) { img.hidden = true; return; }
+    img.hidden = false;
+    if (img.getAttribute('src') !== url) img.setAttribute('src', url);
+  }
+
+  // ---- kinds ------------------------------------------------------------------------------
+
+  const kinds = {};
+
+  kinds.static = {
+    create(ctx) {
+      const n = el('div', 'ctl static');
+      n.addEventListener('click', () => {
+        if (ctx.data.style & STYLE.notify) send({ type: 'click', dialog: ctx.dialog, control: ctx.data.id });
+      });
+      return n;
+    },
+    update(n, c) { setText(n, c.text); },
+  };
+
+  kinds.picture = {
+    create(ctx) {
+      const n = el('div', 'ctl picture');
+      n.append(el('img'));
+      n.firstChild.alt = '';
+      n.firstChild.draggable = false;
+      n.addEventListener('click', () => {
+        if (ctx.data.style & STYLE.notify) send({ type: 'click', dialog: ctx.dialog, control: ctx.data.id });
+      });
+      return n;
+    },
+    update(n, c) { setImg(n.firstChild, c.image); },
+  };
+
+  kinds.button = {
+    create(ctx) {
+      const n = el('button', 'ctl button');
+      n.type = 'button';
+      n.append(el('img'), el('span'));
+      n.firstChild.alt = '';
+      n.firstChild.draggable = false;
+      n.addEventListener('click', () => send({ type: 'click', dialog: ctx.dialog, control: ctx.data.id }));
+      return n;
+    },
+    update(n, c) {
+      n.disabled = !c.enabled;
+      n.classList.toggle('icon', !!c.image);
+      n.classList.toggle('default', (c.style & STYLE.defaultButton) !== 0);
+      setImg(n.firstChild, c.image);
+      setText(n.lastChild, c.image ? '' : c.text.replace(/&(.)/g, '$1'));
+      n.title = c.image ? c.text.replace(/&/g, '') : '';
+    },
+  };
+
+  kinds.check = {
+    create(ctx) {
+      const n = el('label', 'ctl check');
+      const box = el('input');
+      box.type = 'checkbox';
+      n.append(box, el('span'));
+      box.addEventListener('change', () => {
+        const wanted = box.checked;
+        box.checked = ctx.data.checked; // the model decides
+        send({ type: 'check', dialog: ctx.dialog, control: ctx.data.id, value: wanted ? 1 : 0 });
+      });
+      return n;
+    },
+    update(n, c) {
+      n.firstChild.checked = !!c.checked;
+      n.firstChild.disabled = !c.enabled;
+      setText(n.lastChild, c.text.replace(/&(.)/g, '$1'));
+    },
+  };
+
+  kinds.edit = {
+    create(ctx) {
+      const c = ctx.data;
+      const n = el(c.multiLine ? 'textarea' : 'input', 'ctl edit');
+      if (!c.multiLine) n.type = c.password ? 'password' : 'text';
+      n.spellcheck = false;
+      n.autocomplete = 'off';
+      n.addEventListener('input', () => send({ type: 'edit', dialog: ctx.dialog, control: ctx.data.id, text: n.value }));
+      n.addEventListener('focus', () => send({ type: 'focus', dialog: ctx.dialog, control: ctx.data.id }));
+      n.addEventListener('blur', () => send({ type: 'focuslost', dialog: ctx.dialog, control: ctx.data.id }));
+      return n;
+    },
+    update(n, c) {
+      n.readOnly = !!c.readOnly;
+      n.disabled = !c.enabled;
+      n.classList.toggle('display', !!c.readOnly && (c.style & STYLE.noCaret) !== 0);
+      n.tabIndex = c.readOnly && (c.style & STYLE.noCaret) ? -1 : 0;
+      if (c.maxLength > 0) n.maxLength = c.maxLength; else n.removeAttribute('maxlength');
+      if (n.value !== c.text) {
+        const caret = document.activeElement === n ? n.selectionStart : null;
+        n.value = c.text;
+        if (caret !== null) n.setSelectionRange(caret, caret);
+      }
+    },
+    recreate(old, c) { return old.multiLine !== c.multiLine || old.password !== c.password; },
+  };
+
+  kinds.combo = {
+    create(ctx) {
+      const n = el('select', 'ctl combo');
+      n.addEventListener('change', () => {
+        const wanted = n.selectedIndex;
+        n.selectedIndex = ctx.data.selected;
+        send({ type: 'select', dialog: ctx.dialog, control: ctx.data.id, value: wanted });
+      });
+      return n;
+    },
+    update(n, c) {
+      n.disabled = !c.enabled;
+      n.style.height = ''; // a combo's rectangle includes its drop-down; draw one line
+      const same = n.options.length === c.items.length && c.items.every((t, i) => n.options[i].text === t);
+      if (!same) {
+        n.replaceChildren(...c.items.map((t) => { const o = el('option'); o.text = t; return o; }));
+      }
+      n.selectedIndex = c.selected;
+    },
+  };
+
+  kinds.listbox = {
+    create(ctx) {
+      const n = el('div', 'ctl listbox');
+      n.tabIndex = 0;
+      n.addEventListener('click', (ev) => {
+        const row = ev.target.closest('.item');
+        if (!row) return;
+        send({ type: 'select', dialog: ctx.dialog, control: ctx.data.id, value: Number(row.dataset.index) });
+      });
+      return n;
+    },
+    update(n, c) {
+      n.replaceChildren(...c.items.map((t, i) => {
+        const r = el('div', i === c.selected ? 'item selected' : 'item');
+        r.dataset.index = i;
+        r.textContent = t;
+        return r;
+      }));
+    },
+  };
+
+  kinds.listview = {
+    create(ctx) {
+      const n = el('div', 'ctl listview');
+      n.tabIndex = 0;
+      const hit = (ev) => {
+        const cell = ev.target.closest('[data-row]');
+        return cell ? { row: Number(cell.dataset.row), col: Number(cell.dataset.col || 0) } : { row: -1, col: -1 };
+      };
+      n.addEventListener('click', (ev) => {
+        const h = hit(ev);
+        const id = ctx.data.id;
+        send({ type: 'click', dialog: ctx.dialog, control: id, row: h.row, col: h.col });
+        if (h.row < 0) return;
+        let rows = [h.row];
+        if ((ctx.data.style & STYLE.multiSelect) && (ev.ctrlKey || ev.metaKey)) {
+          const now = ctx.data.rows.map((r, i) => (r.selected ? i : -1)).filter((i) => i >= 0);
+          rows = now.includes(h.row) ? now.filter((i) => i !== h.row) : [...now, h.row].sort((a, b) => a - b);
+        }
+        send({ type: 'select', dialog: ctx.dialog, control: id, rows });
+      });
+      n.addEventListener('dblclick', (ev) => {
+        const h = hit(ev);
+        send({ type: 'dblclick', dialog: ctx.dialog, control: ctx.data.id, row: h.row, col: h.col });
+      });
+      return n;
+    },
+    update(n, c) {
+      n.classList.toggle('icon-mode', c.mode === 'icon');
+      const scroll = n.scrollTop;
+      if (c.mode === 'icon') n.replaceChildren(...iconItems(c));
+      else n.replaceChildren(reportTable(c));
+      n.scrollTop = scroll;
+    },
+  };
+
+  function cellImage(c, index) {
+    const img = el('img');
+    img.alt = '';
+    img.draggable = false;
+    const name = c.images[index];
+    if (name) img.src = image(name);
+    return img;
+  }
+
+  function iconItems(c) {
+    return c.rows.map((row, i) => {
+      const item = el('div', row.selected ? 'lv-icon selected' : 'lv-icon');
+      item.dataset.row = i;
+      item.dataset.col = 0;
+      const cell = row.cells[0] ?? '';
+      const text = typeof cell === 'string' ? cell : cell.text;
+      if (typeof cell === 'object' && cell.image >= 0) item.append(cellImage(c, cell.image));
+      if (text) {
+        const label = el('span');
+        label.textContent = text;
+        item.append(label);
+      }
+      if (row.color) item.style.color = row.color;
+      return item;
+    });
+  }
+
+  function reportTable(c) {
+    const table = el('table', 'lv-report');
+    const colgroup = el('colgroup');
+    for (const col of c.columns) {
+      const e = el('col');
+      e.style.width = px(col.width);
+      colgroup.append(e);
+    }
+    table.append(colgroup);
+    if (!(c.style & STYLE.noHeader) && c.columns.length) {
+      const head = el('thead');
+      const tr = el('tr');
+      for (const col of c.columns) {
+        const th = el('th');
+        th.textContent = col.header;
+        th.style.textAlign = col.align;
+        tr.append(th);
+      }
+      head.append(tr);
+      table.append(head);
+    }
+    const body = el('tbody');
+    c.rows.forEach((row, r) => {
+      const tr = el('tr', row.selected ? 'selected' : '');
+      if (row.color) tr.style.color = row.color;
+      const count = Math.max(c.columns.length, 1);
+      for (let k = 0; k < count; k++) {
+        const td = el('td');
+        td.dataset.row = r;
+        td.dataset.col = k;
+        const cell = row.cells[k] ?? '';
+        if (typeof cell === 'object' && cell.image >= 0) td.append(cellImage(c, cell.image));
+        td.append(document.createTextNode(typeof cell === 'string' ? cell : cell.text));
+        if (c.columns[k]) td.style.textAlign = c.columns[k].align;
+        tr.append(td);
+      }
+      body.append(tr);
+    });
+    table.append(body);
+    return table;
+  }
+
+  kinds.progress = {
+    create() {
+      const n = el('div', 'ctl progress');
+      n.append(el('div', 'fill'));
+      n.setAttribute('role', 'progressbar');
+      return n;
+    },
+    update(n, c) {
+      const span = c.max - c.min;
+      const ratio = span > 0 ? Math.min(Math.max((c.pos - c.min) / span, 0), 1) : 0;
+      n.firstChild.style.width = `${(ratio * 100).toFixed(2)}%`;
+      n.setAttribute('aria-valuenow', String(c.pos));
+    },
+  };
+
+  kinds.slider = {
+    create(ctx) {
+      const n = el('input', 'ctl slider');
+      n.type = 'range';
+      n.addEventListener('change', () => {
+        const wanted = Number(n.value);
+        n.value = ctx.data.pos;
+        send({ type: 'scroll', dialog: ctx.dialog, control: ctx.data.id, value: wanted });
+      });
+      return n;
+    },
+    update(n, c) {
+      n.min = c.min;
+      n.max = c.max;
+      n.value = c.pos;
+      n.disabled = !c.enabled;
+    },
+  };
+
+  kinds.updown = {
+    create(ctx) {
+      const n = el('div', 'ctl updown');
+      const up = el('button');
+      const down = el('button');
+      up.type = down.type = 'button';
+      up.textContent = '▲';
+      down.textContent = '▼';
+      const step = (d) => {
+        const c = ctx.data;
+        const value = Math.min(Math.max(c.pos + d, Math.min(c.min, c.max)), Math.max(c.min, c.max));
+        send({ type: 'scroll', dialog: ctx.dialog, control: c.id, value });
+      };
+      up.addEventListener('click', () => step(1));
+      down.addEventListener('click', () => step(-1));
+      n.append(up, down);
+      return n;
+    },
+    update(n, c) {
+      for (const b of n.children) b.disabled = !c.enabled;
+    },
+  };
+
+  kinds.time = {
+    create(ctx) {
+      const n = el('input', 'ctl time');
+      n.type = 'time';
+      n.step = 60;
+      n.addEventListener('change', () => {
+        if (/^\d\d:\d\d$/.test(n.value)) send({ type: 'time', dialog: ctx.dialog, control: ctx.data.id, text: n.value });
+      });
+      return n;
+    },
+    update(n, c) {
+      const m = ((c.minutes % 1440) + 1440) % 1440;
+      const text = `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
+      if (n.value !== text) n.value = text;
+      n.disabled = !c.enabled;
+    },
+  };
+
+  kinds.group = {
+    create() {
+      const n = el('fieldset', 'ctl group');
+      n.append(el('legend'));
+      return n;
+    },
+    update(n, c) {
+      setText(n.firstChild, c.text.replace(/&(.)/g, '$1'));
+      n.firstChild.hidden = !c.text;
+    },
+  };
+
+  kinds.drawn = {
+    create() { return el('div', 'ctl drawn'); },
+    update(n, c) {
+      n.replaceChildren(...c.shapes.map((s) => {
+        const r = el('div', 'shape');
+        r.style.left = px(s.x);
+        r.style.top = px(s.y);
+        r.style.width = px(s.w);
+        r.style.height = px(s.h);
+        if (s.filled) r.style.backgroundColor = s.color;
+        else r.style.border = `1px solid ${s.color}`;
+        return r;
+      }));
+    },
+  };
+
+  // ---- entry points ---------------------------------------------------------------------
+
+  // ctx = { dialog, data, el }: created once, updated with every delta of the control.
+  function apply(ctx, data, parent) {
+    const kind = kinds[data.kind] || kinds.static;
+    const old = ctx.data;
+    ctx.data = data; // handlers read the latest state through ctx
+    if (!ctx.el || old.kind !== data.kind || (kind.recreate && kind.recreate(old, data))) {
+      const fresh = kind.create(ctx);
+      fresh.dataset.control = data.id;
+      if (ctx.el) ctx.el.replaceWith(fresh); else parent.append(fresh);
+      ctx.el = fresh;
+    }
+    common(ctx.el, data);
+    kind.update(ctx.el, data);
+  }
+
+  return { apply, UNIT_X, UNIT_Y, STYLE };
+})();
