@@ -71,10 +71,3 @@ TEST(Options, BadCommandLinesNameTheirFault) {
         EXPECT_NE(parsed.error.find(c.expectedInError), std::string::npos) << parsed.error;
     }
 }
-
-TEST(Options, UsageNamesEveryOption) {
-    const std::string usage = UsageText("kaptiv");
-    for (const char* option :
-         {"--profile", "--listen", "--ui-port", "--no-browser", "--serial", "--help", "--version"})
-        EXPECT_NE(usage.find(option), std::string::npos) << option;
-}
