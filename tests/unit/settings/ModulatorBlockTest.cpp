@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/NitSection.h"
 
 namespace kaptiv::settings {
 namespace {
@@ -103,22 +102,6 @@ TEST(ModulatorBlock, ChannelByteCarriesChannelAndDescrambledBit) {
     const auto decoded = DecodeModulatorBlock(kTypeModC2, built.block);
     ASSERT_TRUE(decoded.Ok());
     EXPECT_EQ(decoded.values.services[1].channel, 2);
-}
-
-TEST(ModulatorBlock, RoundTripForEveryType) {
-    for (uint8_t type : {kTypeModT1, kTypeModT2, kTypeModT4, kTypeModC4, kTypeModC2}) {
-        ModulatorValues v = TwoServices();
-        v.symbolRateKSps = IsQamModulatorType(type) ? 6900 : 0;
-        if (type == kTypeModT1)
-            v.transportStreamIds = {0x0101, 101, 102, 103}; // only the first is stored
-        const EncodeResult built = EncodeModulatorBlock(type, v, {});
-        ASSERT_TRUE(built.Ok()) << built.error;
-        const auto decoded = DecodeModulatorBlock(type, built.block);
-        ASSERT_TRUE(decoded.Ok()) << decoded.error;
-        ModulatorValues expected = v;
-        expected.storedNit = BuildNitSection(v, ModulatorChannelCount(type)).block;
-        EXPECT_EQ(decoded.values, expected) << "type " << int(type);
-    }
 }
 
 TEST(ModulatorBlock, ShortBlocksGiveTheDefaults) {

@@ -61,7 +61,7 @@ TEST_P(ModulatorFixture, EncodesBackToTheSameBytesAndDecodesStably) {
     const EncodeResult encoded =
         EncodeModulatorBlock(type, first.values, ModulatorEncodeContext::FromStoredBlock(block));
     ASSERT_TRUE(encoded.Ok()) << encoded.error;
-    EXPECT_EQ(encoded.block, block) << FirstDifference(block, encoded.block);
+    EXPECT_TRUE(encoded.block == block) << FirstDifference(block, encoded.block);
     const auto second = DecodeModulatorBlock(type, encoded.block);
     ASSERT_TRUE(second.Ok()) << second.error;
     EXPECT_EQ(second.values, first.values);
