@@ -21,6 +21,8 @@ inline constexpr uint32_t kChannelSpacing8MHzKHz = 8000;
 // Frequencies the modulators can put on the air: every channel within these bounds.
 inline constexpr uint32_t kModulatorMinFrequencyKHz = 50000;
 inline constexpr uint32_t kModulatorMaxFrequencyKHz = 860000;
+// What the page puts in the frequency field when a bandwidth change leaves it out of range.
+inline constexpr uint32_t kModulatorFallbackFrequencyKHz = 474000;
 
 inline constexpr size_t kMaxModulatorServices = 100;
 inline constexpr uint16_t kMaxLogicalChannelNumber = 1023; // 10 bits in the 0x83 / 0x88 descriptors
@@ -42,7 +44,8 @@ struct ModulatorService {
 
 // Offsets 0 to 7 of the block: a block shorter than that leaves these at their previous values.
 struct ModulatorRadio {
-    uint32_t frequencyKHz = 474000; // channel 1; channel k is at frequency + (k - 1) x spacing
+    uint32_t frequencyKHz =
+        kModulatorFallbackFrequencyKHz; // channel 1; channel k is at frequency + (k - 1) x spacing
     uint8_t bandwidthCode = kBandwidthCode8MHz;
     uint8_t codeRate = 0;      // 0 "1/2", 1 "2/3", 2 "3/4", 3 "5/6", 4 "7/8"
     uint8_t constellation = 0; // COFDM: QPSK, QAM16, QAM64; QAM: QAM16, QAM32, QAM64, QAM128, QAM256
