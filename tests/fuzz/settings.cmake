@@ -13,16 +13,18 @@ endif()
 kaptiv_fuzz_target(fuzz_tuner_block ${CMAKE_CURRENT_LIST_DIR}/settings/TunerBlockFuzz.cpp LIBS settings)
 kaptiv_fuzz_target(fuzz_encoder_block ${CMAKE_CURRENT_LIST_DIR}/settings/EncoderBlockFuzz.cpp LIBS settings)
 kaptiv_fuzz_target(fuzz_ip_streamer_block ${CMAKE_CURRENT_LIST_DIR}/settings/IpStreamerBlockFuzz.cpp LIBS settings)
+kaptiv_fuzz_target(fuzz_block_json ${CMAKE_CURRENT_LIST_DIR}/settings/BlockJsonFuzz.cpp LIBS tools_json)
 if(NOT KAPTIV_FUZZ)
   # Seeds: the hand-made blocks (tuner seeds start with the byte that picks the type, encoder
-  # seeds with the byte that picks the layout and the "changed" mark).
-  foreach(_target tuner encoder ipstreamer)
+  # seeds with the byte that picks the layout and the "changed" mark) and their JSON forms.
+  foreach(_target tuner encoder ipstreamer json)
     file(GLOB _seeds ${CMAKE_CURRENT_LIST_DIR}/corpus/settings_${_target}_*.bin)
     set(_seeds_${_target} ${_seeds})
   endforeach()
   add_test(NAME fuzz_tuner_block_seeded COMMAND fuzz_tuner_block --runs=5000 ${_seeds_tuner})
   add_test(NAME fuzz_encoder_block_seeded COMMAND fuzz_encoder_block --runs=5000 ${_seeds_encoder})
   add_test(NAME fuzz_ip_streamer_block_seeded COMMAND fuzz_ip_streamer_block --runs=5000 ${_seeds_ipstreamer})
+  add_test(NAME fuzz_block_json_seeded COMMAND fuzz_block_json --runs=5000 ${_seeds_json})
   set_tests_properties(fuzz_tuner_block_seeded fuzz_encoder_block_seeded fuzz_ip_streamer_block_seeded
-                       PROPERTIES LABELS fuzz)
+                       fuzz_block_json_seeded PROPERTIES LABELS fuzz)
 endif()

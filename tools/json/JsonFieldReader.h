@@ -53,10 +53,16 @@ public:
                       long long max) {
         if (!Ok())
             return;
+        const std::string range =
+            "expected an integer from " + std::to_string(min) + " to " + std::to_string(max);
         long long number = 0;
         if (value.is_number_unsigned()) {
             const auto u = value.get<unsigned long long>();
-            number = u > static_cast<unsigned long long>(max) ? max + 1 : static_cast<long long>(u);
+            if (u > static_cast<unsigned long long>(max)) {
+                Fail(path, range);
+                return;
+            }
+            number = static_cast<long long>(u);
         } else if (value.is_number_integer()) {
             number = value.get<long long>();
         } else {
@@ -64,7 +70,7 @@ public:
             return;
         }
         if (number < min || number > max) {
-            Fail(path, "expected an integer from " + std::to_string(min) + " to " + std::to_string(max));
+            Fail(path, range);
             return;
         }
         field = static_cast<T>(number);
