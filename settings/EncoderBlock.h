@@ -47,6 +47,7 @@ struct EncoderValues {
     bool operator==(const EncoderValues&) const = default;
 };
 
+// Refuses only a block over 1024 bytes.
 DecodeResult<EncoderValues> DecodeEncoderBlock(std::span<const uint8_t> block);
 // When `changed` is set, the counter advances (modulo 256) in `values` and `changed` is cleared;
 // both are left alone when the encoding is refused.

@@ -77,7 +77,9 @@ uint16_t UsedStreamMask(const std::vector<StreamerService>& services);
 // other character counts as 0.
 uint8_t MacByteFromText(std::string_view text);
 
+// Refuses only a block over 1024 bytes.
 DecodeResult<IpStreamerValues> DecodeIpStreamerBlock(std::span<const uint8_t> block);
+// Refuses more than 255 services, a stream number above 16 and a block over 1024 bytes.
 EncodeResult EncodeIpStreamerBlock(const IpStreamerValues& values);
 
 } // namespace kaptiv::settings

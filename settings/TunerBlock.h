@@ -107,7 +107,13 @@ uint16_t FrequencyWordOf(int frequencyMHz); // only for frequencies that fit
 // "1/2" ... "7/8" for FEC indexes 0 to 4, empty for others.
 const char* FecText(int fecIndex);
 
+// A short block: section bytes beyond it read as 0 and CAM numbers as 1; tail fields it does not
+// reach keep the defaults of a fresh TunerValues. Refused: a block over 1024 bytes, a section
+// listing more than 100 services, a schedule of more than 10 entries (the editor holds no more).
 DecodeResult<TunerValues> DecodeTunerBlock(uint8_t type, std::span<const uint8_t> block);
+// Refuses, with the reason, what its field cannot carry: a frequency outside the word, more
+// than 100 services or 10 schedule entries, a server address over 64 characters, a plain text
+// with a character whose low 8 bits are 0, a block over 1024 bytes.
 EncodeResult EncodeTunerBlock(const TunerValues& values, const TunerChecks& checks);
 
 } // namespace kaptiv::settings
