@@ -1,9 +1,14 @@
 #include "rack/CQuorvelDlg.h"
 
+#include "app/Language.h"
+#include "link/CSSocket.h"
 #include "link/CSTATUS.h"
+#include "link/CXmit.h"
+#include "platform/DeviceWatch.h"
 #include "rack/CInfo.h"
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
+#include "ui/WindowSystem.h"
 
 #include <cstdio>
 
@@ -13,11 +18,73 @@ namespace {
 // Decoration of the right-hand area, covered by a panel when one is shown.
 constexpr int kCoveredDecoration[] = {1101, 1102, 1103, 1104, 1105, 1107, 1108};
 constexpr int kIdleDecoration = 1104;
+// Buttons a scan disables; load, save and report come back once the rack was read.
+constexpr int kScanDisabledButtons[] = {CQuorvelDlg::kRescanButton, CQuorvelDlg::kLoadButton,
+                                        CQuorvelDlg::kSaveButton, CQuorvelDlg::kReportButton,
+                                        CQuorvelDlg::kPersonalityButton};
+constexpr int kRackButtons[] = {CQuorvelDlg::kLoadButton, CQuorvelDlg::kSaveButton,
+                                CQuorvelDlg::kReportButton};
+
+constexpr int kTextNeedsInputAndOutput = 34;
+constexpr int64_t kClearMessageMs = 100;
+constexpr int64_t kChainMessageMs = 2000;
+constexpr int64_t kLaterMessageMs = 3000;
+
+// The personality record of a modulator: written to this component, it makes the module
+// load the firmware of the other personality at the next scan.
+constexpr uint16_t kPersonalityComponent = 0x0FFF;
+constexpr uint8_t kPersonalityRecordMark = 0x83;
+constexpr uint8_t kPersonalityUnchanged = 0xFF;
+
+bool IsSwitchableModulator(uint8_t type) {
+    return type == 5 || type == 6 || type == 8 || type == 11;
+}
+// COFDM 2 <-> QAM 2 and COFDM 4 <-> QAM 4.
+uint8_t OtherPersonality(uint8_t type) {
+    switch (type) {
+    case 5:
+        return 11;
+    case 6:
+        return 8;
+    case 8:
+        return 6;
+    default:
+        return 5;
+    }
+}
+bool HasUsbKey(uint8_t type) {
+    return type == kTypeSat2 || type == kTypeSat2Rev || type == kTypeTerrestrial;
+}
 } // namespace
 
 CQuorvelDlg::CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, link::CSTATUS& status)
     : ui::Dialog(windows, resources::DialogTemplateById(resources::kDialogMain)), m_info(info),
-      m_status(status) {}
+      m_status(status), m_ownXmit(std::make_unique<link::CXmit>(windows.GetClock())) {
+    AttachLink(nullptr, nullptr);
+}
+
+CQuorvelDlg::~CQuorvelDlg() = default;
+
+void CQuorvelDlg::AttachLink(link::CXmit* xmit, link::CSSocket* gateway) {
+    m_xmit = xmit ? xmit : m_ownXmit.get();
+    m_commands.emplace(*m_xmit);
+    m_gateway = gateway;
+    if (m_gateway)
+        m_gateway->SetDiscoveryStarter([this, alive = std::weak_ptr<int>(m_alive)] {
+            if (!alive.expired())
+                StartDiscoveryFromGateway();
+        });
+}
+
+void CQuorvelDlg::SetFirmwareCheck(FirmwareCheck* check) {
+    m_firmware = check ? check : &m_noFirmware;
+}
+
+bool CQuorvelDlg::WatchDevices(const std::string& folder) {
+    m_deviceWatch = std::make_unique<platform::DeviceWatch>(
+        Windows().Loop(), [this] { Windows().BroadcastDeviceChange(); }, folder);
+    return m_deviceWatch->IsWatching();
+}
 
 std::string CQuorvelDlg::BaseTitle() {
     char title[64];
@@ -25,8 +92,25 @@ std::string CQuorvelDlg::BaseTitle() {
     return title;
 }
 
+void CQuorvelDlg::RefreshTitle() {
+    m_networkSession = m_xmit->IsGatewayLinkUp();
+    std::string title = BaseTitle();
+    if (m_image.moduleCount >= 1) {
+        title += " - (";
+        title += m_networkSession && m_gateway ? m_gateway->ServerAddress() : std::string("USB");
+        title += ")";
+    }
+    if (m_networkSession) {
+        const long bytes = m_xmit->TcpTrafficCount();
+        char traffic[48];
+        std::snprintf(traffic, sizeof traffic, " [%ld.%03ldko]", bytes / 1000, bytes % 1000);
+        title += traffic;
+    }
+    SetTitle(title);
+}
+
 void CQuorvelDlg::OnInitDialog() {
-    SetTitle(BaseTitle());
+    RefreshTitle();
 
     if (!m_info.IsCreated())
         m_info.Create(this);
@@ -39,10 +123,9 @@ void CQuorvelDlg::OnInitDialog() {
     for (int bitmap : resources::kModuleBitmaps)
         images.push_back(ui::Bitmap(bitmap));
     list.SetImageList(std::move(images));
-    std::vector<ui::ListRow> rows(kModuleRows,
-                                  ui::ListRow{{ui::ListCell{"", kEmptyRowImage}}, std::nullopt, false});
-    list.SetRows(std::move(rows));
+    ClearModuleList();
 
+    SetTimer(kStartTimer, kStartDelayMs);
     Item(kDecorationHiddenAtStart).Show(false);
     PlacePanels(nullptr);
 }
@@ -61,7 +144,302 @@ void CQuorvelDlg::PlacePanels(ui::Dialog* panel, bool panelIsSettingsEditor) {
     m_status.Show(true);
 }
 
+// Timers ---------------------------------------------------------------------------------
+
+void CQuorvelDlg::OnTimer(int timerId) {
+    if (timerId != kStartTimer && timerId != kScanTimer && timerId != kWatchdogTimer)
+        return;
+    CountIndicatorDown();
+    KillTimer(timerId);
+    switch (timerId) {
+    case kStartTimer:
+        m_firmware->IndexFolder(m_image);
+        CloseTcpSession();
+        RestartDiscovery();
+        break;
+    case kScanTimer:
+        RunScan();
+        break;
+    default:
+        WatchdogTick();
+        break;
+    }
+}
+
+void CQuorvelDlg::CountIndicatorDown() {
+    if (m_indicatorCountdown > 0 && --m_indicatorCountdown == 0)
+        Item(kDeviceChangeIcon).Show(false);
+}
+
+void CQuorvelDlg::RestartDiscovery() {
+    KillTimer(kStartTimer);
+    KillTimer(kScanTimer);
+    KillTimer(kWatchdogTimer);
+    SetTimer(kScanTimer, kScanDelayMs);
+}
+
+void CQuorvelDlg::StartDiscoveryFromGateway() {
+    if (m_scanning) {
+        m_scanRequestedDuringScan = true;
+        return;
+    }
+    KillTimer(kScanTimer); // this scan makes a scheduled one unnecessary
+    RunScan();
+}
+
+void CQuorvelDlg::RunScan() {
+    // A scan blocks in its requests and messages; a nested loop inside it (a message box of
+    // the firmware check) may deliver the gateway's link-up or a scan timer. Such a request
+    // is remembered and served after the scan, if that scan did not find the rack.
+    if (m_scanning) {
+        m_scanRequestedDuringScan = true;
+        return;
+    }
+    m_scanning = true;
+    Discovery discovery(*m_commands, m_image, m_info, *m_firmware, *this);
+    m_lastScan = discovery.Run();
+    ++m_scanCount;
+    m_scanning = false;
+    if (m_scanRequestedDuringScan) {
+        m_scanRequestedDuringScan = false;
+        if (m_lastScan.outcome != ScanOutcome::Connected)
+            RestartDiscovery();
+    }
+}
+
+void CQuorvelDlg::WatchdogTick() {
+    // The session state before this tick decides: a gateway session that has gone since
+    // the last tick is a lost link.
+    const bool overGateway = m_networkSession;
+    if (overGateway)
+        RefreshTitle();
+    const bool lost = m_xmit->IsLinkLost() || m_deviceGone;
+    m_xmit->ClearLinkLost();
+    m_deviceGone = false;
+    if ((!overGateway || m_xmit->IsGatewayLinkUp()) && !lost) {
+        SetTimer(kWatchdogTimer, kWatchdogMs);
+        return;
+    }
+    TearDown();
+}
+
+void CQuorvelDlg::TearDown() {
+    CloseTcpSession();
+    m_xmit->CloseSerialPort();
+    SelectModule(kNoModule);
+    Item(kModuleList).Enable(false);
+    ClearModuleList();
+    RestartDiscovery();
+}
+
+void CQuorvelDlg::CloseTcpSession() {
+    // The socket connects again by itself; the gateway then reports its link and that
+    // starts the next scan.
+    if (m_gateway && m_gateway->IsSessionOpen())
+        m_gateway->Reconnect();
+}
+
+void CQuorvelDlg::OnDeviceChange() {
+    if (m_networkSession)
+        return;
+    if (m_xmit->IsLinkOpen())
+        m_deviceGone = true;
+    else
+        RestartDiscovery();
+    Item(kDeviceChangeIcon).Show(true);
+    m_indicatorCountdown = kIndicatorTicks;
+}
+
+// What a scan does to the window ----------------------------------------------------------
+
+void CQuorvelDlg::BeginScan() {
+    for (int id : kScanDisabledButtons)
+        Item(id).Enable(false);
+    Item(kLogButton).Show(false);
+    KillTimer(kWatchdogTimer);
+    SelectModule(kNoModule);
+    Item(kModuleList).Enable(true);
+}
+
+void CQuorvelDlg::ClearModuleList() {
+    Item(kModuleList)
+        .SetRows(std::vector<ui::ListRow>(
+            kModuleRows, ui::ListRow{{ui::ListCell{"", kEmptyRowImage}}, std::nullopt, false}));
+    m_image.Clear();
+    RefreshTitle();
+}
+
+void CQuorvelDlg::ShowModuleRow(size_t index) {
+    if (index >= static_cast<size_t>(kModuleRows))
+        return; // the column shows 13 modules
+    const ModuleRecord& record = m_image.Live(index);
+    Item(kModuleList).SetCell(static_cast<int>(index), 0, ListRowText(record), ModuleImage(record.type));
+    Windows().Repaint();
+}
+
+void CQuorvelDlg::HideDeviceChangeIndicator() {
+    Item(kDeviceChangeIcon).Show(false);
+}
+
+void CQuorvelDlg::RackConnected() {
+    SetTimer(kWatchdogTimer, kWatchdogMs);
+    SelectModule(0);
+}
+
+void CQuorvelDlg::EnableRackButtons() {
+    for (int id : kRackButtons)
+        Item(id).Enable(true);
+}
+
+void CQuorvelDlg::EndScan() {
+    Item(kModuleList).Enable(true);
+    Item(kRescanButton).Enable(true);
+    RefreshTitle();
+}
+
+// Selection -------------------------------------------------------------------------------
+
+void CQuorvelDlg::SetRowImage(int row, bool highlighted) {
+    if (row < 0 || row >= kModuleRows || row >= m_image.moduleCount)
+        return;
+    ui::Control& list = Item(kModuleList);
+    const int image = ModuleImage(m_image.Live(row).type);
+    list.SetCell(row, 0, list.Cell(row, 0).text,
+                 image == kEmptyRowImage ? image : image + (highlighted ? 1 : 0));
+}
+
+void CQuorvelDlg::SelectModule(int n) {
+    if (n == m_selected) {
+        Windows().Repaint();
+        return;
+    }
+    m_selected = n;
+    m_chain = Chain{};
+    Item(kLogButton).Show(false);
+    Item(kPersonalityButton).Enable(false);
+    // The settings page and the common-interface menu are closed here once they exist.
+    m_info.ShowMessage("", kClearMessageMs);
+    PlacePanels(nullptr);
+
+    for (int row = 0; row < kModuleRows; ++row)
+        SetRowImage(row, false);
+
+    if (n >= 0 && n < kModuleRows && n < m_image.moduleCount) {
+        const ModuleRecord& record = m_image.Live(n);
+        switch (RoleOf(record.type)) {
+        case ModuleRole::Controller:
+            SetRowImage(n, true);
+            break;
+        case ModuleRole::CommonInterface:
+            SetRowImage(n, true);
+            ShowComingLater("The common-interface menu");
+            break;
+        case ModuleRole::Input:
+        case ModuleRole::Output:
+            m_chain = FindChain(m_image, n);
+            if (!m_chain.HasInput()) {
+                m_info.ShowMessage(app::LocalizedText(kTextNeedsInputAndOutput), kChainMessageMs);
+                break;
+            }
+            SetRowImage(m_chain.input, true);
+            if (m_chain.output != kNoOutput)
+                SetRowImage(m_chain.output, true);
+            if (HasUsbKey(m_image.Live(m_chain.input).type) && m_advancedMode)
+                Item(kLogButton).Show(true);
+            if (m_chain.output != kNoOutput) {
+                const ModuleRecord& output = m_image.Live(m_chain.output);
+                if (IsSwitchableModulator(output.type) && output.hardwareRevision > 0 && !m_networkSession)
+                    Item(kPersonalityButton).Enable(true);
+            }
+            ShowComingLater("The settings page");
+            break;
+        case ModuleRole::None:
+            break;
+        }
+    }
+    Windows().Repaint();
+}
+
+// Commands --------------------------------------------------------------------------------
+
+void CQuorvelDlg::OnClick(int controlId) {
+    switch (controlId) {
+    case kModuleList: {
+        const ui::ListHit hit = Item(kModuleList).LastHit();
+        if (hit.row >= 0 && hit.row < kModuleRows)
+            SelectModule(hit.row);
+        break;
+    }
+    case kRescanButton:
+        CloseTcpSession();
+        RestartDiscovery();
+        break;
+    case kLoadButton:
+        SelectModule(kNoModule);
+        ShowComingLater("Loading a configuration file");
+        break;
+    case kSaveButton:
+        SelectModule(kNoModule);
+        ShowComingLater("Saving the configuration");
+        break;
+    case kPersonalityButton:
+        SwitchPersonality();
+        break;
+    case kReportButton:
+        ShowComingLater("The installation report");
+        break;
+    case kLogButton:
+        ShowComingLater("Fetching the module log");
+        break;
+    case kTestButton:
+        m_commands->RestartAll();
+        break;
+    case kAboutButton:
+        ShowAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void CQuorvelDlg::OnSelChange(int controlId) {
+    // The selection shows by the highlighted icons only: a row the page selects is
+    // unselected at once.
+    if (controlId != kModuleList)
+        return;
+    ui::Control& list = Item(kModuleList);
+    for (int row = 0; row < list.RowCount(); ++row)
+        list.SelectRow(row, false);
+}
+
+void CQuorvelDlg::SwitchPersonality() {
+    if (m_chain.output == kNoOutput || m_chain.output >= m_image.moduleCount)
+        return;
+    const ModuleRecord& output = m_image.Live(m_chain.output);
+    if (!IsSwitchableModulator(output.type))
+        return;
+    const uint8_t address = output.address;
+    const uint8_t record[4] = {kPersonalityRecordMark, OtherPersonality(output.type), kPersonalityUnchanged,
+                               kPersonalityUnchanged};
+    if (m_commands->CreateByNumber(address, kPersonalityComponent)) {
+        m_commands->WriteForm5(address, record);
+        m_commands->Close(address);
+    }
+    CloseTcpSession();
+    RestartDiscovery();
+}
+
+void CQuorvelDlg::ShowAbout() {
+    Windows().MessageBox(BaseTitle() + "\nConfiguration and maintenance tool for the MULVANE headend rack.",
+                         "About KAPTIV", ui::MessageBoxButtons::Ok, ui::MessageBoxIcon::Information);
+}
+
+void CQuorvelDlg::ShowComingLater(const char* what) {
+    m_info.ShowMessage(std::string(what) + " comes in a later version.", kLaterMessageMs);
+}
+
 void CQuorvelDlg::OnClose() {
+    SelectModule(kNoModule);
     EndDialog(ui::ModalResult::Cancel);
 }
 

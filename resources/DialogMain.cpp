@@ -16,6 +16,8 @@ const ControlTemplate kControls[] = {
     {1027, ControlKind::Button, {62, 100, 24, 20}, "", style::Disabled, Icon(246)},
     {1028, ControlKind::Button, {62, 124, 24, 20}, "", style::Hidden, Icon(247)},
     {1029, ControlKind::Button, {62, 148, 24, 14}, "TEST", style::Hidden, {}},
+    // The system menu's "about" entry (string resource 101), command 16.
+    {16, ControlKind::Button, {420, 322, 80, 12}, "&\u00C0 propos de Quorvel...", 0, {}},
     {1204, ControlKind::Picture, {68, 168, 12, 12}, "", style::Hidden, Icon(264)},
     {1109, ControlKind::Picture, {60, 280, 28, 28}, "", 0, Bitmap(309)},
     {1101, ControlKind::Picture, {96, 6, 120, 24}, "", 0, Bitmap(301)},

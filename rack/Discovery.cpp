@@ -1,0 +1,214 @@
+#include "rack/Discovery.h"
+
+#include "app/Language.h"
+#include "link/Frame.h"
+#include "rack/CInfo.h"
+#include "ui/WindowSystem.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace kaptiv::rack {
+
+namespace {
+// Rows of the localized text table.
+constexpr int kTextSearching = 28;
+constexpr int kTextFound = 29;
+constexpr int kTextRebooting = 30;
+constexpr int kTextNotFound = 31;
+constexpr int kTextInactive = 32;
+constexpr int kTextNoFirmware = 33;
+
+constexpr uint8_t kMaxRelease = 255;
+} // namespace
+
+Discovery::Discovery(link::CommandSet& commands, RackImage& image, CInfo& info, FirmwareCheck& firmware,
+                     ScanHost& host)
+    : m_commands(commands), m_image(image), m_info(info), m_firmware(firmware), m_host(host) {}
+
+ScanReport Discovery::Run() {
+    m_host.BeginScan();
+    ScanReport report;
+    bool firstPass = true;
+    for (;;) {
+        ++report.passes;
+        // Through the gateway the rack is not scanned again after an update: the gateway
+        // reports its link up once the rack is back, and that starts the next scan.
+        const bool overGateway = m_commands.Xmit().IsGatewayLinkUp();
+        const PassEnd end = RunPass(firstPass, report);
+        if (end == PassEnd::Stop)
+            break;
+        if (m_image.FirmwareCount() == 0) {
+            m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
+            m_info.ShowMessage(app::LocalizedText(kTextNoFirmware), kFailureMs, true);
+        }
+        if (end != PassEnd::Updated || !firstPass || overGateway)
+            break;
+        firstPass = false; // the firmware check is made on the first pass only
+    }
+    m_host.EndScan();
+    return report;
+}
+
+Discovery::PassEnd Discovery::RunPass(bool firstPass, ScanReport& report) {
+    link::CXmit& xmit = m_commands.Xmit();
+    m_host.ClearModuleList();
+    m_info.ShowMessage(app::LocalizedText(kTextSearching), kSearchingMs);
+
+    if (!xmit.OpenLink()) {
+        m_info.ShowMessage(app::LocalizedText(kTextNotFound), kFailureMs, true);
+        m_host.HideDeviceChangeIndicator();
+        report.outcome = ScanOutcome::HardwareNotFound;
+        return PassEnd::NotFound;
+    }
+    m_info.ShowMessage(app::LocalizedText(kTextFound), kSearchingMs);
+    {
+        // Wakes the controller; its answer is read again with the other modules.
+        std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
+        m_commands.Identify(link::kControllerAddress);
+    }
+    m_image.StartScan();
+    if (!ReadModuleList(report) || !IdentifyAll(report))
+        return PassEnd::Stop;
+
+    const bool updated = ReadBlocksAndCheck(firstPass);
+    m_image.TakeReference();
+    if (!updated) {
+        m_info.ShowMessage("", 1);
+        xmit.ClearLinkLost();
+        m_host.RackConnected();
+        report.outcome = ScanOutcome::Connected;
+    } else {
+        report.outcome = ScanOutcome::Rebooted;
+        RebootAndWait();
+    }
+    m_host.EnableRackButtons();
+    return updated ? PassEnd::Updated : PassEnd::Done;
+}
+
+bool Discovery::ReadModuleList(ScanReport& report) {
+    link::CXmit& xmit = m_commands.Xmit();
+    const uint8_t* data = nullptr;
+    int length = 0;
+    const uint16_t n = m_commands.ReadData(link::kControllerAddress, data, length);
+    if (n == 0 && xmit.LastResult() != link::LinkResult::Ok) {
+        // A controller that does not give its list is as good as silent.
+        StopAtInactive(0, report);
+        return false;
+    }
+    const auto entries = ParseModuleList({data, n});
+    if (!entries) {
+        // More modules than the rack image holds: refused as a whole, never cut short,
+        // so that no module is configured against a rack that is not the real one.
+        char text[128];
+        std::snprintf(text, sizeof text, "Module list refused: %d modules listed, at most %d.",
+                      static_cast<int>(n / kModuleListEntrySize), static_cast<int>(kHalfSize - 1));
+        m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
+        m_info.ShowMessage(text, kRefusedMs, true);
+        xmit.CloseSerialPort();
+        report.outcome = ScanOutcome::TooManyModules;
+        return false;
+    }
+    for (const ModuleListEntry& entry : *entries)
+        m_image.Append(entry.address, entry.type);
+    return true;
+}
+
+bool Discovery::IdentifyAll(ScanReport& report) {
+    for (size_t i = 0; i < m_image.moduleCount; ++i) {
+        ModuleRecord& record = m_image.Live(i);
+        link::IdentifyResults results;
+        const uint8_t type = m_commands.Identify(record.address, &results);
+        if (type == link::CommandSet::kNoModuleType || type != record.type) {
+            StopAtInactive(i, report);
+            return false;
+        }
+        record.release = results.release;
+        record.hardwareRevision = results.hardwareRevision;
+        record.wantedPersonality = results.wantedPersonality;
+        record.subRelease = results.wantedPersonality;
+        record.runningPersonality = results.runningPersonality;
+        record.extraStatus = results.extraStatus;
+    }
+    return true;
+}
+
+void Discovery::StopAtInactive(size_t index, ScanReport& report) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s (#%d)", app::LocalizedText(kTextInactive).c_str(),
+                  static_cast<int>(index));
+    m_info.ShowMessage(text, kFailureMs, true);
+    m_commands.RestartAll();
+    m_commands.Xmit().CloseSerialPort();
+    report.outcome = ScanOutcome::InactiveModule;
+    report.failedIndex = static_cast<int>(index);
+}
+
+bool Discovery::ReadBlocksAndCheck(bool firstPass) {
+    link::CXmit& xmit = m_commands.Xmit();
+    bool updated = false;
+    for (size_t i = 0; i < m_image.moduleCount; ++i) {
+        ModuleRecord& record = m_image.Live(i);
+        uint16_t length = 0;
+        const bool read = m_commands.ReadParameters(record.address, length, record.block);
+        record.blockLength = length;
+        if (!read && xmit.LastResult() == link::LinkResult::Ok) {
+            // The module answered with more than a block can hold: the record keeps no
+            // block (length 0), so nothing of it is edited, saved or written back.
+            char text[128];
+            std::snprintf(text, sizeof text, "Module %d: parameter block of %d bytes refused (at most %d).",
+                          static_cast<int>(i), xmit.AnswerLength(), static_cast<int>(kMaxBlockSize));
+            m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
+            m_info.ShowMessage(text, kRefusedMs, true);
+        }
+        m_host.ShowModuleRow(i);
+        if (firstPass && OfferToFirmwareCheck(i))
+            updated = true;
+    }
+    return updated;
+}
+
+bool Discovery::OfferToFirmwareCheck(size_t index) {
+    ModuleRecord& record = m_image.Live(index);
+    record.reportedType = record.type;
+    const uint8_t savedType = record.type;
+    const uint8_t savedRelease = record.release;
+    uint8_t offset = 0;
+    if (record.type == kTypeSat2Rev)
+        offset = kSat2RevReleaseOffset;
+    else if (record.type == kTypeTerrestrial)
+        offset = kTerrestrialReleaseOffset;
+    if (offset != 0) {
+        record.type = kTypeSat2;
+        // Saturates: a release that wrapped round would look older than every file and
+        // have the module flashed backwards.
+        record.release = static_cast<uint8_t>(std::min<int>(record.release + offset, kMaxRelease));
+    }
+    const bool updated = m_firmware.CheckAndUpdate(m_image, index, offset);
+    record.type = savedType;
+    record.release = savedRelease;
+    return updated;
+}
+
+void Discovery::RebootAndWait() {
+    link::CXmit& xmit = m_commands.Xmit();
+    const bool overGateway = xmit.IsGatewayLinkUp();
+    m_commands.RestartAll();
+    xmit.CloseSerialPort();
+    m_info.ShowMessage(app::LocalizedText(kTextRebooting), kRebootMs);
+    platform::Clock& clock = m_info.Windows().GetClock();
+    if (overGateway) {
+        clock.SleepMs(kRebootMs);
+        return;
+    }
+    const int64_t deadline = clock.NowMs() + kRebootMs;
+    for (int64_t now = clock.NowMs(); now < deadline; now = clock.NowMs()) {
+        clock.SleepMs(std::min(kReopenEveryMs, deadline - now));
+        if (xmit.OpenLink())
+            return;
+    }
+}
+
+} // namespace kaptiv::rack

@@ -1,0 +1,30 @@
+#pragma once
+// The firmware check that a scan offers every module to on its first pass, and the indexing
+// of the firmware folder at start-up. The scan only needs this interface; the transfer
+// itself (loader, components, front-panel pictures) lives behind it.
+#include "rack/RackImage.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kaptiv::rack {
+
+class FirmwareCheck {
+public:
+    virtual ~FirmwareCheck() = default;
+    // Rebuilds the firmware table of the image from the firmware folder.
+    virtual void IndexFolder(RackImage& image) = 0;
+    // Checks live record `index` against the table and updates the module when it is older.
+    // releaseOffset is what the scan added to the release to compare a type 10 or 12 module
+    // with type 7 files. True when the module was changed and the rack must be rebooted.
+    virtual bool CheckAndUpdate(RackImage& image, size_t index, uint8_t releaseOffset) = 0;
+};
+
+// Until the firmware folder is read: an empty table, and no module is ever changed.
+class NoFirmwareCheck final : public FirmwareCheck {
+public:
+    void IndexFolder(RackImage& image) override { image.firmware.clear(); }
+    bool CheckAndUpdate(RackImage&, size_t, uint8_t) override { return false; }
+};
+
+} // namespace kaptiv::rack
