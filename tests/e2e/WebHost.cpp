@@ -4,7 +4,8 @@
 // test can see input arrive. Clicking the rescan button asks a question in a message box
 // and reports the answer in the message panel.
 //
-//   kaptiv-web-host [--listen ADDRESS] [--ui-port N] [--no-browser]
+//   kaptiv-web-host [--listen ADDRESS] [--ui-port N] [--no-browser] [--gallery]
+#include "Gallery.h"
 #include "link/CSTATUS.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
@@ -69,6 +70,13 @@ std::string Argument(int argc, char** argv, const char* name, const char* fallba
     return fallback;
 }
 
+bool HasFlag(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -86,6 +94,16 @@ int main(int argc, char** argv) {
     status.ShowLinkNotice("LME#1A");
     status.LightLamps(false);
     main.Show(true);
+    e2e::Gallery gallery(windows);
+    if (HasFlag(argc, argv, "--gallery")) {
+        gallery.Create(&main);
+        gallery.MoveTo({600, 160});
+        // Shown from inside the main window's modal loop, so that it comes in front of it.
+        loop.Post([&gallery] {
+            gallery.Show(true);
+            gallery.BringToFront();
+        });
+    }
 
     web::DisplayServerOptions options;
     options.listenAddress = Argument(argc, argv, "--listen", "127.0.0.1");

@@ -23,7 +23,7 @@ window.Kaptiv = window.Kaptiv || {};
   let retryMs = 500;
 
   // Figures for tests and for the curious: window.kaptivStats.
-  const stats = { firstRenderMs: null, imagesReadyMs: null, updates: 0, lastUpdateBytes: 0, sent: [] };
+  const stats = { firstRenderMs: null, imagesReadyMs: null, updates: 0, lastUpdateBytes: 0, snapshotBytes: 0, sent: [] };
   window.kaptivStats = stats;
 
   Kaptiv.imageUrl = (name) => `/image/${name}.svg?t=${encodeURIComponent(token)}`;
@@ -291,6 +291,7 @@ window.Kaptiv = window.Kaptiv || {};
         return;
       }
       stats.lastUpdateBytes = ev.data.length;
+      if (msg.full) stats.snapshotBytes = ev.data.length;
       if (msg.type === 'update') applyUpdate(msg);
       else if (msg.type === 'folder') Kaptiv.Requests.onFolder(msg);
     });

@@ -356,20 +356,28 @@ Kaptiv.Controls = (() => {
     },
   };
 
+  // HH:mm typed as text: the browser's own time input follows the PC's locale (AM/PM),
+  // while the program always shows 24-hour times.
+  const timeText = (minutes) => {
+    const m = ((minutes % 1440) + 1440) % 1440;
+    return `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
+  };
   kinds.time = {
     create(ctx) {
       const n = el('input', 'ctl time');
-      n.type = 'time';
-      n.step = 60;
+      n.type = 'text';
+      n.maxLength = 5;
+      n.inputMode = 'numeric';
+      n.spellcheck = false;
       n.addEventListener('change', () => {
-        if (/^\d\d:\d\d$/.test(n.value)) send({ type: 'time', dialog: ctx.dialog, control: ctx.data.id, text: n.value });
+        const m = /^([01]\d|2[0-3]):([0-5]\d)$/.exec(n.value.trim());
+        if (m) send({ type: 'time', dialog: ctx.dialog, control: ctx.data.id, text: m[0] });
+        n.value = timeText(ctx.data.minutes); // the model's answer replaces it
       });
       return n;
     },
     update(n, c) {
-      const m = ((c.minutes % 1440) + 1440) % 1440;
-      const text = `${String(Math.floor(m / 60)).padStart(2, '0')}:${String(m % 60).padStart(2, '0')}`;
-      if (n.value !== text) n.value = text;
+      if (document.activeElement !== n || n.value === '') n.value = timeText(c.minutes);
       n.disabled = !c.enabled;
     },
   };

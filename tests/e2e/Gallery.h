@@ -1,0 +1,27 @@
+#pragma once
+// A pop-up with one control of every kind, for the browser test to check that the page
+// draws and reports each of them (shown with --gallery).
+#include "ui/Dialog.h"
+
+namespace kaptiv::e2e {
+
+class Gallery final : public ui::Dialog {
+public:
+    static constexpr int kDialogId = 900;
+    explicit Gallery(ui::WindowSystem& windows);
+
+    void OnInitDialog() override;
+    void OnClick(int controlId) override;
+    void OnDoubleClick(int controlId, ui::ListHit hit) override;
+    void OnSelChange(int controlId) override;
+    void OnEditChange(int controlId) override;
+    void OnCheckChange(int controlId) override;
+    void OnScroll(int controlId, int position) override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    void Report(const std::string& what);
+};
+
+} // namespace kaptiv::e2e
