@@ -43,6 +43,10 @@ bool CQuorvelApp::InitInstance() {
     SetLanguageIndex(m_settings.languageIndex);
 
     StartGatewaySocket();
+    m_mainWindow.SetAdvancedMode(m_settings.advancedMode);
+    // Serial adapters plugged in or pulled out reach the main window as device changes.
+    if (!m_mainWindow.WatchDevices())
+        Warn("cannot watch /dev for serial devices; plugging an adapter in needs a rescan");
 
     if (!m_detachInfo.IsCreated())
         m_detachInfo.Create();
@@ -70,6 +74,7 @@ void CQuorvelApp::StartGatewaySocket() {
     // the socket keeps trying and requests use the serial port meanwhile.
     m_socket = std::make_unique<link::CSSocket>(m_windows.Loop());
     m_xmit.SetGateway(m_socket.get());
+    m_mainWindow.AttachLink(&m_xmit, m_socket.get());
     m_socket->ConnectTo(m_settings.network.serverAddress, m_settings.network.serverPort);
 }
 
@@ -77,6 +82,7 @@ void CQuorvelApp::StopGatewaySocket() {
     if (!m_socket)
         return;
     m_socket->Disconnect();
+    m_mainWindow.AttachLink(&m_xmit, nullptr);
     m_xmit.SetGateway(nullptr);
     m_socket.reset();
 }
