@@ -125,7 +125,9 @@ void CQuorvelDlg::OnInitDialog() {
     list.SetImageList(std::move(images));
     ClearModuleList();
 
-    SetTimer(kStartTimer, kStartDelayMs);
+    // A window shown with no link (a host that only lays it out) has nothing to discover.
+    if (m_xmit != m_ownXmit.get())
+        SetTimer(kStartTimer, kStartDelayMs);
     Item(kDecorationHiddenAtStart).Show(false);
     PlacePanels(nullptr);
 }

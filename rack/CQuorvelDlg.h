@@ -66,7 +66,8 @@ public:
     ~CQuorvelDlg() override;
 
     // The link the window scans through, and the gateway session whose link-up message
-    // starts a scan (may be null). Without a link every scan finds no hardware. A gateway
+    // starts a scan (may be null). Attach before creating the window: only a window with a
+    // link starts discovery by itself. Without a link every scan finds no hardware. A gateway
     // that goes away before the window must be detached first (AttachLink(xmit, nullptr)).
     void AttachLink(link::CXmit* xmit, link::CSSocket* gateway);
     void SetFirmwareCheck(FirmwareCheck* check);

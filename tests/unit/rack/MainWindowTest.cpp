@@ -152,13 +152,15 @@ TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
     EXPECT_EQ(responder.Unused(), 0u);
 }
 
-TEST_F(MainWindow, WithoutALinkTheStartTimerEndsInHardwareNotFound) {
+TEST_F(MainWindow, WithoutALinkNothingStartsAndARescanFindsNoHardware) {
+    EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kStartTimer));
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    EXPECT_TRUE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
     loop.RunFor(200);
     EXPECT_EQ(main.ScanCount(), 1);
     EXPECT_EQ(main.LastScan().outcome, rack::ScanOutcome::HardwareNotFound);
     EXPECT_TRUE(main.Item(CQuorvelDlg::kRescanButton).IsEnabled());
-    main.OnClick(CQuorvelDlg::kRescanButton);
-    EXPECT_TRUE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
+    EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
 }
 
 } // namespace
