@@ -92,7 +92,8 @@ void WebDisplay::Stop() {
 }
 
 void WebDisplay::Present(const ui::DisplayUpdate& update) {
-    if (update.Empty() && !update.full)
+    // With no page open there is nobody to tell; a page that connects gets a snapshot.
+    if ((update.Empty() && !update.full) || m_server.ClientCount() == 0)
         return;
     std::string message = EncodeUpdate(update);
     m_lastUpdateBytes = message.size();

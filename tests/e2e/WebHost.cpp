@@ -90,10 +90,14 @@ int main(int argc, char** argv) {
     TestMainWindow main(windows, info, status);
     main.Create();
     transfer.Create(&main);
-    info.ShowMessage("Searching for the rack...", kMessageMs);
-    status.ShowLinkNotice("LME#1A");
-    status.LightLamps(false);
     main.Show(true);
+    // What a scan in progress would show, set from inside the main window's modal loop so
+    // that the window's own start-up (which clears the message panel) comes first.
+    loop.Post([&info, &status] {
+        info.ShowMessage("Searching for the rack...", kMessageMs);
+        status.ShowLinkNotice("LME#1A");
+        status.LightLamps(false);
+    });
     e2e::Gallery gallery(windows);
     if (HasFlag(argc, argv, "--gallery")) {
         gallery.Create(&main);
