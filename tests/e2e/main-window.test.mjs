@@ -6,11 +6,13 @@ import { spawn } from 'node:child_process';
 import http from 'node:http';
 import path from 'node:path';
 import { createRequire } from 'node:module';
+import { mkdtempSync, rmSync } from 'node:fs';
+import os from 'node:os';
 
 const require = createRequire(import.meta.url);
 const { chromium } = require('playwright-core');
 
-const [hostProgram, artifacts, chromiumPath] = process.argv.slice(2);
+const [hostProgram, artifacts, chromiumPath, kaptivProgram] = process.argv.slice(2);
 const DEADLINE_MS = 15000;
 let failures = 0;
 
@@ -20,8 +22,8 @@ function check(condition, what) {
 }
 
 // The host prints "URL ..." once, then one line per event it handled.
-function startHost(extra = []) {
-  const child = spawn(hostProgram, ['--no-browser', '--ui-port', '0', ...extra], { stdio: ['ignore', 'pipe', 'inherit'] });
+function startHost(extra = [], program = hostProgram, options = {}) {
+  const child = spawn(program, ['--no-browser', '--ui-port', '0', ...extra], { stdio: ['ignore', 'pipe', 'inherit'], ...options });
   const lines = [];
   const waiters = [];
   let buffer = '';
@@ -116,6 +118,35 @@ async function galleryChecks() {
   }
 }
 
+// The real program, with no rack to find: its main window in the page, and the rescan
+// button changing the model visibly (the scan reports in the message panel).
+async function kaptivChecks() {
+  const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-'));
+  const kaptiv = startHost(['--profile', path.join(folder, 'kaptiv.ini'), '--serial', path.join(folder, 'no-such-tty')],
+    kaptivProgram, { cwd: folder });
+  try {
+    const url = (await kaptiv.waitLine(/^URL /)).slice(4);
+    const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
+    const problems = [];
+    page.on('pageerror', (e) => problems.push(String(e)));
+    page.setDefaultTimeout(DEADLINE_MS);
+    await page.goto(url);
+    await page.waitForSelector('body[data-rendered="1"]');
+    check((await page.title()).startsWith('KAPTIV 10.2 - FENWIX'), `kaptiv: the tab carries the window title (${await page.title()})`);
+    check(await page.isVisible('[data-dialog="254"]'), 'kaptiv: the status panel is shown');
+    await page.screenshot({ path: path.join(artifacts, 'kaptiv-main-window.png') });
+    await page.click('[data-dialog="102"] [data-control="1023"]');
+    await page.waitForFunction(() => document.querySelector('[data-dialog="160"] [data-control="1024"]').value !== '');
+    const message = await page.inputValue('[data-dialog="160"] [data-control="1024"]');
+    check(message.length > 0, `kaptiv: the rescan click reached the program, which reports in the message panel (${message})`);
+    check(problems.length === 0, `kaptiv: no script errors ${problems.join('; ')}`);
+    await page.close();
+  } finally {
+    kaptiv.child.kill('SIGTERM');
+    rmSync(folder, { recursive: true, force: true });
+  }
+}
+
 const host = startHost();
 let browser;
 try {
@@ -166,6 +197,8 @@ try {
   await host.waitLine(/^event click dialog=102 control=1023$/);
   check(true, 'the click on the rescan button reached the program');
   await page.waitForSelector('.request.messagebox');
+  const beeps = await page.evaluate(() => window.Kaptiv.Sound.log.map((b) => `${b.freq}/${b.ms}`));
+  check(beeps.includes('440/200'), `the beep reached the page at its frequency and duration (${beeps.join(' ')})`);
   check((await page.textContent('.request.messagebox .mb-text')) === 'Search the rack again?', 'the message box shows the question');
   await page.screenshot({ path: path.join(artifacts, 'message-box.png') });
   await page.click('.request.messagebox button[data-result="ok"]');
@@ -187,6 +220,7 @@ try {
   check(problems.length === 0, `no script errors on the page ${problems.join('; ')}`);
   await page.close();
   await galleryChecks();
+  if (kaptivProgram) await kaptivChecks();
 } catch (error) {
   console.log(`FAIL ${error.stack || error}`);
   failures += 1;
