@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the simulated demo rack (mulvane-sim: an IP
-# gateway on a free loopback port and a serial bus on a pseudo-terminal) and talks to it
-# through the tool's link: the rack is listed through the gateway and through the serial bus.
-# The simulator keeps running until Ctrl-C, so that kaptiv-config can be tried against it.
+# gateway on a free loopback port and a serial bus on a pseudo-terminal) and the tool
+# against it. The tool prints the address of its interface and opens it in the browser when
+# a desktop session exists. Ctrl-C ends both.
+#   ./run-demo.sh            through the simulated IP gateway (title shows the address)
+#   ./run-demo.sh --serial   through the simulated serial bus (title shows "(USB)")
+# Further options are passed to kaptiv (e.g. --no-browser, --ui-port 8080).
 set -euo pipefail
 cd "$(dirname "$0")"
+mode=gateway
+if [[ "${1:-}" == "--serial" ]]; then
+    mode=serial
+    shift
+fi
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C build mulvane-sim kaptiv-config
+ninja -C build mulvane-sim kaptiv-config kaptiv
 
 workdir=$(mktemp -d)
 bus="$workdir/rack-bus"
@@ -23,14 +31,19 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 cat "$workdir/sim.out"
-
 echo
-echo "== The rack through the gateway at $gateway =="
+echo "== The rack as the link sees it (kaptiv-config rack list --gateway $gateway) =="
 build/tools/kaptiv-config rack list --gateway "$gateway"
 echo
-echo "== The rack through the serial bus $bus =="
-build/tools/kaptiv-config rack list --serial "$bus"
-echo
-echo "mulvane-sim keeps running: try build/tools/kaptiv-config rack list --gateway $gateway"
-echo "Ctrl-C ends it."
-wait $sim
+
+# The tool reads the gateway's address from its profile; the demo uses a profile of its own
+# so that the installer's profile is left alone. In serial mode it points at a closed port.
+profile="$workdir/kaptiv.ini"
+if [[ "$mode" == gateway ]]; then
+    printf 'serverAddress=%s\nserverPort=%s\n' "${gateway%:*}" "${gateway##*:}" >"$profile"
+else
+    printf 'serverAddress=127.0.0.1\nserverPort=9\n' >"$profile"
+fi
+mkdir -p "$workdir/program"
+cd "$workdir/program"
+"$OLDPWD/build/app/kaptiv" --profile "$profile" --serial "$bus" "$@"
