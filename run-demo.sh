@@ -19,7 +19,12 @@ ninja -C build mulvane-sim kaptiv-config kaptiv
 
 workdir=$(mktemp -d)
 bus="$workdir/rack-bus"
-build/sim/mulvane-sim --pty-link "$bus" >"$workdir/sim.out" 2>&1 &
+# A fixed gateway port (KAPTIV_DEMO_PORT, default 6660) and a fixed bus path, so that the
+# simulator can be stopped and started again by hand while the tool keeps running: the tool
+# clears its module column when the rack goes and finds it again when it comes back.
+port=${KAPTIV_DEMO_PORT:-6660}
+sim_cmd=(build/sim/mulvane-sim --gateway-port "$port" --pty-link "$bus")
+"${sim_cmd[@]}" >"$workdir/sim.out" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$workdir"' EXIT INT TERM
 
@@ -31,6 +36,9 @@ for _ in $(seq 100); do
     sleep 0.05
 done
 cat "$workdir/sim.out"
+echo
+echo "To try the watchdog: kill mulvane-sim (pid $sim), then start it again with"
+echo "  ${sim_cmd[*]}"
 echo
 echo "== The rack as the link sees it (kaptiv-config rack list --gateway $gateway) =="
 build/tools/kaptiv-config rack list --gateway "$gateway"
