@@ -42,6 +42,15 @@ std::unique_ptr<mulvane::PtyServer> StartPty(mulvane::RackEngine& engine, bool t
     return pty;
 }
 
+bool OpenOnPty(link::CXmit& xmit, platform::Clock& clock, mulvane::PtyServer& pty) {
+    xmit.SetPortOpener(
+        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty.SlavePath()}));
+    if (xmit.OpenLink())
+        return true;
+    std::fprintf(stderr, "no rack on the simulated bus\n");
+    return false;
+}
+
 // Bytes one flash block puts on the line: the stuffed request (its echo is the same
 // transmission) and the module's empty positive answer.
 size_t WireBytesOfBlock(const std::vector<uint8_t>& payload, uint8_t address) {
@@ -61,12 +70,8 @@ int SerialEfficiency() {
         return 1;
     platform::RealClock clock;
     link::CXmit xmit(clock);
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty->SlavePath()}));
-    if (!xmit.OpenLink()) {
-        std::fprintf(stderr, "no rack on the simulated bus\n");
+    if (!OpenOnPty(xmit, clock, *pty))
         return 1;
-    }
     link::CommandSet commands(xmit);
     std::mt19937 rng(42);
     std::vector<uint8_t> image(64 * 1024);
@@ -104,12 +109,8 @@ int CpuWhileWaiting() {
         return 1;
     platform::RealClock clock;
     link::CXmit xmit(clock);
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty->SlavePath()}));
-    if (!xmit.OpenLink()) {
-        std::fprintf(stderr, "no rack on the simulated bus\n");
+    if (!OpenOnPty(xmit, clock, *pty))
         return 1;
-    }
     // Slow answers from now on; the status read's 1 s time-out covers them.
     engine.GetFaults().DelayAnswers(100);
     link::CommandSet commands(xmit);
