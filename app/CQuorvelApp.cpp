@@ -43,6 +43,9 @@ bool CQuorvelApp::InitInstance() {
     SetLanguageIndex(m_settings.languageIndex);
 
     StartGatewaySocket();
+    // The main window keeps the program folder: the base of its firmware, configuration and
+    // report paths.
+    m_mainWindow.Image().applicationFolder = m_settings.programFolder.string();
     m_mainWindow.SetAdvancedMode(m_settings.advancedMode);
     // Serial adapters plugged in or pulled out reach the main window as device changes.
     if (!m_mainWindow.WatchDevices())

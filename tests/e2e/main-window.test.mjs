@@ -6,13 +6,13 @@ import { spawn } from 'node:child_process';
 import http from 'node:http';
 import path from 'node:path';
 import { createRequire } from 'node:module';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
 
 const require = createRequire(import.meta.url);
 const { chromium } = require('playwright-core');
 
-const [hostProgram, artifacts, chromiumPath, kaptivProgram] = process.argv.slice(2);
+const [hostProgram, artifacts, chromiumPath, kaptivProgram, simProgram] = process.argv.slice(2);
 const DEADLINE_MS = 15000;
 let failures = 0;
 
@@ -147,6 +147,98 @@ async function kaptivChecks() {
   }
 }
 
+// The program against the simulated demo rack: the rack appears in the module column,
+// clicking a module highlights its chain, rescan finds it again, and a rack that goes away
+// empties the column.
+async function rackChecks() {
+  const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-rack-'));
+  const simChild = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+  let kaptiv = null;
+  try {
+    const gateway = await new Promise((resolve, reject) => {
+      let buffer = '';
+      simChild.stdout.on('data', (chunk) => {
+        buffer += chunk;
+        const m = /^gateway: ([0-9.]+):([0-9]+)$/m.exec(buffer);
+        if (m) resolve({ address: m[1], port: m[2] });
+      });
+      simChild.on('exit', () => reject(new Error('mulvane-sim ended before it printed its gateway')));
+      setTimeout(() => reject(new Error('mulvane-sim printed no gateway line')), DEADLINE_MS);
+    });
+    const profile = path.join(folder, 'kaptiv.ini');
+    writeFileSync(profile, `serverAddress=${gateway.address}\nserverPort=${gateway.port}\n`);
+    kaptiv = startHost(['--profile', profile, '--serial', path.join(folder, 'no-such-tty')], kaptivProgram, { cwd: folder });
+    const url = (await kaptiv.waitLine(/^URL /)).slice(4);
+    const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
+    const problems = [];
+    page.on('pageerror', (e) => problems.push(String(e)));
+    page.setDefaultTimeout(DEADLINE_MS);
+    await page.goto(url);
+    const list = '[data-dialog="102"] [data-control="1021"]';
+    const rowText = (i) => page.evaluate(([sel, n]) => {
+      const row = document.querySelector(`${sel} .lv-icon[data-row="${n}"] span`);
+      return row ? row.textContent : '';
+    }, [list, i]);
+    const rowImage = (i) => page.evaluate(([sel, n]) => {
+      const img = document.querySelector(`${sel} .lv-icon[data-row="${n}"] img`);
+      return img ? img.getAttribute('src') : '';
+    }, [list, i]);
+    // The gateway's link-up message may start one more scan right after the first: wait until
+    // the column has shown the whole rack for a second without change.
+    const expected = 'RkPSU,RkSat2.0,RkCI,RkModT4,QVXCT2,RkModC2,RkHD,QVXIP,RkSat1,RkModT1,RkAV,RkModC4';
+    let names = [];
+    let stableSince = 0;
+    for (const end = Date.now() + DEADLINE_MS; Date.now() < end;) {
+      names = [];
+      for (let i = 0; i < 12; i += 1) names.push((await rowText(i)).split(/\r?\n/)[0]);
+      if (names.join(',') !== expected) stableSince = 0;
+      else if (!stableSince) stableSince = Date.now();
+      else if (Date.now() - stableSince >= 1000) break;
+      await page.waitForTimeout(100);
+    }
+    check(names.join(',') === expected,
+      `rack: the demo rack's twelve modules appear in slot order (${names.join(',')})`);
+    // The title is refreshed when the scan ends.
+    await page.waitForFunction((address) => document.title.includes(`(${address})`), gateway.address).catch(() => {});
+    check((await page.title()).includes(`(${gateway.address})`), `rack: the title names the gateway (${await page.title()})`);
+    await page.screenshot({ path: path.join(artifacts, 'kaptiv-demo-rack.png') });
+
+    // The 4-channel COFDM modulator (row 3) ends the chain satellite tuner (1) -> CI (2) ->
+    // COFDM (3): its input and itself light up, the CI module and the next chain do not.
+    const before = [];
+    for (let i = 0; i < 5; i += 1) before.push(await rowImage(i));
+    await page.click(`${list} .lv-icon[data-row="3"]`);
+    await page.waitForFunction(([sel, src]) => {
+      const img = document.querySelector(`${sel} .lv-icon[data-row="1"] img`);
+      return img && img.getAttribute('src') !== src;
+    }, [list, before[1]]);
+    const after = [];
+    for (let i = 0; i < 5; i += 1) after.push(await rowImage(i));
+    check(after[1] !== before[1] && after[3] !== before[3] && after[2] === before[2] && after[4] === before[4],
+      'rack: clicking a modulator highlights it and the input of its chain, and nothing else');
+    await page.screenshot({ path: path.join(artifacts, 'kaptiv-chain-selected.png') });
+
+    // A rescan deselects the chain and fills the column again.
+    await page.click('[data-dialog="102"] [data-control="1023"]');
+    await page.waitForFunction(([sel, src]) => {
+      const img = document.querySelector(`${sel} .lv-icon[data-row="1"] img`);
+      const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
+      return img && img.getAttribute('src') === src && last && last.textContent.startsWith('RkModC4');
+    }, [list, before[1]]);
+    check(true, 'rack: rescan clears the selection and finds the rack again');
+
+    simChild.kill('SIGTERM');
+    await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="1"] span`), list);
+    check(true, 'rack: when the simulator stops, the module column empties');
+    check(problems.length === 0, `rack: no script errors ${problems.join('; ')}`);
+    await page.close();
+  } finally {
+    if (kaptiv) kaptiv.child.kill('SIGTERM');
+    simChild.kill('SIGTERM');
+    rmSync(folder, { recursive: true, force: true });
+  }
+}
+
 const host = startHost();
 let browser;
 try {
@@ -221,6 +313,7 @@ try {
   await page.close();
   await galleryChecks();
   if (kaptivProgram) await kaptivChecks();
+  if (kaptivProgram && simProgram) await rackChecks();
 } catch (error) {
   console.log(`FAIL ${error.stack || error}`);
   failures += 1;

@@ -109,6 +109,7 @@ TEST_F(CQuorvelAppTest, StartsFromTheProgramFolderAndEndsWithTheMainWindow) {
 
     const app::StartupSettings& settings = application.Settings();
     EXPECT_EQ(settings.programFolder, std::filesystem::current_path());
+    EXPECT_EQ(application.MainWindow().Image().applicationFolder, std::filesystem::current_path().string());
     EXPECT_TRUE(settings.advancedMode);
     EXPECT_EQ(app::LanguageIndex(), static_cast<int>(app::Language::Italian));
     EXPECT_EQ(settings.network.serverPort, gateway.Port());
