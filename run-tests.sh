@@ -35,7 +35,7 @@ if [[ "${1:-}" != "--quick" ]]; then
         [[ -x "$f" ]] || continue
         name=$(basename "$f")
         corpus=tests/fuzz/corpus/${name#fuzz_}
-        args=(-max_total_time=20 -rss_limit_mb=2048)
+        args=(-max_total_time=10 -rss_limit_mb=2048)
         work=$(mktemp -d)
         [[ -d "$corpus" ]] && cp "$corpus"/* "$work"/ 2>/dev/null || true
         if "$f" "${args[@]}" "$work" >"build-fuzz/$name.log" 2>&1; then
