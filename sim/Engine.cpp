@@ -177,8 +177,10 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         if (!data.empty() && data[0] == kFlashRestartAll)
             restartSelf = true; // a restart addressed to one module: it answers, then reboots
         break;
-    case kCmdReadNameList:
     case kCmdFile:
+        HandleFile(module, data);
+        break;
+    case kCmdReadNameList:
     case kCmdSetMode:
         break; // kept in the request history; answered positively with no data
     default:
@@ -186,6 +188,29 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         break;
     }
     return answer;
+}
+
+void RackEngine::HandleFile(ModuleState& module, std::span<const uint8_t> data) {
+    // Only the personality component has an effect: the wanted type it records is what the
+    // module reports as its wanted personality from then on (the firmware update that
+    // follows switches it over). Everything else is kept in the request history only.
+    if (data.empty())
+        return;
+    switch (data[0]) {
+    case kFileCreate:
+        module.openComponent = data.size() == 3 ? (data[1] << 8 | data[2]) : -1;
+        break;
+    case kFileWriteForm5:
+        if (module.openComponent == kPersonalityComponent && data.size() >= 3 &&
+            data[1] == kPersonalityRecordMark)
+            module.config.wantedPersonality = data[2];
+        break;
+    case kFileClose:
+        module.openComponent = -1;
+        break;
+    default:
+        break;
+    }
 }
 
 std::vector<uint8_t> RackEngine::IdentifyAnswer(const ModuleState& module) const {

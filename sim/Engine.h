@@ -79,6 +79,7 @@ private:
         std::deque<std::vector<uint8_t>> written;
         int executes = 0;
         std::deque<std::string> texts;
+        int openComponent = -1; // component opened by number, until closed
     };
 
     ModuleState* Find(uint8_t address);
@@ -86,6 +87,7 @@ private:
     std::optional<Answer> Dispatch(ModuleState& module, uint8_t command, std::span<const uint8_t> data,
                                    int64_t nowMs, bool& restartSelf);
     std::vector<uint8_t> IdentifyAnswer(const ModuleState& module) const;
+    static void HandleFile(ModuleState& module, std::span<const uint8_t> data);
     std::vector<uint8_t> ModuleList() const;
     std::vector<uint8_t> StatusAnswer(const ModuleState& module);
     int64_t DrawDelay(const ModuleConfig& config);

@@ -54,6 +54,14 @@ inline constexpr uint8_t kFlashWrite = 0x01;
 inline constexpr uint8_t kFlashEnd = 0x02;
 inline constexpr uint8_t kFlashRestartAll = 0x03;
 
+// Sub-codes of the file command (first data byte) that the simulator acts on.
+inline constexpr uint8_t kFileCreate = 0x00;
+inline constexpr uint8_t kFileClose = 0x02;
+inline constexpr uint8_t kFileWriteForm5 = 0x05;
+// A modulator's personality component: the record 0x83, wanted type, two more bytes.
+inline constexpr uint16_t kPersonalityComponent = 0x0FFF;
+inline constexpr uint8_t kPersonalityRecordMark = 0x83;
+
 // Answer kinds (high nibble of an answer's control byte).
 inline constexpr uint8_t kAnswerPositive = 0xF0;
 inline constexpr uint8_t kAnswerNegative = 0xE0;

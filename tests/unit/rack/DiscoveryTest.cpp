@@ -266,6 +266,9 @@ TEST_F(Discovery, PersonalitySwitchWritesTheRecordAndRescans) {
     EXPECT_EQ(requests[2].data, (std::vector<uint8_t>{0x02}));
     EXPECT_TRUE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
     EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kWatchdogTimer));
+    // The rescan reads the new wanted personality back from the module.
+    RunUntilScans(2);
+    EXPECT_EQ(main.Image().Live(3).wantedPersonality, 8);
 }
 
 } // namespace

@@ -184,3 +184,22 @@ TEST(SimEngine, HistoriesKeepOnlyTheMostRecentEntries) {
     EXPECT_EQ(written.back(),
               std::vector<uint8_t>{static_cast<uint8_t>(RackEngine::kMaxRequestHistory + extra - 1)});
 }
+
+TEST_F(EngineFixture, PersonalityRecordChangesTheWantedPersonalityOnlyThroughItsComponent) {
+    auto wanted = [&] { return engine.Handle(10, kCmdIdentify, {}, now)->data[4]; };
+    ASSERT_EQ(wanted(), 5);
+    // The same record written to another component, or without the record mark, changes nothing.
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileCreate, 0x01, 0x23}, now);
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileWriteForm5, 0x83, 11, 0xFF, 0xFF}, now);
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileClose}, now);
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileCreate, 0x0F, 0xFF}, now);
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileWriteForm5, 0x84, 11, 0xFF, 0xFF}, now);
+    EXPECT_EQ(wanted(), 5);
+    // Component 0xFFF with the record: the module now wants type 11.
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileWriteForm5, 0x83, 11, 0xFF, 0xFF}, now);
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileClose}, now);
+    EXPECT_EQ(wanted(), 11);
+    // Once closed, further records go nowhere.
+    engine.Handle(10, kCmdFile, std::vector<uint8_t>{kFileWriteForm5, 0x83, 6, 0xFF, 0xFF}, now);
+    EXPECT_EQ(wanted(), 11);
+}
