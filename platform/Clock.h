@@ -28,7 +28,7 @@ public:
 
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(int64_t startMs = 1'000'000) : m_nowMs(startMs) {}
+    explicit ManualClock(int64_t startMs = 1'000'000) : m_nowMs(startMs), m_wallSetAtMs(startMs) {}
     int64_t NowMs() const override { return m_nowMs; }
     std::tm LocalTime() const override;
     void SleepMs(int64_t ms) override { Advance(ms); }
@@ -42,7 +42,7 @@ public:
         if (ms > m_nowMs)
             m_nowMs = ms;
     }
-    // The wall time reported for NowMs() == startMs given here; it moves with the clock.
+    // The wall time at the current instant; from here on it moves with the clock.
     void SetLocalTime(const std::tm& wall) {
         m_wall = wall;
         m_wallSetAtMs = m_nowMs;
@@ -51,7 +51,7 @@ public:
 private:
     int64_t m_nowMs;
     std::tm m_wall{0, 0, 12, 1, 0, 126, 0, 0, 0, 0, nullptr}; // 2026-01-01 12:00:00
-    int64_t m_wallSetAtMs = 1'000'000;
+    int64_t m_wallSetAtMs;
 };
 
 } // namespace kaptiv::platform
