@@ -45,11 +45,37 @@ uint8_t NextChangeCounter(uint8_t counter, bool changed) {
     return changed ? static_cast<uint8_t>((counter + 1) & 0xFF) : counter;
 }
 
+namespace {
+
 size_t PassThroughCount(std::span<const std::vector<uint16_t>> lists) {
     size_t count = 0;
     for (const auto& list : lists)
         count += list.size();
     return count;
+}
+
+} // namespace
+
+std::string PassThroughProblem(std::span<const std::vector<uint16_t>> lists) {
+    const size_t count = PassThroughCount(lists);
+    if (count <= kMaxPassThroughIds)
+        return {};
+    return std::to_string(count) + " pass-through services, at most " + std::to_string(kMaxPassThroughIds) +
+           " fit";
+}
+
+void WritePassThrough(std::span<const std::vector<uint16_t>> lists, platform::ByteWriter& out) {
+    out.U8(static_cast<uint8_t>(PassThroughCount(lists)));
+    for (const auto& list : lists) {
+        for (uint16_t id : list)
+            out.U16(id);
+    }
+}
+
+void ReadPassThrough(platform::ByteReader& in, std::vector<uint16_t>& first) {
+    const size_t count = in.U8();
+    for (size_t i = 0; i < count; ++i)
+        first.push_back(in.U16());
 }
 
 DecodeResult<EncoderValues> DecodeEncoderBlock(std::span<const uint8_t> block) {
@@ -63,18 +89,13 @@ DecodeResult<EncoderValues> DecodeEncoderBlock(std::span<const uint8_t> block) {
     v.counter = in.U8();
     for (auto& channel : v.channels)
         channel = DecodeChannel(in);
-    const size_t count = in.U8();
-    for (size_t i = 0; i < count; ++i)
-        v.passThrough[0].push_back(in.U16());
+    ReadPassThrough(in, v.passThrough[0]);
     return result;
 }
 
 EncodeResult EncodeEncoderBlock(EncoderValues& values, bool& changed) {
-    const size_t count = PassThroughCount(values.passThrough);
-    if (count > kMaxPassThroughIds) {
-        return EncodeResult::Failure(std::to_string(count) + " pass-through services, at most " +
-                                     std::to_string(kMaxPassThroughIds) + " fit");
-    }
+    if (std::string why = PassThroughProblem(values.passThrough); !why.empty())
+        return EncodeResult::Failure(why);
     const uint8_t counter = NextChangeCounter(values.counter, changed);
     platform::ByteWriter out(kMaxBlockSize);
     out.U8(counter);
@@ -83,11 +104,7 @@ EncodeResult EncodeEncoderBlock(EncoderValues& values, bool& changed) {
             return EncodeResult::Failure("channel " + std::string(1, static_cast<char>('A' + i)) +
                                          " name: " + why);
     }
-    out.U8(static_cast<uint8_t>(count));
-    for (const auto& list : values.passThrough) {
-        for (uint16_t id : list)
-            out.U16(id);
-    }
+    WritePassThrough(values.passThrough, out);
     if (!out.Ok())
         return EncodeResult::Failure("the block would be longer than " + std::to_string(kMaxBlockSize) +
                                      " bytes");

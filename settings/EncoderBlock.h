@@ -8,6 +8,7 @@
 // the number of pass-through ids (u8) and the ids (u16 each).
 //
 // The module's block length is not a bound of this layout: bytes beyond the block read as 0.
+#include "platform/Bytes.h"
 #include "settings/BlockResult.h"
 
 #include <array>
@@ -55,6 +56,10 @@ EncodeResult EncodeEncoderBlock(EncoderValues& values, bool& changed);
 
 // Shared with HdEncoderBlock.
 uint8_t NextChangeCounter(uint8_t counter, bool changed);
-size_t PassThroughCount(std::span<const std::vector<uint16_t>> lists);
+// Pass-through lists travel as one count byte over all lists, then the ids (big-endian);
+// they are read back into the first list. Empty when the lists fit the count byte.
+std::string PassThroughProblem(std::span<const std::vector<uint16_t>> lists);
+void WritePassThrough(std::span<const std::vector<uint16_t>> lists, platform::ByteWriter& out);
+void ReadPassThrough(platform::ByteReader& in, std::vector<uint16_t>& first);
 
 } // namespace kaptiv::settings

@@ -40,28 +40,19 @@ DecodeResult<HdEncoderValues> DecodeHdEncoderBlock(std::span<const uint8_t> bloc
     HdEncoderValues& v = result.values;
     platform::ByteReader in(block);
     v.counter = in.U8();
-    const size_t count = in.U8();
-    for (size_t i = 0; i < count; ++i)
-        v.passThrough[0].push_back(in.U16());
+    ReadPassThrough(in, v.passThrough[0]);
     for (auto& channel : v.channels)
         channel = DecodeChannel(in);
     return result;
 }
 
 EncodeResult EncodeHdEncoderBlock(HdEncoderValues& values, bool& changed) {
-    const size_t count = PassThroughCount(values.passThrough);
-    if (count > kMaxPassThroughIds) {
-        return EncodeResult::Failure(std::to_string(count) + " pass-through services, at most " +
-                                     std::to_string(kMaxPassThroughIds) + " fit");
-    }
+    if (std::string why = PassThroughProblem(values.passThrough); !why.empty())
+        return EncodeResult::Failure(why);
     const uint8_t counter = NextChangeCounter(values.counter, changed);
     platform::ByteWriter out(kMaxBlockSize);
     out.U8(counter);
-    out.U8(static_cast<uint8_t>(count));
-    for (const auto& list : values.passThrough) {
-        for (uint16_t id : list)
-            out.U16(id);
-    }
+    WritePassThrough(values.passThrough, out);
     for (size_t i = 0; i < values.channels.size(); ++i) {
         if (std::string why = EncodeChannel(values.channels[i], out); !why.empty())
             return EncodeResult::Failure("channel " + std::string(1, static_cast<char>('A' + i)) +
