@@ -67,16 +67,22 @@ function upgrade(url, origin) {
   return request(url, headers);
 }
 
+// A new tab on url, its script errors collected in `problems`.
+async function openPage(url, viewport = { width: 1100, height: 720 }) {
+  const page = await browser.newPage({ viewport });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(String(e)));
+  page.setDefaultTimeout(DEADLINE_MS);
+  await page.goto(url);
+  return { page, problems };
+}
+
 // Every control kind drawn and reporting back, and the file dialog browsing the PC.
 async function galleryChecks() {
   const gallery = startHost(['--gallery']);
   try {
     const url = (await gallery.waitLine(/^URL /)).slice(4);
-    const page = await browser.newPage({ viewport: { width: 1400, height: 760 } });
-    const problems = [];
-    page.on('pageerror', (e) => problems.push(String(e)));
-    page.setDefaultTimeout(DEADLINE_MS);
-    await page.goto(url);
+    const { page, problems } = await openPage(url, { width: 1400, height: 760 });
     await page.waitForSelector('body[data-rendered="1"]');
     const g = '[data-dialog="900"]';
     await page.waitForSelector(`${g} [data-control="16"] tbody tr`);
@@ -126,11 +132,7 @@ async function kaptivChecks() {
     kaptivProgram, { cwd: folder });
   try {
     const url = (await kaptiv.waitLine(/^URL /)).slice(4);
-    const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
-    const problems = [];
-    page.on('pageerror', (e) => problems.push(String(e)));
-    page.setDefaultTimeout(DEADLINE_MS);
-    await page.goto(url);
+    const { page, problems } = await openPage(url);
     await page.waitForSelector('body[data-rendered="1"]');
     check((await page.title()).startsWith('KAPTIV 10.2 - FENWIX'), `kaptiv: the tab carries the window title (${await page.title()})`);
     check(await page.isVisible('[data-dialog="254"]'), 'kaptiv: the status panel is shown');
@@ -169,11 +171,7 @@ async function rackChecks() {
     writeFileSync(profile, `serverAddress=${gateway.address}\nserverPort=${gateway.port}\n`);
     kaptiv = startHost(['--profile', profile, '--serial', path.join(folder, 'no-such-tty')], kaptivProgram, { cwd: folder });
     const url = (await kaptiv.waitLine(/^URL /)).slice(4);
-    const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
-    const problems = [];
-    page.on('pageerror', (e) => problems.push(String(e)));
-    page.setDefaultTimeout(DEADLINE_MS);
-    await page.goto(url);
+    const { page, problems } = await openPage(url);
     const list = '[data-dialog="102"] [data-control="1021"]';
     const rowText = (i) => page.evaluate(([sel, n]) => {
       const row = document.querySelector(`${sel} .lv-icon[data-row="${n}"] span`);
