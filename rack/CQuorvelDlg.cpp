@@ -284,6 +284,9 @@ void CQuorvelDlg::HideDeviceChangeIndicator() {
 }
 
 void CQuorvelDlg::RackConnected() {
+    // The scan opened the link afresh (clearing link lost): a device change seen before
+    // it has been dealt with and must not tear the new link down at the next tick.
+    m_deviceGone = false;
     SetTimer(kWatchdogTimer, kWatchdogMs);
     SelectModule(0);
 }

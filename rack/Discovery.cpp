@@ -38,7 +38,7 @@ ScanReport Discovery::Run() {
         const PassEnd end = RunPass(firstPass, report);
         if (end == PassEnd::Stop)
             break;
-        if (m_image.FirmwareCount() == 0) {
+        if (m_firmware.ReadsFirmwareFolder() && m_image.FirmwareCount() == 0) {
             m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
             m_feedback.ShowMessage(text::LocalizedText(kTextNoFirmware), kFailureMs, true);
         }
