@@ -15,9 +15,14 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
       m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
-    const std::vector<std::string> devices =
-        m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
-    m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));
+    // Devices named on the command line are a fixed list; otherwise the devices are listed
+    // again at every opening of the link, so that an adapter plugged in later is found.
+    if (m_options.serialDevices)
+        m_xmit.SetPortOpener(
+            std::make_unique<link::DeviceListOpener>(windows.GetClock(), *m_options.serialDevices));
+    else
+        m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(
+            windows.GetClock(), link::DeviceListOpener::Lister(platform::DefaultSerialDevices)));
 }
 
 CQuorvelApp::~CQuorvelApp() {
