@@ -21,6 +21,11 @@ function check(condition, what) {
   if (!condition) failures += 1;
 }
 
+// A check that something happens within the deadline: the wait's own outcome is the result.
+async function eventually(wait, what) {
+  check(await wait.then(() => true, () => false), what);
+}
+
 // The host prints "URL ..." once, then one line per event it handled.
 function startHost(extra = [], program = hostProgram, options = {}) {
   const child = spawn(program, ['--no-browser', '--ui-port', '0', ...extra], { stdio: ['ignore', 'pipe', 'inherit'], ...options });
@@ -91,20 +96,23 @@ async function galleryChecks() {
       .every((k) => kinds.includes(k)), `every control kind is drawn (${[...new Set(kinds)].join(' ')})`);
     await page.screenshot({ path: path.join(artifacts, 'controls.png') });
 
-    await page.fill(`${g} [data-control="12"]`, '12000');
-    await gallery.waitLine(/^gallery frequency 12000$/);
-    await page.click(`${g} [data-control="13"] input`);
-    await gallery.waitLine(/^gallery descramble on$/);
-    await page.selectOption(`${g} [data-control="14"]`, { label: '16APSK' });
-    await gallery.waitLine(/^gallery modulation 16APSK$/);
-    await page.click(`${g} [data-control="16"] td[data-row="2"][data-col="0"]`);
-    await gallery.waitLine(/^gallery service row 2$/);
-    await page.waitForSelector(`${g} [data-control="16"] tr.selected td[data-row="2"]`);
-    await page.dblclick(`${g} [data-control="16"] td[data-row="1"][data-col="2"]`);
-    await gallery.waitLine(/^gallery double-click row 1 column 2$/);
-    await page.click(`${g} [data-control="19"] button:first-child`);
-    await gallery.waitLine(/^gallery scroll 19 to 6$/);
-    check(true, 'edit, check box, combo box, list view (click, selection, double-click) and up-down report to the program');
+    const reported = await (async () => {
+      await page.fill(`${g} [data-control="12"]`, '12000');
+      await gallery.waitLine(/^gallery frequency 12000$/);
+      await page.click(`${g} [data-control="13"] input`);
+      await gallery.waitLine(/^gallery descramble on$/);
+      await page.selectOption(`${g} [data-control="14"]`, { label: '16APSK' });
+      await gallery.waitLine(/^gallery modulation 16APSK$/);
+      await page.click(`${g} [data-control="16"] td[data-row="2"][data-col="0"]`);
+      await gallery.waitLine(/^gallery service row 2$/);
+      await page.waitForSelector(`${g} [data-control="16"] tr.selected td[data-row="2"]`);
+      await page.dblclick(`${g} [data-control="16"] td[data-row="1"][data-col="2"]`);
+      await gallery.waitLine(/^gallery double-click row 1 column 2$/);
+      await page.click(`${g} [data-control="19"] button:first-child`);
+      await gallery.waitLine(/^gallery scroll 19 to 6$/);
+      return true;
+    })().catch(() => false);
+    check(reported, 'edit, check box, combo box, list view (click, selection, double-click) and up-down report to the program');
 
     // The file dialog starts where the program says and browses real folders.
     await page.click(`${g} [data-control="24"]`);
@@ -196,6 +204,14 @@ async function rackChecks() {
     }
     check(names.join(',') === expected,
       `rack: the demo rack's twelve modules appear in slot order (${names.join(',')})`);
+    // Each row shows the name and, below it, the release: the line break in the row text is
+    // kept on the page (innerText follows the rendering, so a mere wrap would not count).
+    const rowLines = await page.evaluate((sel) => {
+      const span = document.querySelector(`${sel} .lv-icon[data-row="1"] span`);
+      return span ? span.innerText.split('\n').map((l) => l.trim()) : [];
+    }, list);
+    check(rowLines.length === 2 && rowLines[0] === 'RkSat2.0' && /^\d+\.\d/.test(rowLines[1]),
+      `rack: a module row shows its name and its release on two lines (${JSON.stringify(rowLines)})`);
     // The title is refreshed when the scan ends.
     await page.waitForFunction((address) => document.title.includes(`(${address})`), gateway.address).catch(() => {});
     check((await page.title()).includes(`(${gateway.address})`), `rack: the title names the gateway (${await page.title()})`);
@@ -218,16 +234,15 @@ async function rackChecks() {
 
     // A rescan deselects the chain and fills the column again.
     await page.click('[data-dialog="102"] [data-control="1023"]');
-    await page.waitForFunction(([sel, src]) => {
+    await eventually(page.waitForFunction(([sel, src]) => {
       const img = document.querySelector(`${sel} .lv-icon[data-row="1"] img`);
       const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
       return img && img.getAttribute('src') === src && last && last.textContent.startsWith('RkModC4');
-    }, [list, before[1]]);
-    check(true, 'rack: rescan clears the selection and finds the rack again');
+    }, [list, before[1]]), 'rack: rescan clears the selection and finds the rack again');
 
     simChild.kill('SIGTERM');
-    await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="1"] span`), list);
-    check(true, 'rack: when the simulator stops, the module column empties');
+    await eventually(page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="1"] span`), list),
+      'rack: when the simulator stops, the module column empties');
     check(problems.length === 0, `rack: no script errors ${problems.join('; ')}`);
     await page.close();
   } finally {
@@ -284,9 +299,11 @@ try {
 
   // A click travels to the program, which asks a question and shows the answer.
   await page.click('[data-dialog="102"] [data-control="1023"]');
-  await host.waitLine(/^event click dialog=102 control=1023$/);
-  check(true, 'the click on the rescan button reached the program');
+  await eventually(host.waitLine(/^event click dialog=102 control=1023$/), 'the click on the rescan button reached the program');
   await page.waitForSelector('.request.messagebox');
+  // The beep and the question may reach the page in different updates: wait for the beep
+  // rather than read the log the moment the question shows.
+  await page.waitForFunction(() => window.Kaptiv.Sound.log.some((b) => b.freq === 440 && b.ms === 200)).catch(() => {});
   const beeps = await page.evaluate(() => window.Kaptiv.Sound.log.map((b) => `${b.freq}/${b.ms}`));
   check(beeps.includes('440/200'), `the beep reached the page at its frequency and duration (${beeps.join(' ')})`);
   check((await page.textContent('.request.messagebox .mb-text')) === 'Search the rack again?', 'the message box shows the question');
@@ -294,18 +311,17 @@ try {
   await page.click('.request.messagebox button[data-result="ok"]');
   await host.waitLine(/^answer request=\d+ result=ok/);
   await host.waitLine(/^handled click dialog=102 control=1023 result=delivered/);
-  await page.waitForFunction(() => document.querySelector('[data-dialog="160"] [data-control="1024"]').value === 'Rescan 1: confirmed');
-  check(true, 'the answer came back and the message panel shows it');
-  check(await page.locator('.request').count() === 0, 'the message box closed');
+  await eventually(page.waitForFunction(() => document.querySelector('[data-dialog="160"] [data-control="1024"]').value === 'Rescan 1: confirmed'),
+    'the answer came back and the message panel shows it');
+  await eventually(page.waitForFunction(() => document.querySelectorAll('.request').length === 0), 'the message box closed');
   const delta = await page.evaluate(() => window.kaptivStats.lastUpdateBytes);
   console.log(`figure: last delta message ${delta} bytes`);
 
   // Escape: down and up both reach the program (the upload loop polls its state).
   await page.keyboard.down('Escape');
-  await host.waitLine(/^handled keydown dialog=102 control=\d+ key=Escape result=/);
+  await eventually(host.waitLine(/^handled keydown dialog=102 control=\d+ key=Escape result=/), 'Escape down reached the program');
   await page.keyboard.up('Escape');
-  await host.waitLine(/^handled keyup dialog=102 control=\d+ key=Escape result=/);
-  check(true, 'Escape down and up reached the program');
+  await eventually(host.waitLine(/^handled keyup dialog=102 control=\d+ key=Escape result=/), 'Escape up reached the program');
 
   check(problems.length === 0, `no script errors on the page ${problems.join('; ')}`);
   await page.close();
