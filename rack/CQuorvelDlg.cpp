@@ -8,6 +8,7 @@
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -440,7 +441,7 @@ void CQuorvelDlg::ShowAbout() {
 }
 
 void CQuorvelDlg::ShowComingLater(const char* what) {
-    m_info.ShowMessage(std::string(what) + " comes in a later version.", kLaterMessageMs);
+    m_info.ShowMessage(text::ComingLaterText(what), kLaterMessageMs);
 }
 
 void CQuorvelDlg::OnClose() {

@@ -4,6 +4,7 @@
 
 #include "link/CommandSet.h"
 #include "platform/ModuleType.h"
+#include "text/Language.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,13 @@ TEST_F(Discovery, MoreModulesThanTheImageHoldsAreRefused) {
     EXPECT_EQ(main.LastScan().outcome, ScanOutcome::TooManyModules);
     EXPECT_EQ(info.Message(), "Module list refused: 15 modules listed, at most 14.");
     EXPECT_EQ(main.Image().moduleCount, 1);
+
+    // In another language the refusal is in that language too.
+    text::SetLanguageIndex(static_cast<int>(text::Language::German));
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    RunUntilScans(2);
+    text::SetLanguageIndex(static_cast<int>(text::Language::English));
+    EXPECT_EQ(info.Message(), "Modulliste abgelehnt: 15 Module gemeldet, höchstens 14.");
     EXPECT_FALSE(xmit.IsLinkOpen());
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
 }

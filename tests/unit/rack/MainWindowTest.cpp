@@ -3,6 +3,7 @@
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
+#include "text/Language.h"
 #include "ui/ScriptedResponder.h"
 
 #include <gtest/gtest.h>
@@ -141,6 +142,10 @@ TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
     EXPECT_EQ(info.Message(), "Loading a configuration file comes in a later version.");
     main.OnClick(CQuorvelDlg::kReportButton);
     EXPECT_EQ(info.Message(), "The installation report comes in a later version.");
+    text::SetLanguageIndex(static_cast<int>(text::Language::Spanish));
+    main.OnClick(CQuorvelDlg::kSaveButton);
+    text::SetLanguageIndex(static_cast<int>(text::Language::English));
+    EXPECT_EQ(info.Message(), "El guardado de la configuración llegará en una versión posterior.");
 
     std::vector<std::string> failures;
     ui::ScriptedResponder responder{windows, [&](const std::string& what) { failures.push_back(what); },
