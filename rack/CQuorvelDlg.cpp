@@ -93,6 +93,12 @@ std::string CQuorvelDlg::BaseTitle() {
     return title;
 }
 
+std::string CQuorvelDlg::TrafficText(long bytes) {
+    char traffic[48];
+    std::snprintf(traffic, sizeof traffic, " [%ld.%03ldko]", bytes / 1000, bytes % 1000);
+    return traffic;
+}
+
 void CQuorvelDlg::RefreshTitle() {
     m_networkSession = m_xmit->IsGatewayLinkUp();
     std::string title = BaseTitle();
@@ -101,12 +107,8 @@ void CQuorvelDlg::RefreshTitle() {
         title += m_networkSession && m_gateway ? m_gateway->ServerAddress() : std::string("USB");
         title += ")";
     }
-    if (m_networkSession) {
-        const long bytes = m_xmit->TcpTrafficCount();
-        char traffic[48];
-        std::snprintf(traffic, sizeof traffic, " [%ld.%03ldko]", bytes / 1000, bytes % 1000);
-        title += traffic;
-    }
+    if (m_networkSession)
+        title += TrafficText(m_xmit->TcpTrafficCount());
     SetTitle(title);
 }
 

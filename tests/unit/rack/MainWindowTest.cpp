@@ -128,6 +128,14 @@ TEST_F(MainWindow, LogAndPersonalityButtonsFollowTheChain) {
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLogButton).IsVisible());
 }
 
+TEST(MainWindowTitle, TrafficIsShownInKiloBytesWithThreeDecimals) {
+    EXPECT_EQ(CQuorvelDlg::TrafficText(8005), " [8.005ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(0), " [0.000ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(999), " [0.999ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(1000), " [1.000ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(123456789), " [123456.789ko]");
+}
+
 TEST_F(MainWindow, TitleShowsTheLinkOnlyOnceModulesAreKnown) {
     main.RefreshTitle();
     EXPECT_EQ(main.Title(), "KAPTIV 10.2 - FENWIX");
