@@ -1,3 +1,3 @@
 # Simulated rack: request frames on the serial line and gateway messages.
-# Seeds for libFuzzer runs: tests/fuzz/corpus/sim_*.
+# Seeds: tests/fuzz/corpus/sim_frames/.
 kaptiv_fuzz_target(fuzz_sim_frames ${CMAKE_CURRENT_SOURCE_DIR}/sim/SimFramesFuzz.cpp LIBS mulvane_sim)
