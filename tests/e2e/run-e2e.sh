@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the browser tests: run-e2e.sh HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
-# Exit 77 (skipped) when Chromium or Node is missing; playwright-core is installed into
-# tests/e2e/node_modules on first use (npm ci --prefix tests/e2e, from package-lock.json).
+# Exit 77 (skipped) when Chromium, Node or playwright-core cannot be had. playwright-core is
+# installed on first use into the build folder (KAPTIV_E2E_MODULES, from package-lock.json),
+# never into the source tree.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 host="$1"
@@ -15,9 +16,20 @@ if ! command -v node >/dev/null; then
     echo "SKIPPED: node is not installed (apt-get install nodejs npm)"
     exit 77
 fi
-if [[ ! -d "$here/node_modules/playwright-core" ]]; then
-    echo "installing playwright-core into $here/node_modules"
-    (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+modules="${KAPTIV_E2E_MODULES:-$(dirname "$artifacts")/node}"
+if [[ ! -d "$modules/node_modules/playwright-core" ]]; then
+    if ! command -v npm >/dev/null; then
+        echo "SKIPPED: npm is not installed, so playwright-core cannot be had (apt-get install npm)"
+        exit 77
+    fi
+    echo "installing playwright-core into $modules/node_modules"
+    mkdir -p "$modules"
+    cp "$here/package.json" "$here/package-lock.json" "$modules/"
+    if ! (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error); then
+        echo "SKIPPED: playwright-core could not be installed (no registry?)"
+        exit 77
+    fi
 fi
+export NODE_PATH="$modules/node_modules${NODE_PATH:+:$NODE_PATH}"
 mkdir -p "$artifacts"
 exec node "$here/main-window.test.mjs" "$host" "$artifacts" "$chromium" ${3:+"$3"} ${4:+"$4"}
