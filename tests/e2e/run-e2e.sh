@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Runs the browser tests: run-e2e.sh HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
+# Runs one browser test (one window): run-e2e.sh TEST HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
+# where TEST names tests/e2e/<TEST>.test.mjs.
 # Exit 77 (skipped) when Chromium, Node or playwright-core cannot be had. playwright-core is
 # installed on first use into the build folder (KAPTIV_E2E_MODULES, from package-lock.json),
 # never into the source tree.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-host="$1"
-artifacts="$2"
+test="$1"
+host="$2"
+artifacts="$3"
 chromium="${KAPTIV_CHROMIUM:-/usr/bin/chromium}"
 if [[ ! -x "$chromium" ]]; then
     echo "SKIPPED: no Chromium at $chromium (apt-get install chromium)"
@@ -32,4 +34,4 @@ if [[ ! -d "$modules/node_modules/playwright-core" ]]; then
 fi
 export NODE_PATH="$modules/node_modules${NODE_PATH:+:$NODE_PATH}"
 mkdir -p "$artifacts"
-exec node "$here/main-window.test.mjs" "$host" "$artifacts" "$chromium" ${3:+"$3"} ${4:+"$4"}
+exec node "$here/$test.test.mjs" "$host" "$artifacts" "$chromium" ${4:+"$4"} ${5:+"$5"}
