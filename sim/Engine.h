@@ -2,6 +2,7 @@
 // The modules of the rack: what each one answers to a request, whatever transport carried
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
+#include "sim/Dynamics.h"
 #include "sim/Faults.h"
 #include "sim/Rack.h"
 
@@ -71,15 +72,27 @@ public:
     // An encoder whose settings changed on its front panel: the block's change counter
     // (byte 0, which its status answer repeats) moves on by one.
     void BumpChangeCounter(uint8_t address);
+    // A tuner input's antenna or cable plugged in or out (the input loses or regains lock).
+    void SetInputSignal(uint8_t address, size_t input, bool on);
+    // The multiplex an input receives changes (a service added by the broadcaster).
+    void SetReception(uint8_t address, size_t input, InputReception reception);
+
+    // Measures as the modules would give them at nowMs --------------------------------------
+    uint8_t LockState(uint8_t address, size_t input, int64_t nowMs) const;
+    std::vector<ReceivedService> ReceivedServices(uint8_t address, size_t input, int64_t nowMs) const;
+    uint8_t ChangeIndicator(uint8_t address) const;
 
 private:
     struct ModuleState {
+        ModuleState(ModuleConfig c, uint64_t seed)
+            : config(std::move(c)), block(config.block), dynamics(config, seed) {}
         ModuleConfig config;
         std::vector<uint8_t> block;
         std::deque<std::vector<uint8_t>> written;
         int executes = 0;
         std::deque<std::string> texts;
         int openComponent = -1; // component opened by number, until closed
+        ModuleDynamics dynamics;
     };
 
     ModuleState* Find(uint8_t address);
@@ -89,7 +102,10 @@ private:
     std::vector<uint8_t> IdentifyAnswer(const ModuleState& module) const;
     static void HandleFile(ModuleState& module, std::span<const uint8_t> data);
     std::vector<uint8_t> ModuleList() const;
-    std::vector<uint8_t> StatusAnswer(const ModuleState& module);
+    std::vector<uint8_t> StatusAnswer(ModuleState& module, int64_t nowMs);
+    std::vector<uint8_t> ReadDataAnswer(ModuleState& module, int64_t nowMs);
+    std::optional<ReceivedService> FindService(uint16_t id, int64_t nowMs) const;
+    uint32_t ServiceRateKbps(uint16_t id, int64_t nowMs);
     int64_t DrawDelay(const ModuleConfig& config);
 
     mutable std::mutex m_mutex;
@@ -101,6 +117,8 @@ private:
     int m_restarts = 0;
     std::deque<ReceivedRequest> m_requests;
     std::mt19937_64 m_rng;
+    uint64_t m_seed;
+    int64_t m_lastNowMs = 0;
 };
 
 } // namespace mulvane

@@ -19,13 +19,21 @@
 //         "block": "01 02 0A ...",         // initial parameter block, hex; default: demo block of the type
 //         "status": "02 5A 40",            // fixed status answer, hex; default: by family
 //         "readData": "",                  // answer to the read-data command, hex (not the controller)
-//         "answerDelayMs": [0, 2]          // answer delay, drawn per answer from this range
+//         "answerDelayMs": [0, 2],         // answer delay, drawn per answer from this range
+//         "inputs": [                      // tuners: reception per input (A, B, C); default: demo lists
+//           { "tsid": 1031, "onid": 7936, "signal": true,
+//             "services": [ { "id": 1101, "name": "Canal Nord HD", "radio": false, "crypted": false } ] }
+//         ],
+//         "remoteReceiver": "192.168.1.20" // types 7, 10, 12: remote receiver address in the status
 //       }
 //     ]
 //   }
 //
 // Hex texts: bytes as pairs of hex digits ("0A", "0x0A" or runs like "0A1B"), separated by
 // blanks or commas; '#' starts a comment that runs to the end of the line.
+#include "sim/Services.h"
+
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +58,10 @@ struct ModuleConfig {
     std::vector<uint8_t> readData;
     int answerDelayMinMs = 0;
     int answerDelayMaxMs = 2;
+    // Tuners: what each input receives (A, B, then C of the twin tuners); see Services.h.
+    std::vector<InputReception> inputs;
+    // Types 7, 10, 12: address of the remote receiver, last 4 bytes of their status.
+    std::array<uint8_t, 4> remoteReceiver{};
 };
 
 struct RackConfig {
