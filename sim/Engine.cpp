@@ -30,6 +30,7 @@ bool IsEncoder(uint8_t type) {
 //  - controller: supply state (0 good), temperature in degrees Celsius, fan state (1 on);
 //  - modulators and IP streamer: output state (1 running), temperature in degrees Celsius.
 constexpr uint8_t kUsbKeyPresent = 1;
+constexpr uint8_t kUsbKeyAbsent = 0;
 constexpr uint8_t kCamReady = 2;
 
 } // namespace
@@ -134,6 +135,16 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
     Answer answer;
     answer.source = module.config.address;
     answer.kind = kAnswerPositive;
+    if (module.files) {
+        module.files->Advance(nowMs);
+        if (auto handled = HandleKeyRequest(module, command, data)) {
+            if (*handled)
+                answer.data = std::move(**handled);
+            else
+                answer.kind = kAnswerNegative;
+            return answer;
+        }
+    }
     switch (command) {
     case kCmdIdentify:
         answer.data = IdentifyAnswer(module);
@@ -184,6 +195,46 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         break;
     }
     return answer;
+}
+
+std::optional<std::optional<std::vector<uint8_t>>>
+RackEngine::HandleKeyRequest(ModuleState& module, uint8_t command, std::span<const uint8_t> data) {
+    ModuleFiles& files = *module.files;
+    switch (command) {
+    case kCmdExecute: {
+        if (data.empty())
+            return std::nullopt; // the plain execute
+        const auto end = std::find(data.begin(), data.end(), uint8_t{0});
+        module.texts.emplace_back(data.begin(), end);
+        if (module.texts.size() > kMaxHistoryPerModule)
+            module.texts.pop_front();
+        // A text without its terminating 0 is refused like any text the module cannot run.
+        const bool ok = end != data.end() && files.Execute(std::string_view(module.texts.back()));
+        return ok ? std::optional(std::vector<uint8_t>{}) : std::optional<std::vector<uint8_t>>{};
+    }
+    case kCmdReadNameList:
+        return std::optional(files.NameList());
+    case kCmdSetMode:
+        if (!data.empty())
+            files.SetMode(data[0]);
+        return std::optional(std::vector<uint8_t>{});
+    case kCmdFile: {
+        if (data.empty())
+            return std::nullopt;
+        // Files by name ("/..." then 0) and the block requests go to the key's file system;
+        // components by number stay with the module's loader.
+        const bool byName =
+            (data[0] == kFileCreate || data[0] == kFileOpen) && data.size() >= 2 && data[1] == '/';
+        const bool block = data[0] == kFileReadBlock || data[0] == kFileWriteForm4;
+        if (data[0] == kFileClose)
+            module.openComponent = -1;
+        if (!byName && !block && data[0] != kFileClose)
+            return std::nullopt;
+        return std::optional(files.FileRequest(data, m_faults, module.config.address));
+    }
+    default:
+        return std::nullopt;
+    }
 }
 
 void RackEngine::HandleFile(ModuleState& module, std::span<const uint8_t> data) {
@@ -241,7 +292,9 @@ std::vector<uint8_t> RackEngine::StatusAnswer(ModuleState& module, int64_t nowMs
         return static_cast<uint8_t>(base + std::uniform_int_distribution<int>(-2, 2)(m_rng));
     };
     if (IsSingleInputTuner(c.type) || IsDualInputTuner(c.type))
-        return module.dynamics.TunerStatus(nowMs, kUsbKeyPresent, module.block);
+        return module.dynamics.TunerStatus(
+            nowMs, module.files && !module.files->KeyPresent() ? kUsbKeyAbsent : kUsbKeyPresent,
+            module.block);
     if (IsEncoder(c.type))
         return module.dynamics.EncoderStatus(module.block,
                                              [this, nowMs](uint16_t id) { return FindService(id, nowMs); });
@@ -405,6 +458,60 @@ std::vector<ReceivedService> RackEngine::ReceivedServices(uint8_t address, size_
     std::lock_guard lock(m_mutex);
     const ModuleState* module = Find(address);
     return module ? module->dynamics.Received(input, nowMs) : std::vector<ReceivedService>{};
+}
+
+void RackEngine::SetUsbKeyPresent(uint8_t address, bool present) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address); module && module->files)
+        module->files->SetKeyPresent(present);
+}
+
+std::vector<NamedFile> RackEngine::UsbKeyFiles(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyFiles() : std::vector<NamedFile>{};
+}
+
+void RackEngine::PutUsbKeyFile(uint8_t address, const std::string& name, std::vector<uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address); module && module->files)
+        module->files->PutKeyFile(name, std::move(bytes));
+}
+
+std::optional<std::vector<uint8_t>> RackEngine::ModuleFile(uint8_t address, const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->File(path) : std::nullopt;
+}
+
+uint64_t RackEngine::UsbKeyBytes(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyBytes() : 0;
+}
+
+uint64_t RackEngine::UsbKeyCapacity(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyCapacity() : 0;
+}
+
+std::string RackEngine::ModuleLog(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->Log() : std::string();
+}
+
+uint8_t RackEngine::LogMode(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->Mode() : 0;
+}
+
+int RackEngine::SyncCount(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->SyncCount() : 0;
 }
 
 uint8_t RackEngine::ChangeIndicator(uint8_t address) const {

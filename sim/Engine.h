@@ -4,11 +4,13 @@
 // engine of a simulated rack, and tests inspect it from their own thread.
 #include "sim/Dynamics.h"
 #include "sim/Faults.h"
+#include "sim/ModuleFiles.h"
 #include "sim/Rack.h"
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -82,10 +84,24 @@ public:
     std::vector<ReceivedService> ReceivedServices(uint8_t address, size_t input, int64_t nowMs) const;
     uint8_t ChangeIndicator(uint8_t address) const;
 
+    // USB key and log of the streaming modules (types 7, 10, 12) --------------------------
+    // Plugging the key out or in flips the USB-key byte of the status answer.
+    void SetUsbKeyPresent(uint8_t address, bool present);
+    std::vector<NamedFile> UsbKeyFiles(uint8_t address) const; // names without "/mnt/"
+    void PutUsbKeyFile(uint8_t address, const std::string& name, std::vector<uint8_t> bytes);
+    std::optional<std::vector<uint8_t>> ModuleFile(uint8_t address, const std::string& path) const;
+    uint64_t UsbKeyBytes(uint8_t address) const;
+    uint64_t UsbKeyCapacity(uint8_t address) const;
+    std::string ModuleLog(uint8_t address) const; // /logFile as it stands
+    uint8_t LogMode(uint8_t address) const;
+    int SyncCount(uint8_t address) const;
+
 private:
     struct ModuleState {
         ModuleState(ModuleConfig c, uint64_t seed)
-            : config(std::move(c)), block(config.block), dynamics(config, seed) {}
+            : config(std::move(c)), block(config.block), dynamics(config, seed),
+              files(IsStreamingTunerType(config.type) ? std::make_unique<ModuleFiles>(config, seed)
+                                                      : nullptr) {}
         ModuleConfig config;
         std::vector<uint8_t> block;
         std::deque<std::vector<uint8_t>> written;
@@ -93,6 +109,7 @@ private:
         std::deque<std::string> texts;
         int openComponent = -1; // component opened by number, until closed
         ModuleDynamics dynamics;
+        std::unique_ptr<ModuleFiles> files; // streaming modules only
     };
 
     ModuleState* Find(uint8_t address);
@@ -101,6 +118,10 @@ private:
                                    int64_t nowMs, bool& restartSelf);
     std::vector<uint8_t> IdentifyAnswer(const ModuleState& module) const;
     static void HandleFile(ModuleState& module, std::span<const uint8_t> data);
+    // A request the streaming module's file system answers: nothing when it is not one
+    // (the ordinary handling follows), else the answer data or nothing for a negative answer.
+    std::optional<std::optional<std::vector<uint8_t>>> HandleKeyRequest(ModuleState& module, uint8_t command,
+                                                                        std::span<const uint8_t> data);
     std::vector<uint8_t> ModuleList() const;
     std::vector<uint8_t> StatusAnswer(ModuleState& module, int64_t nowMs);
     std::vector<uint8_t> ReadDataAnswer(ModuleState& module, int64_t nowMs);

@@ -1,8 +1,10 @@
 #include "sim/Rack.h"
 
 #include "sim/DemoBlocks.h"
+#include "sim/ModuleFiles.h"
 #include "sim/Protocol.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -29,8 +31,19 @@ ModuleConfig DemoModule(uint8_t address, uint8_t type, uint8_t release, uint8_t 
     return m;
 }
 
-ModuleConfig TwinTunerWithRemoteReceiver(ModuleConfig m) {
+// The streaming tuner of the demo: a remote receiver, a USB key with the two files its
+// schedule plays, and a log that has seen a start-up.
+ModuleConfig DemoStreamingTuner(ModuleConfig m) {
     m.remoteReceiver = {192, 168, 10, 51};
+    UsbKeyConfig key;
+    key.files = {{"promo_matin.ts", DemoTransportStream("promo_matin.ts", 188 * 2000)},
+                 {"meteo_soir.ts", DemoTransportStream("meteo_soir.ts", 188 * 800)}};
+    m.usbKey = std::move(key);
+    m.log = "[       0.000] kernel: RkSat2.0 starting\n"
+            "[       1.204] usb: key mounted on /mnt (2 files)\n"
+            "[       1.530] play-out: schedule of 2 entries loaded\n"
+            "[       2.018] tuner A: locked 11303 MHz H\n"
+            "[       2.377] tuner B: locked 12515 MHz V\n";
     return m;
 }
 
@@ -57,13 +70,13 @@ RackConfig DemoRack() {
     controller.runningPersonality = 0;
     rack.modules = {
         controller,
-        TwinTunerWithRemoteReceiver(DemoModule(10, 7, 23, 3, 7)), // twin satellite tuner with USB key
-        DemoModule(11, 3, 14, 1, 6),                              // common interface with CAM
-        DemoModule(12, 6, 21, 2, 7),                              // COFDM modulator, 4 channels
-        DemoModule(13, 12, 12, 1, 7),                             // DVB-T/T2/C tuner
-        DemoModule(14, 11, 18, 1, 7),                             // QAM modulator, 2 channels
-        DemoModule(15, 14, 30, 1, 7),                             // HD encoder
-        DemoModule(16, 13, 15, 1, 7),                             // IP streamer
+        DemoStreamingTuner(DemoModule(10, 7, 23, 3, 7)), // twin satellite tuner with USB key
+        DemoModule(11, 3, 14, 1, 6),                     // common interface with CAM
+        DemoModule(12, 6, 21, 2, 7),                     // COFDM modulator, 4 channels
+        DemoModule(13, 12, 12, 1, 7),                    // DVB-T/T2/C tuner
+        DemoModule(14, 11, 18, 1, 7),                    // QAM modulator, 2 channels
+        DemoModule(15, 14, 30, 1, 7),                    // HD encoder
+        DemoModule(16, 13, 15, 1, 7),                    // IP streamer
         DemoModule(17, 4, 35, 1, 3), // single satellite tuner, old firmware: 3-byte identification
         DemoModule(18, 2, 27, 1, 4), // COFDM modulator, 1 channel
         DemoModule(19, 9, 41, 2, 5), // A/V encoder
@@ -272,6 +285,79 @@ bool ReadRemoteReceiver(const nlohmann::json& j, ModuleConfig& m, std::string& e
     return true;
 }
 
+bool ReadUsbKey(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
+    if (j.contains("log")) {
+        if (!j.at("log").is_string()) {
+            error = "\"log\" must be a text";
+            return false;
+        }
+        m.log = j.at("log").get<std::string>();
+    }
+    if (!j.contains("usbKey"))
+        return true;
+    const auto& k = j.at("usbKey");
+    if (!k.is_object()) {
+        error = "\"usbKey\" must be an object";
+        return false;
+    }
+    UsbKeyConfig key;
+    if (!ReadBool(k, "present", key.present, error))
+        return false;
+    if (k.contains("capacityBytes")) {
+        const auto& v = k.at("capacityBytes");
+        if (!v.is_number_unsigned() || v.get<uint64_t>() > (uint64_t{1} << 32)) {
+            error = "\"capacityBytes\" must be an integer 0..4294967296";
+            return false;
+        }
+        key.capacityBytes = v.get<uint64_t>();
+    }
+    uint64_t total = 0;
+    if (k.contains("files")) {
+        if (!k.at("files").is_array()) {
+            error = "\"files\" must be an array";
+            return false;
+        }
+        for (const auto& f : k.at("files")) {
+            if (!f.is_object() || !f.contains("name") || !f.at("name").is_string()) {
+                error = "a key file needs a \"name\"";
+                return false;
+            }
+            const std::string name = f.at("name").get<std::string>();
+            const bool nameOk =
+                !name.empty() && name.size() <= 249 && std::none_of(name.begin(), name.end(), [](char c) {
+                    return c == '/' || c == 0 || static_cast<unsigned char>(c) < 0x20;
+                });
+            if (!nameOk) {
+                error =
+                    "key file name \"" + name + "\" must be 1..249 bytes without '/' or control characters";
+                return false;
+            }
+            std::vector<uint8_t> bytes;
+            if (f.contains("size") && f.at("size").is_number_unsigned() &&
+                f.at("size").get<uint64_t>() <= kMaxUsbKeyFileBytes) {
+                bytes = DemoTransportStream(name, f.at("size").get<size_t>());
+            } else if (f.contains("text") && f.at("text").is_string()) {
+                const std::string text = f.at("text").get<std::string>();
+                bytes.assign(text.begin(), text.end());
+            } else if (f.contains("hex")) {
+                if (!ReadHexField(f, "hex", bytes, error))
+                    return false;
+            } else {
+                error = "key file \"" + name + "\" needs \"size\" (at most 64 MiB), \"text\" or \"hex\"";
+                return false;
+            }
+            total += bytes.size();
+            key.files.emplace_back(name, std::move(bytes));
+        }
+    }
+    if (total > key.capacityBytes) {
+        error = "the key's files exceed its capacityBytes";
+        return false;
+    }
+    m.usbKey = std::move(key);
+    return true;
+}
+
 bool ReadModule(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
     if (!j.is_object()) {
         error = "a module must be an object";
@@ -303,7 +389,7 @@ bool ReadModule(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
         m.status = std::move(status);
     }
     m.inputs = DefaultReception(m.type);
-    if (!ReadInputs(j, m, error) || !ReadRemoteReceiver(j, m, error))
+    if (!ReadInputs(j, m, error) || !ReadRemoteReceiver(j, m, error) || !ReadUsbKey(j, m, error))
         return false;
     if (j.contains("answerDelayMs")) {
         const auto& d = j.at("answerDelayMs");
