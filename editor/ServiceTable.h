@@ -13,6 +13,7 @@
 // rules and to build the rows, forwards the installer's clicks and cell edits, writes the result
 // back into the decoded values before encoding them, and lets it fill the list view control.
 // Clicks and rules report the marks they set; the page acts on them in its timer tick.
+#include "editor/ChainRules.h"
 #include "editor/ReceivedServices.h"
 #include "rack/ChainSearch.h"
 #include "rack/RackImage.h"
@@ -141,6 +142,9 @@ struct ClickResult {
     std::optional<std::string> editText;
 };
 
+// A COLORREF value (0x00BBGGRR) as the colour the page draws.
+ui::Color ColorFromColorRef(uint32_t colorRef);
+
 // The shape of the chain the table serves, as the page knows it when opening.
 struct ChainShape {
     uint8_t inputType = 0;
@@ -216,10 +220,16 @@ public:
     std::vector<OutputEntry>& Outputs() { return m_outputs; }
     const ReceivedServices& Received() const { return m_received; }
 
+    // What a cell shows (text and image index, -1 = none) and a row's text colour.
+    std::string CellText(const ServiceRow& row, int column) const;
+    int CellImage(const ServiceRow& row, int column) const;
+    std::optional<ui::Color> RowColor(const ServiceRow& row) const;
+
 private:
-    ServiceRow& FindOrAdd(uint16_t serviceId);
-    OutputEntry& FindOrAddOutput(uint16_t serviceId);
-    ListedService& FindOrAddListed(int list, uint16_t serviceId);
+    // Null when the list is full (500 rows, 100 output entries, 100 services per input list).
+    ServiceRow* FindOrAdd(uint16_t serviceId);
+    OutputEntry* FindOrAddOutput(uint16_t serviceId);
+    ListedService* FindOrAddListed(int list, uint16_t serviceId);
     ClickResult ClickCam(int row, int cam, std::span<const int> selectedRows);
     ClickResult ClickChannel(int row, int channel, std::span<const int> selectedRows);
     bool RemoveFromList(int list, uint16_t serviceId);
@@ -251,17 +261,5 @@ std::optional<std::string> EditText(const settings::IpStreamerValues& values, in
 // a number a byte or port cannot hold, stores nothing.
 bool EndEdit(settings::IpStreamerValues& values, int row, int column, const std::optional<std::string>& text);
 } // namespace stream_table
-
-// Rule P: adds (add = true, CAM 0) or removes the service id in the pass-through lists of the
-// input modules of types 7, 9, 10, 12, 14 that follow `inputRow` in the same run of inputs and
-// common-interface modules, up to but not including the last such module. Their blocks are
-// re-encoded in the rack image; returns whether any block changed.
-bool ApplyPassThrough(rack::RackImage& rack, int inputRow, uint16_t serviceId, bool add);
-
-// The descrambled-upstream rule over the rack image, for the chain of the input at `inputRow`:
-// the ids that any tuner section of the run of inputs and common-interface modules lists with a
-// CAM mark the services of every modulator that follows the run (bit 7 of the channel byte; the
-// mask of the single-channel type); the IP streamer is left alone. Returns whether any block changed.
-bool ApplyDescrambledUpstream(rack::RackImage& rack, int inputRow);
 
 } // namespace kaptiv::editor

@@ -260,4 +260,41 @@ EncodeResult EncodeModulatorBlock(uint8_t type, const ModulatorValues& values,
     return {out.Take(), {}};
 }
 
+bool MarkDescrambledUpstream(uint8_t type, std::span<uint8_t> block,
+                             const std::function<bool(uint16_t)>& isDescrambled) {
+    if (!IsModulatorType(type) || block.size() <= kCountOffset)
+        return false;
+    const size_t count = block[kCountOffset];
+    if (count > kMaxModulatorServices)
+        return false;
+    const size_t first = kCountOffset + 1;
+    const auto idAt = [&](size_t at) { return static_cast<uint16_t>((block[at] << 8) | block[at + 1]); };
+    bool changed = false;
+    if (type == kTypeModT1) {
+        // ids, the end byte, then the u16 mask
+        const size_t maskAt = first + 2 * count + 1;
+        if (maskAt + 2 > block.size())
+            return false;
+        uint16_t mask = 0;
+        for (size_t i = 0; i < count && i < kType2MaskBits; ++i)
+            if (isDescrambled(idAt(first + 2 * i)))
+                mask = static_cast<uint16_t>(mask | (1u << i));
+        changed = idAt(maskAt) != mask;
+        block[maskAt] = static_cast<uint8_t>(mask >> 8);
+        block[maskAt + 1] = static_cast<uint8_t>(mask);
+        return changed;
+    }
+    if (first + 3 * count > block.size())
+        return false;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t at = first + 3 * i;
+        uint8_t channel = block[at + 2];
+        channel = static_cast<uint8_t>(isDescrambled(idAt(at)) ? channel | kDescrambledBit
+                                                               : channel & ~kDescrambledBit);
+        changed |= channel != block[at + 2];
+        block[at + 2] = channel;
+    }
+    return changed;
+}
+
 } // namespace kaptiv::settings

@@ -19,6 +19,7 @@
 // from another module, except the radio settings at offsets 0-7, which a block of fewer than 8 bytes
 // leaves at the previous values).
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "settings/BlockResult.h"
@@ -33,7 +34,8 @@ DecodeResult<ModulatorValues> DecodeModulatorBlock(uint8_t type, std::span<const
                                                    const ModulatorRadio& previousRadio = {});
 
 // What encoding needs beyond the values: state held in the module record, not in the page.
-// (The chain's descrambled-upstream services will join here when the settings page exists.)
+// The descrambled-upstream marks follow the chain, not the page: after encoding, the editor sets
+// them in the stored block of every modulator of the chain with MarkDescrambledUpstream.
 struct ModulatorEncodeContext {
     // Bytes 0-1 of the block in the rack image: kept when the frequency fails the range check.
     uint16_t storedFrequencyWord = 0;
@@ -46,5 +48,13 @@ struct ModulatorEncodeContext {
 // level step outside 1 to 30, anything BuildNitSection refuses, and a block over 1024 bytes.
 EncodeResult EncodeModulatorBlock(uint8_t type, const ModulatorValues& values,
                                   const ModulatorEncodeContext& context);
+
+// Sets the descrambled-upstream mark of each service of a stored block to whether `isDescrambled`
+// holds for its id, touching no other byte: bit 7 of the channel byte (types 5, 6, 8, 11) or the
+// bit of the mask after the ids (type 2; its first 16 services only). A block too short to hold
+// its service list, or counting more than 100 services, is left alone. Returns whether a byte
+// changed.
+bool MarkDescrambledUpstream(uint8_t type, std::span<uint8_t> block,
+                             const std::function<bool(uint16_t)>& isDescrambled);
 
 } // namespace kaptiv::settings

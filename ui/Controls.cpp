@@ -177,6 +177,16 @@ const ListRow& Control::Row(int row) const {
     return m_data.rows[static_cast<size_t>(row)];
 }
 
+void Control::SetColumnColors(std::vector<ColumnColors> colors) {
+    Require(m_data.kind == ControlKind::ListView, "SetColumnColors");
+    Assign(m_data.columnColors, std::move(colors));
+}
+
+void Control::SetCellEdit(std::optional<CellEdit> edit) {
+    Require(m_data.kind == ControlKind::ListView, "SetCellEdit");
+    Assign(m_data.cellEdit, std::move(edit));
+}
+
 void Control::SetRows(std::vector<ListRow> rows) {
     Require(m_data.kind == ControlKind::ListView, "SetRows");
     Assign(m_data.rows, std::move(rows));

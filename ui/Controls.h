@@ -12,7 +12,8 @@
 //   ComboBox        items, selectedItem (-1 = none); the edit part of a typed combo is text
 //   ListBox         items, selectedItem
 //   ListView        mode, columns (report mode), rows (cells: text and image index, row
-//                   text colour, selected), imageList (image index -> bitmap)
+//                   text colour, selected), imageList (image index -> bitmap), column
+//                   colours, the open in-place cell editor
 //   ProgressBar     rangeMin, rangeMax, position
 //   Slider          rangeMin, rangeMax, position, tickFrequency (0 = no ticks)
 //   UpDown          rangeMin, rangeMax, position
@@ -54,6 +55,22 @@ struct ListRow {
     bool operator==(const ListRow&) const = default;
 };
 
+// Colours of a whole list-view column; they take precedence over the row's text colour.
+struct ColumnColors {
+    int column = 0;
+    std::optional<Color> textColor;
+    std::optional<Color> backColor;
+    bool operator==(const ColumnColors&) const = default;
+};
+
+// An in-place editor open over a list-view cell (see ui/CInPlaceEdit.h).
+struct CellEdit {
+    int row = 0;
+    int column = 0;
+    std::string text; // the text the editor opened with
+    bool operator==(const CellEdit&) const = default;
+};
+
 struct Shape {
     RectPx rect;
     Color color;
@@ -89,6 +106,8 @@ struct ControlData {
     std::vector<ListColumn> columns;
     std::vector<ListRow> rows;
     std::vector<ImageRef> imageList;
+    std::vector<ColumnColors> columnColors;
+    std::optional<CellEdit> cellEdit;
 
     int rangeMin = 0;
     int rangeMax = 100;
@@ -159,6 +178,10 @@ public:
     // ListView.
     void SetColumns(std::vector<ListColumn> columns);
     void SetImageList(std::vector<ImageRef> images);
+    void SetColumnColors(std::vector<ColumnColors> colors);
+    // The in-place cell editor: opened by CInPlaceEdit, closed when its end-of-edit arrives.
+    const std::optional<CellEdit>& OpenCellEdit() const { return m_data.cellEdit; }
+    void SetCellEdit(std::optional<CellEdit> edit);
     int RowCount() const { return static_cast<int>(m_data.rows.size()); }
     const ListRow& Row(int row) const;
     void SetRows(std::vector<ListRow> rows);
