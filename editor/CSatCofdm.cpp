@@ -1354,6 +1354,7 @@ void CSatCofdm::Write() {
     m_encoderChanged = false;
     ApplyDescrambledUpstream(*m_image, m_chain.input);
     m_writeProblem = problem;
+
     ShowPageMessage(problem);
     if (m_image->SendChanges(*m_commands))
         ShowPageMessage("The rack restarts to take the new settings.");
