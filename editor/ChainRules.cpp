@@ -40,10 +40,9 @@ bool Store(rack::ModuleRecord& record, const settings::EncodeResult& encoded) {
 }
 
 template <typename Lists> bool EditPassThrough(Lists& lists, uint16_t id, bool add) {
-    const bool present =
-        std::any_of(lists.begin(), lists.end(), [&](const auto& list) {
-            return std::find(list.begin(), list.end(), id) != list.end();
-        });
+    const bool present = std::any_of(lists.begin(), lists.end(), [&](const auto& list) {
+        return std::find(list.begin(), list.end(), id) != list.end();
+    });
     if (add) {
         if (present)
             return false;
@@ -62,7 +61,8 @@ bool PassThroughInto(rack::ModuleRecord& record, uint16_t id, bool add) {
         if (!decoded.Ok() || decoded.values.sections.size() <= kPassThroughSection)
             return false;
         auto& services = decoded.values.sections[kPassThroughSection].services;
-        const auto it = std::find_if(services.begin(), services.end(), [&](const auto& s) { return s.serviceId == id; });
+        const auto it =
+            std::find_if(services.begin(), services.end(), [&](const auto& s) { return s.serviceId == id; });
         if (add) {
             if (it != services.end() || services.size() >= settings::kMaxSectionServices)
                 return false;
@@ -157,7 +157,9 @@ bool ApplyDescrambledUpstream(rack::RackImage& rack, int inputRow) {
         if (!IsModulatorType(record.type))
             break;
         changed |= settings::MarkDescrambledUpstream(
-            record.type, std::span<uint8_t>(record.block.data(), std::min<size_t>(record.blockLength, record.block.size())),
+            record.type,
+            std::span<uint8_t>(record.block.data(),
+                               std::min<size_t>(record.blockLength, record.block.size())),
             [&](uint16_t id) { return descrambled.contains(id); });
     }
     return changed;

@@ -24,7 +24,7 @@ struct ColumnSpec {
     const char* header;
     int width;
 };
-constexpr ColumnSpec kFixedColumns[] = {{"VOID", 1},  {"SHARE", 19}, {"FROM", 19}, {"SID", 50},
+constexpr ColumnSpec kFixedColumns[] = {{"VOID", 1},   {"SHARE", 19}, {"FROM", 19}, {"SID", 50},
                                         {"NAME", 137}, {" ", 20},     {" ", 20},    {"C1", 19},
                                         {"C2", 19},    {"C3", 19},    {"C4", 19}};
 constexpr int kOutputColumnWidth = 19;
@@ -291,7 +291,8 @@ Marks ServiceTable::ApplyConsistencyRules() {
 
     // 4. What leaves the output must be selected on the input that receives it.
     const auto hasOutputEntry = [&](uint16_t id) {
-        return std::any_of(m_outputs.begin(), m_outputs.end(), [&](const OutputEntry& e) { return e.serviceId == id; });
+        return std::any_of(m_outputs.begin(), m_outputs.end(),
+                           [&](const OutputEntry& e) { return e.serviceId == id; });
     };
     for (int k = 0; k < lists && k < static_cast<int>(m_received.inputs.size()); ++k) {
         for (const auto& received : m_received.inputs[static_cast<size_t>(k)].services) {
@@ -314,7 +315,9 @@ Marks ServiceTable::ApplyConsistencyRules() {
         if (carried) {
             bool removed = false;
             for (auto& list : m_inputLists)
-                removed |= std::erase_if(list, [&](const ListedService& s) { return !carried->contains(s.serviceId); }) > 0;
+                removed |= std::erase_if(list, [&](const ListedService& s) {
+                               return !carried->contains(s.serviceId);
+                           }) > 0;
             if (removed) {
                 marks.inputChanged = true;
                 marks.outputChanged = true;
@@ -429,7 +432,8 @@ ClickResult ServiceTable::ClickChannel(int row, int channel, std::span<const int
         return result;
     if (!m_shape.HasOutput() && !TakesPassThrough(m_shape.inputType))
         return result;
-    const uint8_t newChannel = m_rows[static_cast<size_t>(row)].channel == channel ? 0 : static_cast<uint8_t>(channel);
+    const uint8_t newChannel =
+        m_rows[static_cast<size_t>(row)].channel == channel ? 0 : static_cast<uint8_t>(channel);
     // Ids first: the rows are rebuilt below.
     std::vector<uint16_t> ids;
     for (int r : selectedRows)
@@ -474,7 +478,8 @@ Marks ServiceTable::EndCellEdit(int row, int columnIndex, const std::optional<st
 std::string ServiceTable::CellText(const ServiceRow& row, int columnIndex) const {
     switch (columnIndex) {
     case column::kFrom:
-        return row.from == kFromUnknown ? std::string("?") : std::string(1, static_cast<char>('A' + row.from));
+        return row.from == kFromUnknown ? std::string("?")
+                                        : std::string(1, static_cast<char>('A' + row.from));
     case column::kSid:
         return std::to_string(row.serviceId);
     case column::kName:
@@ -513,7 +518,8 @@ int ServiceTable::CellImage(const ServiceRow& row, int columnIndex) const {
             return row.channel == channel ? image::kOnStream : image::kOffStream;
         if (channel > kModulatorColumns)
             return -1; // a hidden column
-        if (channel == 1 && !m_shape.HasOutput() && row.from == kFromStreaming && IsTunerType(m_shape.inputType))
+        if (channel == 1 && !m_shape.HasOutput() && row.from == kFromStreaming &&
+            IsTunerType(m_shape.inputType))
             return image::kOnChannel;
         if (channel > 1 && channel > m_shape.ChannelCount())
             return image::kInert;
@@ -548,7 +554,8 @@ void ServiceTable::SetUpColumns(ui::Control& list) const {
         columns.push_back({spec.header, spec.width, ui::Align::Left});
     const bool ip = m_shape.IpStreamer();
     for (int c = 1; c <= static_cast<int>(settings::kStreamCount); ++c)
-        columns.push_back({"On", c <= m_shape.OutputColumns() ? (ip ? kStreamColumnWidth : kOutputColumnWidth) : 0,
+        columns.push_back({"On",
+                           c <= m_shape.OutputColumns() ? (ip ? kStreamColumnWidth : kOutputColumnWidth) : 0,
                            ui::Align::Left});
     const int numberWidth = ip ? 0 : kNumberColumnWidth;
     columns.push_back({"LCN", numberWidth, ui::Align::Left});

@@ -65,15 +65,15 @@ inline constexpr int kCount = 31;
 
 // Indices into the page's 16 x 16 image list, filled from these bitmaps in this order.
 namespace image {
-inline constexpr int kTelevision = 0;   // service type 1
-inline constexpr int kOnChannel = 1;    // the row is on the column's modulator channel
-inline constexpr int kRadio = 2;        // service type 2
-inline constexpr int kCamOn = 3;        // descrambled by the column's CAM
-inline constexpr int kOffChannel = 4;   // not on the column's channel
-inline constexpr int kCrypted = 5;      // received crypted
-inline constexpr int kUnset = 6;        // CAM not this one; "SHARE" of a row of a multi-list input
-inline constexpr int kClear = 7;        // received in the clear
-inline constexpr int kInert = 8;        // column does not apply (no such CAM or channel, single list)
+inline constexpr int kTelevision = 0; // service type 1
+inline constexpr int kOnChannel = 1;  // the row is on the column's modulator channel
+inline constexpr int kRadio = 2;      // service type 2
+inline constexpr int kCamOn = 3;      // descrambled by the column's CAM
+inline constexpr int kOffChannel = 4; // not on the column's channel
+inline constexpr int kCrypted = 5;    // received crypted
+inline constexpr int kUnset = 6;      // CAM not this one; "SHARE" of a row of a multi-list input
+inline constexpr int kClear = 7;      // received in the clear
+inline constexpr int kInert = 8;      // column does not apply (no such CAM or channel, single list)
 inline constexpr int kStreamingShare = 9;
 inline constexpr int kOnStream = 10;  // IP streamer: the row is on the column's stream
 inline constexpr int kOffStream = 11; // IP streamer: not on this stream
@@ -153,8 +153,8 @@ struct ChainShape {
 
     bool HasOutput() const { return outputType.has_value(); }
     bool IpStreamer() const;
-    int InputLists() const;   // 1, 3 or 5
-    int ChannelCount() const; // 1, 2, 4 or 16; 0 without output
+    int InputLists() const;    // 1, 3 or 5
+    int ChannelCount() const;  // 1, 2, 4 or 16; 0 without output
     int OutputColumns() const; // "On" columns shown: 16 with the IP streamer, else 4
 };
 

@@ -72,7 +72,8 @@ std::optional<std::string> EditText(const settings::IpStreamerValues& values, in
     return std::nullopt;
 }
 
-bool EndEdit(settings::IpStreamerValues& values, int row, int column, const std::optional<std::string>& text) {
+bool EndEdit(settings::IpStreamerValues& values, int row, int column,
+             const std::optional<std::string>& text) {
     if (!text || !ValidRow(row))
         return false;
     auto& target = values.streams[static_cast<size_t>(row)];
