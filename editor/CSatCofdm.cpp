@@ -6,6 +6,7 @@
 #include "resources/SettingsIds.h"
 #include "settings/BlockText.h"
 #include "settings/ModulatorBlock.h"
+#include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -634,7 +635,11 @@ void CSatCofdm::ShowPageMessage(const std::string& text) {
 }
 
 void CSatCofdm::BeginCellEdit(int listId, ui::ListHit cell, const std::string& text) {
-    m_cellEdit = CellEdit{listId, cell, text};
+    ui::CInPlaceEdit::Create(*this, listId, cell.row, cell.column, text);
+}
+
+std::optional<ui::CellEdit> CSatCofdm::OpenCellEdit(int listId) const {
+    return ui::CInPlaceEdit::OpenOn(*this, listId);
 }
 
 // Control handlers: they only record what changed ------------------------------------------
@@ -819,7 +824,6 @@ void CSatCofdm::OnDoubleClick(int controlId, ui::ListHit hit) {
 }
 
 void CSatCofdm::OnEndLabelEdit(int controlId, ui::ListHit cell, const std::optional<std::string>& text) {
-    m_cellEdit.reset();
     if (!m_open)
         return;
     if (controlId == kServiceList) {

@@ -400,3 +400,42 @@ TEST_F(SettingsPage, LevelAndPlayoutTexts) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SettingsPage, LcnCellEditOpensTheEditorAndWritesTheModulator) {
+    Start();
+    Open(kRowSat1); // single satellite tuner -> one-channel COFDM
+    const ui::Control& list = page.Item(kServiceList);
+    int row = -1;
+    for (int r = 0; r < list.RowCount() && row < 0; ++r)
+        if (page.Table().Rows().at(r).channel == 1)
+            row = r;
+    ASSERT_GE(row, 0) << "no service on the output";
+    page.OnDoubleClick(kServiceList, {row, editor::column::kLcn});
+    const auto edit = page.OpenCellEdit(kServiceList);
+    ASSERT_TRUE(edit.has_value());
+    EXPECT_EQ(edit->row, row);
+    EXPECT_EQ(edit->column, editor::column::kLcn);
+    // Escape changes nothing.
+    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::nullopt);
+    EXPECT_FALSE(page.OutputChanged());
+    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::string("42"));
+    EXPECT_TRUE(page.OutputChanged());
+    const uint16_t sid = page.Table().Rows().at(row).serviceId;
+    sim.loop.RunFor(1000);
+    const auto blocks = Written(9);
+    ASSERT_EQ(blocks.size(), 1u);
+    const auto decoded = settings::DecodeModulatorBlock(2, blocks.front());
+    ASSERT_TRUE(decoded.Ok()) << decoded.error;
+    bool found = false;
+    for (const auto& s : decoded.values.services)
+        if (s.serviceId == sid) {
+            found = true;
+            EXPECT_EQ(s.logicalChannel, 42);
+        }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(Written(kRowSat1).empty());
+}
+
+} // namespace
