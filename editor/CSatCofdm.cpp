@@ -342,7 +342,9 @@ void CSatCofdm::ShowExtraView() {
         m_extraView = kViewPlayout;
     Item(kExtraGroup).Show(extra);
     Item(kExtraSelector).Show(extra && selector);
-    Item(kExtraSelector).SetRange(0, m_advancedMode ? 2 : 1);
+    // One step beyond each end, so that the arrows can wrap around (the page keeps a position
+    // inside the range).
+    Item(kExtraSelector).SetRange(-1, m_advancedMode ? 3 : 2);
     Item(kExtraSelector).SetPosition(m_extraView);
     static const char* const kTitles[] = {"PLAY-OUT", "REMOTE SERVER", "TUNER LOCK"};
     Item(kExtraGroup).SetText(kTitles[m_extraView]);
@@ -788,6 +790,8 @@ void CSatCofdm::OnScroll(int controlId, int position) {
 void CSatCofdm::OnClick(int controlId) {
     if (!m_open)
         return;
+    if (controlId == kServiceList)
+        DrawRateGraph(); // the selected rows' segments change colour
     if (controlId == kExtraSelector) {
         // A click on the up-down without a position: the next view.
         OnScroll(kExtraSelector, m_extraView + 1);

@@ -43,6 +43,7 @@ struct SettingsPage : ::testing::Test {
             m.answerDelayMaxMs = 1;
         }
         sim.Open(std::move(rack));
+        sim.main.Show(true);
         sim.RunUntilScans(1);
         ASSERT_EQ(sim.main.LastScan().outcome, rack::ScanOutcome::Connected);
     }
@@ -151,12 +152,17 @@ TEST_F(SettingsPage, ExtraPanelViewsWrapAndTheLockViewNeedsAdvancedMode) {
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewPlayout);
     EXPECT_TRUE(Shown(kScheduleList));
     EXPECT_FALSE(page.Item(kFileUpload).IsEnabled());
-    page.OnScroll(kExtraSelector, 1);
+    // The page moves the up-down itself and reports its new position.
+    ui::UiEvent up = ui::MakeEvent(kDialogSettings, kExtraSelector, ui::EventKind::Scroll);
+    up.value = 1;
+    ASSERT_EQ(sim.windows.DeliverEvent(up), ui::DeliverResult::Delivered);
     EXPECT_TRUE(Shown(kServerAddress));
     EXPECT_TRUE(Shown(kReceiverAddress));
     EXPECT_FALSE(Shown(kScheduleList));
-    page.OnScroll(kExtraSelector, 2); // past the last view without advanced mode: wraps to 0
+    page.Item(kExtraSelector).SetPosition(2); // past the last view without advanced mode: wraps to 0
+    page.OnScroll(kExtraSelector, page.Item(kExtraSelector).Position());
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewPlayout);
+    EXPECT_EQ(page.Item(kExtraSelector).Position(), 0);
     page.OnScroll(kExtraSelector, -1);
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewServer);
 
