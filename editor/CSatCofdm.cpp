@@ -1,6 +1,6 @@
 #include "editor/CSatCofdm.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "platform/ModuleType.h"
 #include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
@@ -134,7 +134,7 @@ void CSatCofdm::Build() {
     Item(kScheduleStart).SetMinutesOfDay(8 * 60);
     Item(kScheduleEnd).SetMinutesOfDay(10 * 60);
     for (const LabelEntry& label : kLabels)
-        Item(label.control).SetText(app::LocalizedText(label.entry));
+        Item(label.control).SetText(text::LocalizedText(label.entry));
 
     // Fixed value lists.
     Item(kFec + kInputStride).SetItems(kPolarisations);
@@ -285,8 +285,8 @@ void CSatCofdm::ShowPanels() {
         Item(id).Show(satB);
     for (int id : {kPlayoutLabel, kPlayoutSlider, kPlayoutText})
         Item(id).Show(streaming);
-    Item(kFecLabel).SetText(app::LocalizedText(streaming ? kTextPol : kTextFec));
-    Item(kFecLabel + kInputStride).SetText(app::LocalizedText(kTextPol));
+    Item(kFecLabel).SetText(text::LocalizedText(streaming ? kTextPol : kTextFec));
+    Item(kFecLabel + kInputStride).SetText(text::LocalizedText(kTextPol));
     ShowExtraView();
 
     for (int ch = 0; ch < kEncoderChannels; ++ch)
@@ -302,7 +302,7 @@ void CSatCofdm::ShowPanels() {
     const bool modulator = m_outputType && IsModulatorType(*m_outputType);
     const bool streamer = m_outputType == type::kIpStreamer;
     const bool qam = modulator && (*m_outputType == type::kModC4 || *m_outputType == type::kModC2);
-    Item(kOutputGroup).SetText(app::LocalizedText(HasOutput() ? kTextModulation : kTextActivation));
+    Item(kOutputGroup).SetText(text::LocalizedText(HasOutput() ? kTextModulation : kTextActivation));
     Item(kOutputPicture).Show(HasOutput());
     Item(kOutputPicture).SetImage(ui::Bitmap(streamer ? kStreamerBitmap : qam ? kQamBitmap : kCofdmBitmap));
     for (int id : {kModFreqLabel, kModFreq, kBandwidthLabel, kBandwidth, kGuardLabel, kGuard, kCodeRateLabel,
@@ -810,7 +810,7 @@ void CSatCofdm::OnDoubleClick(int controlId, ui::ListHit hit) {
         const std::vector<int> selected = Item(kServiceList).SelectedRows();
         const ClickResult result = m_table.DoubleClick(hit.row, hit.column, selected);
         if (result.notIdentified)
-            ShowPageMessage(app::LocalizedText(kNotIdentifiedText));
+            ShowPageMessage(text::LocalizedText(kNotIdentifiedText));
         if (result.marks.Any()) {
             m_inputChanged |= result.marks.inputChanged;
             m_outputChanged |= result.marks.outputChanged;
