@@ -270,7 +270,7 @@ bool MarkDescrambledUpstream(uint8_t type, std::span<uint8_t> block,
     const size_t first = kCountOffset + 1;
     const auto idAt = [&](size_t at) { return static_cast<uint16_t>((block[at] << 8) | block[at + 1]); };
     bool changed = false;
-    if (type == kTypeModT1) {
+    if (type == type::kModT1) {
         // ids, the end byte, then the u16 mask
         const size_t maskAt = first + 2 * count + 1;
         if (maskAt + 2 > block.size())
