@@ -13,8 +13,10 @@ constexpr int kExitStartupFailed = 1;
 
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
-      m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
+      m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows),
+      m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
+    m_mainWindow.SetChainPage(&m_settingsPage);
     // Devices named on the command line are a fixed list; otherwise the devices are listed
     // again at every opening of the link, so that an adapter plugged in later is found.
     if (m_options.serialDevices)
@@ -52,6 +54,7 @@ bool CQuorvelApp::InitInstance() {
     // report paths.
     m_mainWindow.Image().applicationFolder = m_settings.programFolder.string();
     m_mainWindow.SetAdvancedMode(m_settings.advancedMode);
+    m_settingsPage.SetAdvancedMode(m_settings.advancedMode);
     // Serial adapters plugged in or pulled out reach the main window as device changes.
     if (!m_mainWindow.WatchDevices())
         Warn("cannot watch /dev for serial devices; plugging an adapter in needs a rescan");

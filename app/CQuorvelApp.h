@@ -12,6 +12,7 @@
 #include "link/CXmit.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
+#include "editor/CSatCofdm.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
 #include "ui/WindowSystem.h"
@@ -66,7 +67,8 @@ private:
     std::function<void(const std::string&)> m_warn;
 
     link::CXmit m_xmit;
-    // The module settings page (CSatCofdm) takes its place here, after the link.
+    // The module settings page of a chain.
+    editor::CSatCofdm m_settingsPage;
     rack::CInfo m_info;
     rack::CSTATUS m_status;
     rack::CDetachInfo m_detachInfo;

@@ -119,6 +119,8 @@ void CQuorvelDlg::OnInitDialog() {
         m_info.Create(this);
     if (!m_status.IsCreated())
         m_status.Create(this);
+    if (m_chainPage && !m_chainPage->Panel().IsCreated())
+        m_chainPage->Panel().Create(this);
     m_status.LoadLampBitmaps();
 
     ui::Control& list = Item(kModuleList);
@@ -325,7 +327,9 @@ void CQuorvelDlg::SelectModule(int n) {
     m_chain = Chain{};
     Item(kLogButton).Show(false);
     Item(kPersonalityButton).Enable(false);
-    // The settings page and the common-interface menu are closed here once they exist.
+    // The common-interface menu is closed here once it exists.
+    if (m_chainPage)
+        m_chainPage->CloseChain();
     m_info.ShowMessage("", kClearMessageMs);
     PlacePanels(nullptr);
 
@@ -359,7 +363,12 @@ void CQuorvelDlg::SelectModule(int n) {
                 if (IsSwitchableModulator(output.type) && output.hardwareRevision > 0 && !m_networkSession)
                     Item(kPersonalityButton).Enable(true);
             }
-            ShowComingLater("The settings page");
+            if (m_chainPage && m_chainPage->Panel().IsCreated()) {
+                PlacePanels(&m_chainPage->Panel(), true);
+                m_chainPage->OpenChain(m_image, *m_commands, m_chain);
+            } else {
+                ShowComingLater("The settings page");
+            }
             break;
         case ModuleRole::None:
             break;

@@ -5,6 +5,7 @@
 // each handler counts the device-change indicator down, kills the timer that fired, then
 // acts.
 #include "link/CommandSet.h"
+#include "rack/ChainPage.h"
 #include "rack/ChainSearch.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
@@ -71,6 +72,10 @@ public:
     // that goes away before the window must be detached first (AttachLink(xmit, nullptr)).
     void AttachLink(link::CXmit* xmit, link::CSSocket* gateway);
     void SetFirmwareCheck(FirmwareCheck* check);
+    // The settings page of a chain (may be null: selecting a chain then only says it is not
+    // available). Set before creating the window, which creates the page as its child.
+    void SetChainPage(ChainPage* page) { m_chainPage = page; }
+    ChainPage* GetChainPage() const { return m_chainPage; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -144,6 +149,7 @@ private:
     std::optional<link::CommandSet> m_commands;
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
+    ChainPage* m_chainPage = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     RackImage m_image;
 

@@ -11,6 +11,8 @@ const ui::DialogTemplate* FindDialogTemplate(int id) {
     for (const ui::DialogTemplate* tmpl : kAll)
         if (tmpl->id == id)
             return tmpl;
+    if (id == kDialogSettingsPage)
+        return &SettingsTemplate();
     return nullptr;
 }
 

@@ -9,11 +9,14 @@ inline constexpr int kDialogMain = 102;
 inline constexpr int kDialogInfo = 160;
 inline constexpr int kDialogDetachInfo = 241;
 inline constexpr int kDialogStatus = 254;
+inline constexpr int kDialogSettingsPage = 145;
 
 extern const ui::DialogTemplate kMainTemplate;
 extern const ui::DialogTemplate kInfoTemplate;
 extern const ui::DialogTemplate kDetachInfoTemplate;
 extern const ui::DialogTemplate kStatusTemplate;
+// Built on first use (its controls are generated in loops).
+const ui::DialogTemplate& SettingsTemplate();
 
 // Null for an id no template has.
 const ui::DialogTemplate* FindDialogTemplate(int id);
