@@ -16,6 +16,8 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
       m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
+    m_settingsPage.SetTransferWindow(&m_detachInfo);
+    m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     const std::vector<std::string> devices =
         m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
     m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));
