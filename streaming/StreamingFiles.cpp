@@ -65,7 +65,8 @@ void StreamingFiles::Open(StreamingHost& host, ModuleFiles& files, uint8_t modul
     m_files = &files;
     m_type = moduleType;
     m_address = address;
-    m_programFolder = std::move(programFolder);
+    // The program folder is the current directory when nobody named it.
+    m_programFolder = programFolder.empty() ? std::string(".") : std::move(programFolder);
     m_names.clear();
     SetUpScheduleColumns(m_page.Item(m_ids.scheduleList));
     m_page.Item(m_ids.scheduleList).SetRows({});
