@@ -182,6 +182,9 @@ window.Kaptiv = window.Kaptiv || {};
     if (!ctx || !ctx.el) return;
     const target = ctx.el.matches('input, select, textarea, button') ? ctx.el : ctx.el.querySelector('input, select, button');
     if (target && document.activeElement !== target) target.focus({ preventScroll: true });
+    // A field the program puts the focus on comes with its whole text selected, ready to be
+    // typed over (the stream port, a refused value).
+    if (target && target.matches('input[type="text"], input:not([type]), textarea')) target.select();
   }
 
   function reset() {
