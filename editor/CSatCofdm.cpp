@@ -176,6 +176,11 @@ void CSatCofdm::Build() {
         .SetShapes({{{0, 0, int(strip.width * ui::kPixelsPerUnitX), int(strip.height * ui::kPixelsPerUnitY)},
                      kStripColor,
                      true}});
+    const ui::RectDu letters = Item(kStreamLetterStrip).Rect();
+    Item(kStreamLetterStrip)
+        .SetShapes({{{0, 0, int(letters.width * ui::kPixelsPerUnitX), int(letters.height * ui::kPixelsPerUnitY)},
+                     kStripColor,
+                     true}});
     Item(kPageMessage).SetTextColor(kRed);
     Item(kReceiverAddress).SetReadOnly(true);
     m_playout.Build();
@@ -323,7 +328,7 @@ void CSatCofdm::ShowPanels() {
     for (int i = 0; i < 6; ++i)
         Item(kMac + i).Show(streamer);
     Item(kMacLabel).Show(streamer);
-    for (int id : {kStreamTable, kStreamerRate, kStreamerBar})
+    for (int id : {kStreamTable, kStreamerRate, kStreamerBar, kStreamLetterStrip})
         Item(id).Show(streamer);
     for (int i = 0; i < 16; ++i)
         Item(kStreamLetter + i).Show(streamer);

@@ -32,7 +32,7 @@ std::vector<ControlTemplate> BuildControls() {
     auto combo = [&](int id, RectDu rect) { add(id, ControlKind::ComboBox, rect, "", kDrop); };
 
     // Input group ---------------------------------------------------------------------------
-    add(kInputGroup, ControlKind::GroupBox, {2, 0, 206, 186}, "INPUT");
+    add(kInputGroup, ControlKind::GroupBox, {2, 0, 206, 192}, "INPUT");
     add(kInputPicture, ControlKind::Picture, {172, 8, 32, 32}, "", 0, Bitmap(228));
     for (int k = 0; k < 2; ++k) {
         const int d = k * kInputStride;
@@ -53,12 +53,12 @@ std::vector<ControlTemplate> BuildControls() {
         label(kQualityText + d, {186, y + 30, 16, 8}, "0");
         // Terrestrial tuning shares the rows of the satellite fields.
         const int t = k * kTerrestrialStride;
-        label(kStandardLabel + t, {14, y + 2, 26, 8}, "Std :");
-        combo(kStandard + t, {40, y, 40, 60});
-        label(kTerrFreqLabel + t, {84, y + 2, 44, 8}, "Freq. (kHz) :");
-        edit(kTerrFreq + t, {128, y, 36, 12});
+        label(kStandardLabel + t, {14, y + 2, 20, 8}, "Std :");
+        combo(kStandard + t, {34, y, 48, 60});
+        label(kTerrFreqLabel + t, {84, y + 2, 42, 8}, "Freq. (kHz) :");
+        edit(kTerrFreq + t, {126, y, 40, 12});
         label(kTerrBandwidthLabel + t, {84, y + 16, 40, 8}, "Bandwidth :");
-        combo(kTerrBandwidth + t, {128, y + 14, 36, 60});
+        combo(kTerrBandwidth + t, {126, y + 14, 44, 60});
     }
     label(kSwitchALabel, {82, 68, 30, 8}, "Switch A :");
     combo(kSwitchA, {112, 66, 26, 60});
@@ -69,7 +69,7 @@ std::vector<ControlTemplate> BuildControls() {
     add(kPlayoutSlider, ControlKind::Slider, {30, 96, 120, 12});
     label(kPlayoutText, {152, 98, 50, 8}, "");
 
-    add(kExtraGroup, ControlKind::GroupBox, {4, 110, 202, 74}, "PLAY-OUT");
+    add(kExtraGroup, ControlKind::GroupBox, {4, 110, 202, 80}, "PLAY-OUT");
     add(kExtraSelector, ControlKind::UpDown, {190, 118, 12, 14});
     label(kStreamSidLabel, {8, 122, 24, 8}, "S.I.D. :");
     edit(kStreamSid, {34, 120, 30, 12});
@@ -102,7 +102,7 @@ std::vector<ControlTemplate> BuildControls() {
     for (int ch = 0; ch < 2; ++ch) {
         const int b = kEncoderBase + ch * kEncoderStride;
         const int x = 4 + ch * 102;
-        add(b + kEncGroup, ControlKind::GroupBox, {x, 8, 100, 176}, kLetters[ch]);
+        add(b + kEncGroup, ControlKind::GroupBox, {x, 8, 100, 182}, kLetters[ch]);
         label(b + kEncNameLabel, {x + 4, 22, 30, 8}, "Name :");
         edit(b + kEncName, {x + 34, 20, 62, 12}, 0);
         label(b + kEncSidLabel, {x + 4, 38, 30, 8}, "S.I.D. :");
@@ -126,8 +126,8 @@ std::vector<ControlTemplate> BuildControls() {
     for (int ch = 0; ch < 4; ++ch) {
         const int b = kHdBase + ch * kHdStride;
         const int x = 4 + (ch % 2) * 102;
-        const int y = 8 + (ch / 2) * 88;
-        add(b + kEncGroup, ControlKind::GroupBox, {x, y, 100, 86}, kLetters[ch]);
+        const int y = 8 + (ch / 2) * 91;
+        add(b + kEncGroup, ControlKind::GroupBox, {x, y, 100, 89}, kLetters[ch]);
         label(b + kEncNameLabel, {x + 4, y + 14, 30, 8}, "Name :");
         edit(b + kEncName, {x + 34, y + 12, 62, 12}, 0);
         label(b + kEncSidLabel, {x + 4, y + 28, 30, 8}, "S.I.D. :");
@@ -141,7 +141,7 @@ std::vector<ControlTemplate> BuildControls() {
     }
 
     // Output group --------------------------------------------------------------------------
-    add(kOutputGroup, ControlKind::GroupBox, {210, 0, 202, 186}, "MODULATION");
+    add(kOutputGroup, ControlKind::GroupBox, {210, 0, 202, 192}, "MODULATION");
     add(kOutputPicture, ControlKind::Picture, {374, 8, 32, 32}, "", style::Notify, Bitmap(163));
     const struct {
         int labelId;
@@ -166,33 +166,33 @@ std::vector<ControlTemplate> BuildControls() {
             edit(row.controlId, {258, y, 40, 12});
         y += 14;
     }
-    label(kOutputLevelLabel, {214, 112, 42, 8}, "Level Att.");
-    add(kOutputLevel, ControlKind::Slider, {256, 110, 62, 12}, "", style::Ticks);
-    label(kOutputLevelText, {318, 112, 24, 8}, "0dB");
-    label(kOnidLabel, {306, 46, 28, 8}, "ONID :");
-    edit(kOnid, {336, 44, 36, 12});
-    label(kNidLabel, {306, 60, 28, 8}, "NID :");
-    edit(kNid, {336, 58, 36, 12});
-    label(kTsidLabel, {306, 74, 28, 8}, "T.S. Id. :");
+    label(kOutputLevelLabel, {214, 112, 40, 8}, "Level Att.");
+    add(kOutputLevel, ControlKind::Slider, {254, 110, 34, 12}, "", style::Ticks);
+    label(kOutputLevelText, {290, 112, 18, 8}, "0dB");
+    label(kOnidLabel, {310, 46, 28, 8}, "ONID :");
+    edit(kOnid, {340, 44, 34, 12});
+    label(kNidLabel, {310, 60, 28, 8}, "NID :");
+    edit(kNid, {340, 58, 34, 12});
+    label(kTsidLabel, {310, 74, 30, 8}, "T.S. Id. :");
     for (int k = 0; k < 4; ++k)
-        edit(kTsid + k, {336 + (k % 2) * 38, 72 + (k / 2) * 14, 36, 12});
-    label(kNetworkNameLabel, {306, 102, 50, 8}, "Network name :");
-    edit(kNetworkName, {346, 110, 62, 12}, 0);
-    label(kVersionLabel, {344, 126, 26, 8}, "Version :");
-    edit(kVersion, {372, 124, 16, 12});
-    label(kLcnLabel, {306, 140, 16, 8}, "LCN");
-    combo(kLcnFlavour, {322, 138, 40, 40});
-    add(kRemoveCatEmm, ControlKind::CheckBox, {214, 126, 72, 10}, "Remove CAT/EMM");
-    add(kModWatchdog, ControlKind::CheckBox, {290, 126, 50, 10}, "Watchdog");
+        edit(kTsid + k, {340 + (k % 2) * 36, 72 + (k / 2) * 14, 34, 12});
+    label(kNetworkNameLabel, {310, 101, 60, 8}, "Network name :");
+    edit(kNetworkName, {310, 110, 100, 12}, 0);
+    label(kVersionLabel, {310, 128, 26, 8}, "Version :");
+    edit(kVersion, {338, 126, 16, 12});
+    label(kLcnLabel, {358, 128, 14, 8}, "LCN");
+    combo(kLcnFlavour, {372, 126, 38, 40});
+    add(kRemoveCatEmm, ControlKind::CheckBox, {214, 126, 80, 10}, "Remove CAT/EMM");
+    add(kModWatchdog, ControlKind::CheckBox, {214, 136, 80, 10}, "Watchdog");
     for (int k = 0; k < 4; ++k) {
         const int b = kChannelBase + k * kChannelStride;
-        const int yy = 140 + k * 9 + (k > 0 ? 0 : 0);
+        const int yy = 148 + k * 9;
         label(b + kChanLabel, {214, yy, 26, 8}, kChannelLabels[k]);
         label(b + kChanFrequency, {240, yy, 30, 8}, "");
         add(b + kChanBar, ControlKind::ProgressBar, {272, yy + 1, 60, 6});
         label(b + kChanRate, {334, yy, 74, 8}, "");
     }
-    label(kTotalRate, {334, 176, 74, 8}, "");
+    label(kTotalRate, {334, 183, 74, 8}, "");
 
     // IP streamer.
     add(kDhcp, ControlKind::CheckBox, {214, 12, 40, 10}, "DHCP");
@@ -206,12 +206,12 @@ std::vector<ControlTemplate> BuildControls() {
     for (const auto& row : kIpRows) {
         label(row.labelId, {214, y + 2, 32, 8}, row.text);
         for (int i = 0; i < 4; ++i)
-            edit(row.first + i, {248 + i * 22, y, 20, 12});
+            edit(row.first + i, {248 + i * 25, y, 23, 12});
         y += 14;
     }
     label(kMacLabel, {214, 70, 32, 8}, "MAC :");
     for (int i = 0; i < 6; ++i)
-        edit(kMac + i, {248 + i * 18, 68, 16, 12}, 0);
+        edit(kMac + i, {248 + i * 21, 68, 19, 12}, 0);
     label(kProtocolLabel, {214, 86, 32, 8}, "Protocol :");
     combo(kProtocol, {248, 84, 34, 40});
     label(kTtlLabel, {286, 86, 16, 8}, "TTL :");
@@ -221,23 +221,25 @@ std::vector<ControlTemplate> BuildControls() {
     add(kStreamTable, ControlKind::ListView, {214, 100, 194, 54}, "", style::Border | style::EditLabels);
     add(kStreamerBar, ControlKind::ProgressBar, {214, 158, 160, 6});
     label(kStreamerRate, {376, 157, 34, 8}, "");
+    add(kStreamLetterStrip, ControlKind::OwnerDrawn, {214, 166, 160, 9});
     for (int i = 0; i < 16; ++i)
         add(kStreamLetter + i, ControlKind::StaticText, {214 + i * 10, 166, 10, 8}, kLetters[i], style::AlignCenter);
 
     // Service table -------------------------------------------------------------------------
-    add(kHeaderStrip, ControlKind::OwnerDrawn, {2, 188, 410, 10});
+    add(kHeaderStrip, ControlKind::OwnerDrawn, {2, 194, 410, 10});
     const struct {
         const char* text;
         int x;
         int width;
-    } kHeaders[] = {{"S.I.D.", 26, 30},  {"Service name", 60, 80}, {"UNCRYPT", 150, 40}, {"MODULATION", 230, 60},
-                    {"LCN", 316, 24},    {"HD LCN", 344, 30},      {"N.SID", 378, 30}};
+    } kHeaders[] = {{"S.I.D.", 28, 32},      {"Service name", 61, 90}, {"UNCRYPT", 179, 50},
+                    {"MODULATION", 230, 50}, {"LCN", 281, 32},         {"HD LCN", 314, 32},
+                    {"N.SID", 347, 32}};
     for (int i = 0; i < 7; ++i)
-        add(kHeaderLabel + i, ControlKind::StaticText, {kHeaders[i].x, 189, kHeaders[i].width, 8}, kHeaders[i].text);
-    add(kServiceList, ControlKind::ListView, {2, 198, 410, 86}, "",
+        add(kHeaderLabel + i, ControlKind::StaticText, {kHeaders[i].x, 195, kHeaders[i].width, 8}, kHeaders[i].text);
+    add(kServiceList, ControlKind::ListView, {2, 204, 410, 82}, "",
         style::Border | style::MultiSelect | style::EditLabels);
-    add(kRateGraph, ControlKind::OwnerDrawn, {2, 286, 410, 8});
-    label(kPageMessage, {2, 296, 410, 8}, "");
+    add(kRateGraph, ControlKind::OwnerDrawn, {2, 288, 410, 8});
+    label(kPageMessage, {2, 298, 410, 8}, "");
     return c;
 }
 
@@ -249,7 +251,7 @@ const std::vector<ControlTemplate>& Controls() {
 } // namespace
 
 const DialogTemplate& SettingsTemplate() {
-    static const DialogTemplate tmpl{kDialogSettings, DialogKind::Child, {414, 306}, "", Controls(), false};
+    static const DialogTemplate tmpl{kDialogSettings, DialogKind::Child, {414, 308}, "", Controls(), false};
     return tmpl;
 }
 

@@ -165,6 +165,7 @@ inline constexpr int kStreamerBar = 1595;
 inline constexpr int kStreamLetter = 1596; // "A" to "P": 1596 to 1611
 inline constexpr int kMacLabel = 1612;
 inline constexpr int kMac = 1613; // 6 fields: 1613 to 1618
+inline constexpr int kStreamLetterStrip = 1619;
 
 // Service table.
 inline constexpr int kHeaderStrip = 1700;

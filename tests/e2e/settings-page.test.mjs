@@ -1,0 +1,142 @@
+// Browser test of the settings page: node settings-page.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
+// Starts the simulated demo rack and kaptiv against its gateway, opens the page of every
+// family's chain (a screenshot of each goes to ARTIFACTS), changes a satellite frequency on
+// the tuner -> CI -> modulator chain and checks that the simulator stored it: after a rescan,
+// which reads every block back from the simulated modules, the reopened page shows it.
+// Every wait has a deadline.
+import { spawn } from 'node:child_process';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
+
+const require = createRequire(import.meta.url);
+const { chromium } = require('playwright-core');
+
+const [, artifactsArg, chromiumPath, kaptivArg, simArg] = process.argv.slice(2);
+const resolved = (p) => (p ? path.resolve(p) : p);
+const [artifacts, kaptivProgram, simProgram] = [artifactsArg, kaptivArg, simArg].map(resolved);
+const DEADLINE_MS = 15000;
+let failures = 0;
+
+function check(condition, what) {
+  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!condition) failures += 1;
+}
+
+function waitForLine(child, pattern, what) {
+  return new Promise((resolve, reject) => {
+    let buffer = '';
+    child.stdout.on('data', (chunk) => {
+      buffer += chunk;
+      const m = pattern.exec(buffer);
+      if (m) resolve(m);
+    });
+    child.on('exit', () => reject(new Error(`${what} ended before printing ${pattern}`)));
+    child.on('error', (e) => reject(e));
+    setTimeout(() => reject(new Error(`${what} never printed ${pattern}`)), DEADLINE_MS);
+  });
+}
+
+if (!kaptivProgram || !simProgram) {
+  console.log('SKIPPED: kaptiv or mulvane-sim not built');
+  process.exit(77);
+}
+
+const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-page-'));
+const sim = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+let kaptiv = null;
+let browser = null;
+try {
+  const [, address, port] = await waitForLine(sim, /^gateway: ([0-9.]+):([0-9]+)$/m, 'mulvane-sim');
+  const profile = path.join(folder, 'kaptiv.ini');
+  writeFileSync(profile, `serverAddress=${address}\nserverPort=${port}\n`);
+  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
+    { stdio: ['ignore', 'pipe', 'inherit'], cwd: folder });
+  const [, url] = await waitForLine(kaptiv, /^URL (\S+)$/m, 'kaptiv');
+
+  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
+  const page = await browser.newPage({ viewport: { width: 1000, height: 780 } });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(String(e)));
+  page.setDefaultTimeout(DEADLINE_MS);
+  await page.goto(url);
+  await page.waitForSelector('body[data-rendered="1"]');
+
+  const list = '[data-dialog="102"] [data-control="1021"]';
+  const settings = '[data-dialog="145"]';
+  const control = (id) => `${settings} [data-control="${id}"]`;
+  const waitRack = () => page.waitForFunction((sel) => {
+    const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
+    return last && last.textContent.startsWith('RkModC4');
+  }, list);
+  await waitRack();
+  // The gateway's link-up may start a second scan right after the first: wait until the
+  // rack has been stable for a second (a scan empties the column first).
+  for (let stable = 0, end = Date.now() + DEADLINE_MS; stable < 10 && Date.now() < end;) {
+    const full = await page.evaluate((sel) => !!document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list);
+    stable = full ? stable + 1 : 0;
+    await page.waitForTimeout(100);
+  }
+  const visible = (id) => page.isVisible(control(id));
+
+  const openRow = async (row) => {
+    await page.click(`${list} .lv-icon[data-row="${row}"]`);
+    await page.waitForSelector(settings, { state: 'visible' });
+    // The first tick (100 ms after opening) fills the measures.
+    await page.waitForFunction((sel) => {
+      const rows = document.querySelectorAll(`${sel} [data-control="1710"] tbody tr`);
+      return rows.length > 0;
+    }, settings).catch(() => {});
+  };
+
+  // Every family's chain of the demo rack.
+  const families = [
+    { row: 1, name: 'sat2.0-ci-cofdm4', shown: [1311, 1331, 1315, 1351, 1380, 1513, 1562], hidden: [1381, 1355, 1519, 1523] },
+    { row: 4, name: 'terrestrial-qam2', shown: [1355, 1357, 1381, 1523], hidden: [1311, 1519] },
+    { row: 6, name: 'hd-ipstreamer', shown: [1452, 1488, 1573, 1593], hidden: [1311, 1511] },
+    { row: 8, name: 'sat1-cofdm1', shown: [1311, 1519], hidden: [1315, 1331, 1380] },
+    { row: 10, name: 'av-qam4', shown: [1412, 1432, 1523, 1562], hidden: [1311, 1452] },
+  ];
+  for (const f of families) {
+    await openRow(f.row);
+    const shown = await Promise.all(f.shown.map(visible));
+    const hidden = await Promise.all(f.hidden.map(visible));
+    check(shown.every(Boolean) && !hidden.some(Boolean),
+      `${f.name}: the family's controls are shown and the others hidden (shown ${shown}, hidden ${hidden})`);
+    await page.screenshot({ path: path.join(artifacts, `settings-${f.name}.png`) });
+  }
+  const title = await page.textContent(control(1500));
+  check(/MODULATION/.test(title), `the output group is titled MODULATION (${title})`);
+
+  // Change a satellite frequency on the tuner -> CI -> modulator chain.
+  await openRow(1);
+  const before = await page.inputValue(control(1311));
+  const wanted = before === '11400' ? '11420' : '11400';
+  await page.fill(control(1311), wanted);
+  const started = Date.now();
+  // Within a tick or two, the page has written; leave the chain (closing writes anyway).
+  await page.waitForTimeout(1500);
+  await page.click(`${list} .lv-icon[data-row="0"]`);
+  await page.waitForSelector(settings, { state: 'hidden' });
+  // A rescan reads every block back from the simulator.
+  await page.click('[data-dialog="102"] [data-control="1023"]');
+  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
+  await waitRack();
+  await openRow(1);
+  await page.waitForFunction(([sel, v]) => document.querySelector(sel).value === v, [control(1311), wanted]).catch(() => {});
+  const after = await page.inputValue(control(1311));
+  check(after === wanted, `the new frequency reached the simulated tuner and comes back after a rescan (${before} -> ${after}, ${Date.now() - started} ms)`);
+  await page.screenshot({ path: path.join(artifacts, 'settings-after-write.png') });
+  check(problems.length === 0, `no script errors ${problems.join('; ')}`);
+} catch (error) {
+  console.log(`FAIL ${error.stack || error}`);
+  failures += 1;
+} finally {
+  if (browser) await browser.close();
+  if (kaptiv) kaptiv.kill('SIGTERM');
+  sim.kill('SIGTERM');
+  rmSync(folder, { recursive: true, force: true });
+}
+console.log(failures === 0 ? 'e2e settings page: all checks passed' : `e2e settings page: ${failures} check(s) failed`);
+process.exit(failures === 0 ? 0 : 1);
