@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace kaptiv;
@@ -171,6 +172,69 @@ TEST_F(PlayoutPage, FirstEntryAndLastRemovalCarryTheStreamingServiceThroughTheFo
     EXPECT_TRUE(page.Item(kStreamSid).IsEnabled());
 }
 
+TEST_F(PlayoutPage, ReplacingAScheduledClipOnTheSimulatedKey) {
+    Start();
+    const uint8_t address = uint8_t(9 + kRowTerrestrial);
+    sim.engine->PutUsbKeyFile(address, "clip.ts", std::vector<uint8_t>(188, 0x47));
+    // The key is plugged out and in again: the page refills its list from the status byte.
+    Open(kRowTerrestrial);
+    sim.engine->SetUsbKeyPresent(address, false);
+    sim.loop.RunFor(1000);
+    sim.engine->SetUsbKeyPresent(address, true);
+    sim.loop.RunFor(1000);
+    const auto& items = page.Item(kFileList).Items();
+    const auto clip = std::find(items.begin(), items.end(), "clip.ts");
+    ASSERT_NE(clip, items.end());
+    Choose(kFileList, int(clip - items.begin()));
+    Times(6 * 60, 7 * 60);
+    page.OnClick(kScheduleAdd);
+    sim.loop.RunFor(1100);
+    sim.engine->ClearHistory();
+
+    std::vector<uint8_t> content(5000);
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = uint8_t(i * 13);
+    const std::string local = (folder.Path() / "clip.ts").string();
+    std::ofstream(local, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), long(content.size()));
+    responder.AnswerFileDialog({local});
+    page.OnClick(kFileUpload);
+
+    // The key holds the new clip under its own name, and no temporary file.
+    std::optional<std::vector<uint8_t>> stored;
+    for (const auto& [name, bytes] : sim.engine->UsbKeyFiles(address)) {
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
+        if (name == "clip.ts")
+            stored = bytes;
+    }
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, content);
+    // The module was told twice: the entry renamed while the file was replaced, then back.
+    const auto blocks = sim.engine->BlocksWritten(address);
+    ASSERT_GE(blocks.size(), 2u);
+    std::vector<std::u32string> names;
+    for (const auto& block : blocks) {
+        const auto decoded = settings::DecodeTunerBlock(12, block);
+        ASSERT_TRUE(decoded.Ok());
+        for (const auto& e : decoded.values.schedule)
+            if (e.start == 6u * 60)
+                names.push_back(e.fileName);
+    }
+    EXPECT_EQ(names, (std::vector<std::u32string>{U"clip.ts.upt", U"clip.ts"}));
+
+    // The second block write fails: the partial file goes, the old clip stays, "ERROR !" is shown.
+    sim.engine->GetFaults().FailNthBlockWrite(address, 2);
+    responder.AnswerFileDialog({local});
+    page.OnClick(kFileUpload);
+    bool partial = false;
+    for (const auto& [name, bytes] : sim.engine->UsbKeyFiles(address))
+        partial |= name == "clip.ts.tmp";
+    EXPECT_FALSE(partial);
+    EXPECT_EQ(page.Item(kPageMessage).Text(), "ERROR !");
+    EXPECT_EQ(page.Playout().Operations().Messages().back(), "ERROR !");
+    EXPECT_EQ(page.Tuner().schedule.front().fileName, U"clip.ts");
+}
+
 TEST_F(PlayoutPage, MainWindowLogButtonFetchesTheOpenTunersLog) {
     sim.main.SetAdvancedMode(true);
     sim.main.SetModuleLogFetch([this] { page.FetchModuleLog(); });
@@ -178,9 +242,19 @@ TEST_F(PlayoutPage, MainWindowLogButtonFetchesTheOpenTunersLog) {
     sim.main.Image().applicationFolder = folder.Path().string();
     Open(kRowTerrestrial);
     ASSERT_TRUE(sim.main.Item(rack::CQuorvelDlg::kLogButton).IsVisible());
+    responder.AnswerMessageBox(ui::ModalResult::Ok,
+                               "Logs saved into " + folder.Path().string() + "/logs/LOG_M4_");
     sim.main.OnClick(rack::CQuorvelDlg::kLogButton);
-    // The simulated module has no log file to give: the page says so instead of staying silent.
-    EXPECT_NE(page.Item(kPageMessage).Text().find("could not be fetched"), std::string::npos)
-        << page.Item(kPageMessage).Text();
-    EXPECT_TRUE(std::filesystem::is_empty(folder.Path() / "logs"));
+    EXPECT_EQ(responder.Unused(), 0u);
+    // The joined log of the module, as the simulated module keeps it.
+    const auto logs =
+        std::vector<std::filesystem::path>(std::filesystem::directory_iterator(folder.Path() / "logs"), {});
+    ASSERT_EQ(logs.size(), 1u);
+    std::ifstream in(logs[0], std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_FALSE(text.empty());
+    const std::string current = sim.engine->ModuleLog(uint8_t(9 + kRowTerrestrial));
+    // What the module logged after the fetch (logging on again) is all the fetched text lacks.
+    EXPECT_EQ(current.rfind(text, 0), 0u) << "fetched:\n" << text << "\nmodule:\n" << current;
+    EXPECT_EQ(sim.engine->LogMode(uint8_t(9 + kRowTerrestrial)), 0); // logging on again
 }
