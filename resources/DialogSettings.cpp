@@ -82,8 +82,8 @@ std::vector<ControlTemplate> BuildControls() {
     add(kScheduleAdd, ControlKind::Button, {114, 164, 14, 12}, "+");
     add(kScheduleRemove, ControlKind::Button, {130, 164, 14, 12}, "-");
     add(kFileList, ControlKind::ListBox, {146, 134, 56, 32}, "", style::Border);
-    add(kFileUpload, ControlKind::Button, {146, 168, 27, 12}, "Upload");
-    add(kFileDelete, ControlKind::Button, {175, 168, 27, 12}, "Delete");
+    add(kFileUpload, ControlKind::Button, {146, 167, 27, 13}, "", 0, Icon(270));
+    add(kFileDelete, ControlKind::Button, {175, 167, 27, 13}, "", 0, Icon(271));
     label(kLogLabel, {8, 172, 20, 8}, "LOG");
     add(kLogOn, ControlKind::Button, {30, 170, 24, 12}, "ON");
     add(kLogGet, ControlKind::Button, {56, 170, 24, 12}, "Get");
