@@ -236,6 +236,20 @@ TEST_F(Files, EscapeBetweenBlocksRemovesThePartialFile) {
     EXPECT_EQ(ops.Messages().back(), "ERROR !");
 }
 
+TEST_F(Files, ClosingThePageStopsTheTransferLikeEscape) {
+    Open(kSat2);
+    key.onWrite = [this](int block) {
+        if (block == 0) // the installer selects another module while the upload runs
+            loop.Post([this] { ops.Close(); });
+    };
+    Upload({Local("clip.ts", 2000), Local("next.ts", 10)});
+    EXPECT_EQ(Count("write "), 1u);
+    EXPECT_EQ(log.back(), "exec rm -f \"/mnt/clip.ts.tmp\"");
+    EXPECT_TRUE(key.files.empty());
+    EXPECT_FALSE(ops.Busy());
+    EXPECT_TRUE(host.pageMessages.empty()); // the page has gone: nothing is written on it
+}
+
 TEST_F(Files, FailedWriteOrMoveStopsWithTheError) {
     key.failWriteBlock = 0;
     Open(kSat2);
