@@ -1,11 +1,12 @@
 #include "editor/CSatCofdm.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "platform/ModuleType.h"
 #include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
 #include "settings/BlockText.h"
 #include "settings/ModulatorBlock.h"
+#include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -133,7 +134,7 @@ void CSatCofdm::Build() {
     Item(kScheduleStart).SetMinutesOfDay(8 * 60);
     Item(kScheduleEnd).SetMinutesOfDay(10 * 60);
     for (const LabelEntry& label : kLabels)
-        Item(label.control).SetText(app::LocalizedText(label.entry));
+        Item(label.control).SetText(text::LocalizedText(label.entry));
 
     // Fixed value lists.
     Item(kFec + kInputStride).SetItems(kPolarisations);
@@ -284,8 +285,8 @@ void CSatCofdm::ShowPanels() {
         Item(id).Show(satB);
     for (int id : {kPlayoutLabel, kPlayoutSlider, kPlayoutText})
         Item(id).Show(streaming);
-    Item(kFecLabel).SetText(app::LocalizedText(streaming ? kTextPol : kTextFec));
-    Item(kFecLabel + kInputStride).SetText(app::LocalizedText(kTextPol));
+    Item(kFecLabel).SetText(text::LocalizedText(streaming ? kTextPol : kTextFec));
+    Item(kFecLabel + kInputStride).SetText(text::LocalizedText(kTextPol));
     ShowExtraView();
 
     for (int ch = 0; ch < kEncoderChannels; ++ch)
@@ -301,7 +302,7 @@ void CSatCofdm::ShowPanels() {
     const bool modulator = m_outputType && IsModulatorType(*m_outputType);
     const bool streamer = m_outputType == type::kIpStreamer;
     const bool qam = modulator && (*m_outputType == type::kModC4 || *m_outputType == type::kModC2);
-    Item(kOutputGroup).SetText(app::LocalizedText(HasOutput() ? kTextModulation : kTextActivation));
+    Item(kOutputGroup).SetText(text::LocalizedText(HasOutput() ? kTextModulation : kTextActivation));
     Item(kOutputPicture).Show(HasOutput());
     Item(kOutputPicture).SetImage(ui::Bitmap(streamer ? kStreamerBitmap : qam ? kQamBitmap : kCofdmBitmap));
     for (int id : {kModFreqLabel, kModFreq, kBandwidthLabel, kBandwidth, kGuardLabel, kGuard, kCodeRateLabel,
@@ -341,7 +342,9 @@ void CSatCofdm::ShowExtraView() {
         m_extraView = kViewPlayout;
     Item(kExtraGroup).Show(extra);
     Item(kExtraSelector).Show(extra && selector);
-    Item(kExtraSelector).SetRange(0, m_advancedMode ? 2 : 1);
+    // One step beyond each end, so that the arrows can wrap around (the page keeps a position
+    // inside the range).
+    Item(kExtraSelector).SetRange(-1, m_advancedMode ? 3 : 2);
     Item(kExtraSelector).SetPosition(m_extraView);
     static const char* const kTitles[] = {"PLAY-OUT", "REMOTE SERVER", "TUNER LOCK"};
     Item(kExtraGroup).SetText(kTitles[m_extraView]);
@@ -630,7 +633,11 @@ void CSatCofdm::ShowPageMessage(const std::string& text) {
 }
 
 void CSatCofdm::BeginCellEdit(int listId, ui::ListHit cell, const std::string& text) {
-    m_cellEdit = CellEdit{listId, cell, text};
+    ui::CInPlaceEdit::Create(*this, listId, cell.row, cell.column, text);
+}
+
+std::optional<ui::CellEdit> CSatCofdm::OpenCellEdit(int listId) const {
+    return ui::CInPlaceEdit::OpenOn(*this, listId);
 }
 
 // Control handlers: they only record what changed ------------------------------------------
@@ -783,6 +790,8 @@ void CSatCofdm::OnClick(int controlId) {
         return;
     if (m_playout.OnClick(controlId))
         return;
+    if (controlId == kServiceList)
+        DrawRateGraph(); // the selected rows' segments change colour
     if (controlId == kExtraSelector) {
         // A click on the up-down without a position: the next view.
         OnScroll(kExtraSelector, m_extraView + 1);
@@ -806,7 +815,7 @@ void CSatCofdm::OnDoubleClick(int controlId, ui::ListHit hit) {
         const std::vector<int> selected = Item(kServiceList).SelectedRows();
         const ClickResult result = m_table.DoubleClick(hit.row, hit.column, selected);
         if (result.notIdentified)
-            ShowPageMessage(app::LocalizedText(kNotIdentifiedText));
+            ShowPageMessage(text::LocalizedText(kNotIdentifiedText));
         if (result.marks.Any()) {
             m_inputChanged |= result.marks.inputChanged;
             m_outputChanged |= result.marks.outputChanged;
@@ -824,7 +833,6 @@ void CSatCofdm::OnDoubleClick(int controlId, ui::ListHit hit) {
 }
 
 void CSatCofdm::OnEndLabelEdit(int controlId, ui::ListHit cell, const std::optional<std::string>& text) {
-    m_cellEdit.reset();
     if (!m_open)
         return;
     if (controlId == kServiceList) {

@@ -83,13 +83,8 @@ public:
     std::optional<uint8_t> UsbKeyState() const { return m_lastUsbKey; }
     // The reason of the last refused encoding, empty when the last write went through.
     const std::string& WriteProblem() const { return m_writeProblem; }
-    // The cell editor the page asked for last (list control, cell, starting text).
-    struct CellEdit {
-        int listId = 0;
-        ui::ListHit cell;
-        std::string text;
-    };
-    const std::optional<CellEdit>& OpenCellEdit() const { return m_cellEdit; }
+    // The cell editor open on a list of the page (the service table or the stream table).
+    std::optional<ui::CellEdit> OpenCellEdit(int listId) const;
 
     void OnInitDialog() override;
     void OnTimer(int timerId) override;
@@ -182,7 +177,6 @@ private:
     // the installer has not touched the field.
     int m_refusedField = 0;
     std::string m_refusedText;
-    std::optional<CellEdit> m_cellEdit;
     bool m_reportPending = false;
     bool m_reportDone = false;
     std::function<void(CSatCofdm&)> m_reportHook;

@@ -1,6 +1,6 @@
 #include "streaming/StreamingFiles.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "platform/ModuleType.h"
 #include "rack/CDetachInfo.h"
 #include "settings/BlockText.h"
@@ -190,7 +190,7 @@ bool StreamingFiles::UploadFile(const std::string& modulePath, const std::string
         ShowTransferMessage(kFileWriteError, kMessageMs);
         return false;
     }
-    ShowTransferMessage(localPath + "\r\n" + app::LocalizedText(kTextPressEscape), kMessageMs);
+    ShowTransferMessage(localPath + "\r\n" + kaptiv::text::LocalizedText(kTextPressEscape), kMessageMs);
     if (m_transfer)
         m_transfer->Start(length);
     const size_t block = UploadBlockSize();
@@ -257,7 +257,7 @@ void StreamingFiles::UploadFiles() {
     if (!m_host || m_busy)
         return;
     ui::FileDialogOptions options;
-    options.title = app::LocalizedText(kTextSelectUpload);
+    options.title = kaptiv::text::LocalizedText(kTextSelectUpload);
     options.filters = {{"TS", "*.ts"}};
     options.multiSelect = true;
     const auto paths = m_page.Windows().FileDialog(options);
@@ -272,9 +272,9 @@ void StreamingFiles::UploadFiles() {
     }
     if (outcome == Outcome::Failed) {
         Beep(kTransferBeepHz, kFailureBeepMs);
-        ShowTransferMessage(app::LocalizedText(kTextError), kMessageMs);
+        ShowTransferMessage(kaptiv::text::LocalizedText(kTextError), kMessageMs);
         if (m_host)
-            m_host->ShowMessage(app::LocalizedText(kTextError));
+            m_host->ShowMessage(kaptiv::text::LocalizedText(kTextError));
     }
     if (m_transfer && m_transfer->IsCreated())
         m_transfer->Show(false);
@@ -319,7 +319,7 @@ bool StreamingFiles::DownloadFile(const std::string& modulePath, const std::stri
     const int64_t size = files.OpenByName(modulePath);
     if (size <= 0)
         return false;
-    ShowTransferMessage(app::LocalizedText(kTextLoading), kMessageMs);
+    ShowTransferMessage(kaptiv::text::LocalizedText(kTextLoading), kMessageMs);
     if (m_transfer)
         m_transfer->Start(size);
     const uint64_t generation = m_generation;

@@ -332,6 +332,11 @@ DeliverResult WindowSystem::DeliverToControl(Dialog& dialog, const UiEvent& even
         std::optional<std::string> text;
         if (event.value != 0)
             text = event.text;
+        // The editor is gone before the dialog hears of it: a handler may open the next one.
+        if (const auto& open = control->OpenCellEdit();
+            open && (open->row != event.row || open->column != event.column))
+            return DeliverResult::Invalid; // the end of an editor that is no longer open
+        control->SetCellEdit(std::nullopt);
         dialog.OnEndLabelEdit(id, ListHit{event.row, event.column}, text);
         return DeliverResult::Delivered;
     }

@@ -100,10 +100,26 @@ json EncodeListView(const ui::ControlData& c) {
     json images = json::array();
     for (const auto& image : c.imageList)
         images.push_back(ImageName(image));
-    return {{"mode", c.mode == ui::ListViewMode::Icon ? "icon" : "report"},
-            {"columns", std::move(columns)},
-            {"rows", std::move(rows)},
-            {"images", std::move(images)}};
+    json result = {{"mode", c.mode == ui::ListViewMode::Icon ? "icon" : "report"},
+                   {"columns", std::move(columns)},
+                   {"rows", std::move(rows)},
+                   {"images", std::move(images)}};
+    if (!c.columnColors.empty()) {
+        json colors = json::object();
+        for (const auto& column : c.columnColors) {
+            json entry = json::object();
+            if (column.textColor)
+                entry["color"] = ColorText(*column.textColor);
+            if (column.backColor)
+                entry["back"] = ColorText(*column.backColor);
+            colors[std::to_string(column.column)] = std::move(entry);
+        }
+        result["columnColors"] = std::move(colors);
+    }
+    // The in-place cell editor open on the list (absent: none).
+    if (c.cellEdit)
+        result["edit"] = {{"row", c.cellEdit->row}, {"col", c.cellEdit->column}, {"text", c.cellEdit->text}};
+    return result;
 }
 
 // Only the fields of the control's kind travel (see ui/Controls.h); a delta carries the

@@ -1,5 +1,6 @@
 #include "Gallery.h"
 
+#include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -112,8 +113,26 @@ void Gallery::OnClick(int controlId) {
 }
 
 void Gallery::OnDoubleClick(int controlId, ListHit hit) {
-    if (controlId == kServices)
-        Report("double-click row " + std::to_string(hit.row) + " column " + std::to_string(hit.column));
+    if (controlId != kServices)
+        return;
+    Report("double-click row " + std::to_string(hit.row) + " column " + std::to_string(hit.column));
+    // The LCN column is edited in place.
+    if (hit.row >= 0 && hit.column == kLcnColumn)
+        CInPlaceEdit::Create(*this, kServices, hit.row, hit.column,
+                             Item(kServices).Cell(hit.row, hit.column).text);
+}
+
+void Gallery::OnEndLabelEdit(int controlId, ListHit cell, const std::optional<std::string>& text) {
+    if (controlId != kServices)
+        return;
+    const std::string where =
+        "cell row " + std::to_string(cell.row) + " column " + std::to_string(cell.column);
+    if (!text) {
+        Report(where + " cancelled");
+        return;
+    }
+    Item(kServices).SetCell(cell.row, cell.column, *text);
+    Report(where + " text " + *text);
 }
 
 void Gallery::OnSelChange(int controlId) {

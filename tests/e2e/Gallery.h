@@ -13,6 +13,7 @@ public:
     void OnInitDialog() override;
     void OnClick(int controlId) override;
     void OnDoubleClick(int controlId, ui::ListHit hit) override;
+    void OnEndLabelEdit(int controlId, ui::ListHit cell, const std::optional<std::string>& text) override;
     void OnSelChange(int controlId) override;
     void OnEditChange(int controlId) override;
     void OnCheckChange(int controlId) override;
@@ -21,6 +22,7 @@ public:
     void OnCancel() override {}
 
 private:
+    static constexpr int kLcnColumn = 2;
     void Report(const std::string& what);
 };
 

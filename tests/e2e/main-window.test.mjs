@@ -77,6 +77,71 @@ async function openPage(url, viewport = { width: 1100, height: 720 }) {
   return { page, problems };
 }
 
+// The in-place cell editor: opens over the cell with the text selected; Return and focus loss
+// commit, Escape cancels; the box widens with its text up to the list's right edge.
+async function cellEditorChecks() {
+  const gallery = startHost(['--gallery']);
+  try {
+    const url = (await gallery.waitLine(/^URL /)).slice(4);
+    const { page, problems } = await openPage(url, { width: 1400, height: 760 });
+    const list = '[data-dialog="900"] [data-control="16"]';
+    const cell = `${list} td[data-row="3"][data-col="2"]`;
+    await page.waitForSelector(cell);
+    const editor = `${list} input.cell-edit`;
+
+    await page.dblclick(cell);
+    await page.waitForSelector(editor);
+    const opened = await page.evaluate(([e, c]) => {
+      const input = document.querySelector(e);
+      const a = input.getBoundingClientRect();
+      const b = document.querySelector(c).getBoundingClientRect();
+      return {
+        value: input.value, focused: document.activeElement === input,
+        selected: input.selectionStart === 0 && input.selectionEnd === input.value.length,
+        over: Math.abs(a.left - b.left) < 2 && Math.abs(a.top - b.top) < 2 && Math.abs(a.width - b.width) < 2,
+      };
+    }, [editor, cell]);
+    check(opened.value === '4' && opened.focused && opened.selected && opened.over,
+      `the editor opens over the cell with its text selected (${JSON.stringify(opened)})`);
+    await page.screenshot({ path: path.join(artifacts, 'cell-editor.png') });
+
+    await page.keyboard.type('77');
+    await page.keyboard.press('Enter');
+    await gallery.waitLine(/^gallery cell row 3 column 2 text 77$/);
+    await page.waitForFunction((c) => document.querySelector(c).textContent === '77', cell);
+    check(await page.locator(editor).count() === 0, 'Return commits the typed text and closes the editor');
+
+    await page.dblclick(cell);
+    await page.waitForSelector(editor);
+    await page.keyboard.type('99');
+    await page.keyboard.press('Escape');
+    await gallery.waitLine(/^gallery cell row 3 column 2 cancelled$/);
+    check(await page.locator(editor).count() === 0 && await page.textContent(cell) === '77',
+      'Escape ends the edit without text and the cell keeps its value');
+
+    await page.dblclick(cell);
+    await page.waitForSelector(editor);
+    const long = 'W'.repeat(120);
+    await page.keyboard.type(long);
+    const widths = await page.evaluate(([e, l, c]) => {
+      const input = document.querySelector(e).getBoundingClientRect();
+      const box = document.querySelector(l);
+      const frame = box.getBoundingClientRect();
+      return { right: input.right, cellWidth: document.querySelector(c).getBoundingClientRect().width,
+        width: input.width, clientRight: frame.left + box.clientLeft + box.clientWidth };
+    }, [editor, list, cell]);
+    check(widths.width > widths.cellWidth + 20 && widths.right <= widths.clientRight + 1,
+      `typing widens the box up to the list's right edge, not beyond (${JSON.stringify(widths)})`);
+    await page.click('[data-dialog="900"] [data-control="12"]');
+    await gallery.waitLine(new RegExp(`^gallery cell row 3 column 2 text ${long}$`));
+    check(true, 'focus loss commits the text');
+    check(problems.length === 0, `no script errors with the cell editor ${problems.join('; ')}`);
+    await page.close();
+  } finally {
+    gallery.child.kill('SIGTERM');
+  }
+}
+
 // Every control kind drawn and reporting back, and the file dialog browsing the PC.
 async function galleryChecks() {
   const gallery = startHost(['--gallery']);
@@ -310,6 +375,7 @@ try {
   check(problems.length === 0, `no script errors on the page ${problems.join('; ')}`);
   await page.close();
   await galleryChecks();
+  await cellEditorChecks();
   if (kaptivProgram) await kaptivChecks();
   if (kaptivProgram && simProgram) await rackChecks();
 } catch (error) {

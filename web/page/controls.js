@@ -216,19 +216,102 @@ Kaptiv.Controls = (() => {
         send({ type: 'select', dialog: ctx.dialog, control: id, rows });
       });
       n.addEventListener('dblclick', (ev) => {
+        if (ev.target.closest('.cell-edit')) return;
         const h = hit(ev);
         send({ type: 'dblclick', dialog: ctx.dialog, control: ctx.data.id, row: h.row, col: h.col });
       });
+      // The rows live in their own box so that a repaint of the rows (a status tick) leaves an
+      // open cell editor, its text and its focus alone.
+      n.append(el('div', 'lv-body'));
+      n.cellEditor = null;
       return n;
     },
-    update(n, c) {
+    update(n, c, ctx) {
       n.classList.toggle('icon-mode', c.mode === 'icon');
       const scroll = n.scrollTop;
-      if (c.mode === 'icon') n.replaceChildren(...iconItems(c));
-      else n.replaceChildren(reportTable(c));
+      const body = n.firstChild;
+      if (c.mode === 'icon') body.replaceChildren(...iconItems(c));
+      else body.replaceChildren(reportTable(c));
       n.scrollTop = scroll;
+      cellEditor(n, c, ctx);
     },
   };
+
+  // ---- in-place cell editor (CInPlaceEdit) ------------------------------------------------
+  // Opened by the model over one cell; Return and focus loss end it with the text, Escape ends
+  // it without. The box takes Return, Escape, Delete and Control combinations itself, and
+  // widens with its text (plus 5 px) up to the right edge of the list's client area.
+  const EDIT_MARGIN = 5;
+  let measureCanvas = null;
+
+  function textWidth(input) {
+    measureCanvas = measureCanvas || document.createElement('canvas');
+    const g = measureCanvas.getContext('2d');
+    const cs = getComputedStyle(input);
+    g.font = `${cs.fontWeight} ${cs.fontSize} ${cs.fontFamily}`;
+    const pad = parseFloat(cs.paddingLeft) + parseFloat(cs.paddingRight) + parseFloat(cs.borderLeftWidth) + parseFloat(cs.borderRightWidth);
+    return Math.ceil(g.measureText(input.value).width + pad);
+  }
+
+  function widen(n, input) {
+    const left = input.offsetLeft;
+    const clientRight = n.scrollLeft + n.clientWidth;
+    const wanted = Math.max(input.offsetWidth, textWidth(input) + EDIT_MARGIN);
+    const room = Math.max(clientRight - left, 0);
+    input.style.width = px(Math.max(Math.min(wanted, room), Math.min(input.offsetWidth, room)));
+  }
+
+  function cellEditor(n, c, ctx) {
+    const open = n.cellEditor;
+    const key = c.edit ? `${c.edit.row}:${c.edit.col}` : '';
+    if (!c.edit) {
+      n.ended = '';
+      if (open) { open.input.remove(); n.cellEditor = null; }
+      return;
+    }
+    if (open && open.key === key) return;
+    if (n.ended === key) return; // ended here; the model has not heard of it yet
+    if (open) open.input.remove();
+    const td = n.querySelector(`td[data-row="${c.edit.row}"][data-col="${c.edit.col}"]`);
+    if (!td) return;
+    const input = el('input', 'cell-edit');
+    input.type = 'text';
+    input.spellcheck = false;
+    input.autocomplete = 'off';
+    const box = n.getBoundingClientRect();
+    const cell = td.getBoundingClientRect();
+    input.style.left = px(cell.left - box.left - n.clientLeft + n.scrollLeft);
+    input.style.top = px(cell.top - box.top - n.clientTop + n.scrollTop);
+    input.style.width = px(cell.width);
+    input.style.height = px(cell.height);
+    input.style.textAlign = td.style.textAlign;
+    input.value = c.edit.text;
+    const state = { key, input, done: false };
+    const finish = (text) => {
+      if (state.done) return;
+      state.done = true;
+      n.ended = key;
+      const msg = { type: 'endlabeledit', dialog: ctx.dialog, control: ctx.data.id, row: c.edit.row, col: c.edit.col };
+      if (text !== null) msg.text = text;
+      send(msg);
+      if (n.cellEditor === state) n.cellEditor = null;
+      input.remove();
+    };
+    input.addEventListener('keydown', (ev) => {
+      ev.stopPropagation(); // the dialog's Return and Escape handling must not see these keys
+      if (ev.key === 'Enter') { ev.preventDefault(); finish(input.value); n.focus(); }
+      else if (ev.key === 'Escape') { ev.preventDefault(); finish(null); n.focus(); }
+    });
+    input.addEventListener('keyup', (ev) => ev.stopPropagation());
+    input.addEventListener('input', () => widen(n, input));
+    input.addEventListener('blur', () => finish(input.value));
+    for (const name of ['click', 'dblclick', 'mousedown']) input.addEventListener(name, (ev) => ev.stopPropagation());
+    n.append(input);
+    n.cellEditor = state;
+    input.focus();
+    input.select();
+    input.scrollLeft = input.scrollWidth;
+  }
 
   function cellImage(c, index) {
     const img = el('img');
@@ -291,6 +374,11 @@ Kaptiv.Controls = (() => {
         if (typeof cell === 'object' && cell.image >= 0) td.append(cellImage(c, cell.image));
         td.append(document.createTextNode(typeof cell === 'string' ? cell : cell.text));
         if (c.columns[k]) td.style.textAlign = c.columns[k].align;
+        const colors = c.columnColors && c.columnColors[k];
+        if (colors) {
+          if (colors.color) td.style.color = colors.color;
+          if (colors.back) td.style.backgroundColor = colors.back;
+        }
         tr.append(td);
       }
       body.append(tr);
@@ -424,7 +512,7 @@ Kaptiv.Controls = (() => {
       ctx.el = fresh;
     }
     common(ctx.el, data);
-    kind.update(ctx.el, data);
+    kind.update(ctx.el, data, ctx);
   }
 
   return { apply, UNIT_X, UNIT_Y, STYLE };

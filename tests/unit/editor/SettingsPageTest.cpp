@@ -43,6 +43,7 @@ struct SettingsPage : ::testing::Test {
             m.answerDelayMaxMs = 1;
         }
         sim.Open(std::move(rack));
+        sim.main.Show(true);
         sim.RunUntilScans(1);
         ASSERT_EQ(sim.main.LastScan().outcome, rack::ScanOutcome::Connected);
     }
@@ -151,12 +152,17 @@ TEST_F(SettingsPage, ExtraPanelViewsWrapAndTheLockViewNeedsAdvancedMode) {
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewPlayout);
     EXPECT_TRUE(Shown(kScheduleList));
     EXPECT_FALSE(page.Item(kFileUpload).IsEnabled());
-    page.OnScroll(kExtraSelector, 1);
+    // The page moves the up-down itself and reports its new position.
+    ui::UiEvent up = ui::MakeEvent(kDialogSettings, kExtraSelector, ui::EventKind::Scroll);
+    up.value = 1;
+    ASSERT_EQ(sim.windows.DeliverEvent(up), ui::DeliverResult::Delivered);
     EXPECT_TRUE(Shown(kServerAddress));
     EXPECT_TRUE(Shown(kReceiverAddress));
     EXPECT_FALSE(Shown(kScheduleList));
-    page.OnScroll(kExtraSelector, 2); // past the last view without advanced mode: wraps to 0
+    page.Item(kExtraSelector).SetPosition(2); // past the last view without advanced mode: wraps to 0
+    page.OnScroll(kExtraSelector, page.Item(kExtraSelector).Position());
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewPlayout);
+    EXPECT_EQ(page.Item(kExtraSelector).Position(), 0);
     page.OnScroll(kExtraSelector, -1);
     EXPECT_EQ(page.ExtraView(), CSatCofdm::kViewServer);
 
@@ -299,8 +305,13 @@ TEST_F(SettingsPage, EncoderCounterChangeRereadsAndShowsTheModulesValues) {
     EXPECT_EQ(page.Encoder().counter, values.counter);
     EXPECT_EQ(page.Item(kEncoderBase + kEncName).Text(), "FRONT PANEL");
     EXPECT_EQ(page.Item(kEncoderBase + kEncoderStride + kEncVideo).Text(), "7000");
-    // What the module holds is not written back to it.
-    EXPECT_TRUE(Written(kRowAv).empty());
+    // Whatever the rules write back keeps the module's own values, not the page's old ones.
+    for (const auto& written : Written(kRowAv)) {
+        const auto back = settings::DecodeEncoderBlock(written);
+        ASSERT_TRUE(back.Ok());
+        EXPECT_EQ(back.values.channels, values.channels);
+        EXPECT_EQ(back.values.counter, values.counter);
+    }
 }
 
 TEST_F(SettingsPage, OutOfRangeFieldBlocksTheWriteAndTakesTheFocus) {
@@ -397,6 +408,45 @@ TEST_F(SettingsPage, LevelAndPlayoutTexts) {
     page.OnScroll(kPlayoutSlider, 2);
     EXPECT_EQ(page.Item(kPlayoutText).Text(), "166 Mb/s");
     EXPECT_TRUE(page.ApplyNeeded());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SettingsPage, LcnCellEditOpensTheEditorAndWritesTheModulator) {
+    Start();
+    Open(kRowSat1); // single satellite tuner -> one-channel COFDM
+    const ui::Control& list = page.Item(kServiceList);
+    int row = -1;
+    for (int r = 0; r < list.RowCount() && row < 0; ++r)
+        if (page.Table().Rows().at(r).channel == 1)
+            row = r;
+    ASSERT_GE(row, 0) << "no service on the output";
+    page.OnDoubleClick(kServiceList, {row, editor::column::kLcn});
+    const auto edit = page.OpenCellEdit(kServiceList);
+    ASSERT_TRUE(edit.has_value());
+    EXPECT_EQ(edit->row, row);
+    EXPECT_EQ(edit->column, editor::column::kLcn);
+    // Escape changes nothing.
+    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::nullopt);
+    EXPECT_FALSE(page.OutputChanged());
+    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::string("42"));
+    EXPECT_TRUE(page.OutputChanged());
+    const uint16_t sid = page.Table().Rows().at(row).serviceId;
+    sim.loop.RunFor(1000);
+    const auto blocks = Written(9);
+    ASSERT_EQ(blocks.size(), 1u);
+    const auto decoded = settings::DecodeModulatorBlock(2, blocks.front());
+    ASSERT_TRUE(decoded.Ok()) << decoded.error;
+    bool found = false;
+    for (const auto& s : decoded.values.services)
+        if (s.serviceId == sid) {
+            found = true;
+            EXPECT_EQ(s.logicalChannel, 42);
+        }
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(Written(kRowSat1).empty());
 }
 
 } // namespace

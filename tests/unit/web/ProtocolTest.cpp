@@ -212,6 +212,29 @@ TEST(UpdateMessages, CarryDialogsControlsModalStackRequestsAndBeeps) {
     EXPECT_EQ(j["beeps"][0]["ms"], 250);
 }
 
+TEST(UpdateMessages, ListViewCarriesColumnColoursAndTheOpenCellEditor) {
+    ui::ControlData list;
+    list.id = 1301;
+    list.kind = ui::ControlKind::ListView;
+    ui::ColumnColors letter;
+    letter.column = 1;
+    letter.textColor = ui::Color{255, 255, 255};
+    letter.backColor = ui::Color{0x70, 0x92, 0xBE};
+    list.columnColors = {letter};
+    list.cellEdit = ui::CellEdit{3, 27, "12"};
+    ui::DisplayUpdate u;
+    u.controls = {{145, list}};
+    json j = json::parse(EncodeUpdate(u));
+    const json& lv = j["controls"][0]["control"];
+    EXPECT_EQ(lv["columnColors"]["1"]["color"], "#ffffff");
+    EXPECT_EQ(lv["columnColors"]["1"]["back"], "#7092be");
+    EXPECT_EQ(lv["edit"], json({{"row", 3}, {"col", 27}, {"text", "12"}}));
+    // Closed: no editor in the message, so the page removes its box.
+    u.controls[0].control.cellEdit.reset();
+    j = json::parse(EncodeUpdate(u));
+    EXPECT_FALSE(j["controls"][0]["control"].contains("edit"));
+}
+
 TEST(UpdateMessages, AnEmptyDeltaSaysOnlyWhatItIs) {
     const json j = json::parse(EncodeUpdate(ui::DisplayUpdate{}));
     EXPECT_EQ(j.size(), 2u); // type and full
