@@ -35,10 +35,14 @@ ModuleConfig DemoModule(uint8_t address, uint8_t type, uint8_t release, uint8_t 
 // schedule plays, and a log that has seen a start-up.
 ModuleConfig DemoStreamingTuner(ModuleConfig m) {
     m.remoteReceiver = {192, 168, 10, 51};
-    UsbKeyConfig key;
-    key.files = {{"promo_matin.ts", DemoTransportStream("promo_matin.ts", 188 * 2000)},
-                 {"meteo_soir.ts", DemoTransportStream("meteo_soir.ts", 188 * 800)}};
-    m.usbKey = std::move(key);
+    // Made once: every demo rack of the process (tests build many) shares the same bytes.
+    static const UsbKeyConfig key = [] {
+        UsbKeyConfig k;
+        k.files = {{"promo_matin.ts", DemoTransportStream("promo_matin.ts", 188 * 500)},
+                   {"meteo_soir.ts", DemoTransportStream("meteo_soir.ts", 188 * 250)}};
+        return k;
+    }();
+    m.usbKey = key;
     m.log = "[       0.000] kernel: RkSat2.0 starting\n"
             "[       1.204] usb: key mounted on /mnt (2 files)\n"
             "[       1.530] play-out: schedule of 2 entries loaded\n"
