@@ -279,6 +279,7 @@ void StreamingFiles::UploadFiles() {
     if (m_transfer && m_transfer->IsCreated())
         m_transfer->Show(false);
     m_busy = false;
+    UpdateAddButton(); // held off while the transfer ran
 }
 
 // Delete -------------------------------------------------------------------------------------
@@ -370,6 +371,7 @@ void StreamingFiles::FetchLog() {
     files.SetMode(kLogRelease);
     files.SetMode(kLogOn);
     m_busy = false;
+    UpdateAddButton();
 }
 
 void StreamingFiles::LogOn() {
