@@ -1198,9 +1198,7 @@ bool CSatCofdm::ReadInputFields() {
             auto timeout = Integer(kLockTimeout, 0, kMaxByte);
             if (!timeout)
                 return false;
-            v.lockTimeout = Item(kLockTimeoutCheck).IsChecked() ? uint16_t(*timeout) : v.lockTimeout;
-            if (Item(kLockTimeoutCheck).IsChecked() && *timeout == 0)
-                v.lockTimeout = 0;
+            v.lockTimeout = uint16_t(*timeout); // the check box decides what is written
             v.lockWatchdog = Item(kLockWatchdog).IsChecked();
         }
         m_tuner = std::move(v);
