@@ -17,6 +17,8 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
       m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
+    m_settingsPage.SetTransferWindow(&m_detachInfo);
+    m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     // Devices named on the command line are a fixed list; otherwise the devices are listed
     // again at every opening of the link, so that an adapter plugged in later is found.
     if (m_options.serialDevices)

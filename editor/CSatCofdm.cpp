@@ -210,9 +210,7 @@ void CSatCofdm::Build() {
               true}});
     Item(kPageMessage).SetTextColor(kRed);
     Item(kReceiverAddress).SetReadOnly(true);
-    // The play-out file operations come with the streaming functions.
-    for (int id : {kScheduleAdd, kScheduleRemove, kFileUpload, kFileList})
-        Item(id).Enable(false);
+    m_playout.Build();
 }
 
 // Open / close ------------------------------------------------------------------------------
@@ -260,6 +258,7 @@ void CSatCofdm::OpenChain(rack::RackImage& image, link::CommandSet& commands, co
     LoadTable();
 
     m_open = true;
+    m_playout.Open();
     m_polling = true;
     SetTimer(kTickTimer, kFirstTickMs);
     Show(true);
@@ -273,6 +272,7 @@ void CSatCofdm::CloseChain() {
     KillTimer(kTickTimer);
     m_polling = false;
     m_open = false;
+    m_playout.Close();
     Show(false);
 }
 
@@ -411,6 +411,7 @@ void CSatCofdm::ShowExtraView() {
     const bool lock = extra && m_extraView == kViewTunerLock && m_advancedMode;
     for (int id : {kLockTimeoutCheck, kLockTimeout, kLockWatchdog})
         Item(id).Show(lock);
+    m_playout.ShowView(playout, server);
 }
 
 void CSatCofdm::FillLists() {
@@ -574,11 +575,6 @@ void CSatCofdm::ShowInputValues() {
         Item(kLockTimeoutCheck).SetCheck(checks.lockTimeout);
         Item(kLockWatchdog).SetCheck(checks.lockWatchdog);
         SetNumber(kLockTimeout, m_tuner.lockTimeout);
-        std::vector<std::string> schedule;
-        for (const st::ScheduleEntry& e : m_tuner.schedule)
-            schedule.push_back(ui::FormatTimeOfDay(int(e.start % 1440)) + "-" +
-                               ui::FormatTimeOfDay(int(e.end % 1440)) + " " + st::ToUtf8(e.fileName));
-        Item(kScheduleList).SetItems(std::move(schedule));
     } else if (m_inputType == type::kAvEncoder) {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const st::EncoderChannel& c = m_encoder.channels[ch];
@@ -762,6 +758,8 @@ void CSatCofdm::OnEditChange(int controlId) {
 void CSatCofdm::OnSelChange(int controlId) {
     if (!m_open)
         return;
+    if (m_playout.OnSelChange(controlId))
+        return;
     switch (controlId) {
     case kFec:
     case kFec + kInputStride:
@@ -860,12 +858,19 @@ void CSatCofdm::OnScroll(int controlId, int position) {
 void CSatCofdm::OnClick(int controlId) {
     if (!m_open)
         return;
+    if (m_playout.OnClick(controlId))
+        return;
     if (controlId == kServiceList)
         DrawRateGraph(); // the selected rows' segments change colour
     if (controlId == kExtraSelector) {
         // A click on the up-down without a position: the next view.
         OnScroll(kExtraSelector, m_extraView + 1);
     }
+}
+
+void CSatCofdm::OnTimeChange(int controlId) {
+    if (m_open)
+        m_playout.OnTimeChange(controlId);
 }
 
 void CSatCofdm::OnDoubleClick(int controlId, ui::ListHit hit) {
@@ -993,8 +998,11 @@ bool CSatCofdm::InputStatus() {
             reread |= m_lastChangeIndicator && *m_lastChangeIndicator != *status.changeIndicator;
             m_lastChangeIndicator = status.changeIndicator;
         }
-        if (status.usbKey)
-            m_lastUsbKey = status.usbKey; // the file list follows it once file operations exist
+        if (status.usbKey) {
+            const std::optional<uint8_t> last = m_lastUsbKey;
+            m_lastUsbKey = status.usbKey;
+            m_playout.UsbKeyState(last, *status.usbKey);
+        }
         if (status.receiver)
             Item(kReceiverAddress).SetText(DottedAddress(*status.receiver));
         if (reread) {

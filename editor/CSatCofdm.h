@@ -8,6 +8,7 @@
 // the page's fields (refusing values outside their limits, with the focus put back on the
 // field), encodes the blocks three times with two rule passes of the service table between,
 // lets the rack image send the blocks that changed, then tells the chain's modulators to apply.
+#include "editor/PagePlayout.h"
 #include "editor/PageStatus.h"
 #include "editor/ServiceTable.h"
 #include "rack/ChainPage.h"
@@ -44,6 +45,11 @@ public:
     ~CSatCofdm() override;
 
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
+    // The transfer window of the USB-key uploads and log downloads.
+    void SetTransferWindow(rack::CDetachInfo* window) { m_playout.SetTransferWindow(window); }
+    // The log of the open streaming tuner (the main window's log button).
+    void FetchModuleLog() { m_playout.FetchLog(); }
+    PagePlayout& Playout() { return m_playout; }
     // Called once per tick when an installation report wants the page's section (report
     // writing is not part of this page yet: the hook is empty unless one is set).
     void SetReportHook(std::function<void(CSatCofdm&)> hook) { m_reportHook = std::move(hook); }
@@ -88,12 +94,14 @@ public:
     void OnEditChange(int controlId) override;
     void OnCheckChange(int controlId) override;
     void OnScroll(int controlId, int position) override;
+    void OnTimeChange(int controlId) override;
     void OnEndLabelEdit(int controlId, ui::ListHit cell, const std::optional<std::string>& text) override;
     // Enter and Escape do not hide a child page.
     void OnOK() override {}
     void OnCancel() override {}
 
 private:
+    friend class PagePlayout;
     void Build();
     void ShowPanels();
     void ShowExtraView();
@@ -176,6 +184,7 @@ private:
     bool m_reportPending = false;
     bool m_reportDone = false;
     std::function<void(CSatCofdm&)> m_reportHook;
+    PagePlayout m_playout{*this};
 };
 
 } // namespace kaptiv::editor

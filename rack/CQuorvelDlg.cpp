@@ -406,7 +406,10 @@ void CQuorvelDlg::OnClick(int controlId) {
         ShowComingLater("The installation report");
         break;
     case kLogButton:
-        ShowComingLater("Fetching the module log");
+        if (m_fetchModuleLog && m_chainPage && m_chainPage->IsChainOpen())
+            m_fetchModuleLog();
+        else
+            ShowComingLater("Fetching the module log");
         break;
     case kTestButton:
         m_commands->RestartAll();

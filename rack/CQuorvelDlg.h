@@ -12,6 +12,7 @@
 #include "rack/RackImage.h"
 #include "ui/Dialog.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -75,6 +76,8 @@ public:
     // The settings page of a chain (may be null: selecting a chain then only says it is not
     // available). Set before creating the window, which creates the page as its child.
     void SetChainPage(ChainPage* page) { m_chainPage = page; }
+    // Fetches the log of the streaming tuner whose settings are open (button 1028).
+    void SetModuleLogFetch(std::function<void()> fetch) { m_fetchModuleLog = std::move(fetch); }
     ChainPage* GetChainPage() const { return m_chainPage; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
@@ -150,6 +153,7 @@ private:
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
     ChainPage* m_chainPage = nullptr;
+    std::function<void()> m_fetchModuleLog;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     RackImage m_image;
 

@@ -64,6 +64,13 @@ inline constexpr int kReceiverAddress = 1399;
 inline constexpr int kLockTimeoutCheck = 1400;
 inline constexpr int kLockTimeout = 1401;
 inline constexpr int kLockWatchdog = 1402;
+// Play-out files and the module log (types 7, 10, 12).
+inline constexpr int kFileDelete = 1403;
+inline constexpr int kStreamPort = 1404;
+inline constexpr int kLogLabel = 1405;
+inline constexpr int kLogOn = 1406;
+inline constexpr int kLogGet = 1407;
+inline constexpr int kLogOff = 1408;
 
 // A/V encoder (type 9): channel c at kEncoderBase + c * kEncoderStride.
 inline constexpr int kEncoderBase = 1410;
