@@ -18,10 +18,13 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     const std::vector<std::string> devices =
         m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
     m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));
+    m_mainWindow.SetFirmwareCheck(&m_firmware);
+    m_firmware.SetWarningSink([this](const std::string& text) { Warn(text); });
 }
 
 CQuorvelApp::~CQuorvelApp() {
     StopGatewaySocket();
+    m_mainWindow.SetFirmwareCheck(nullptr);
     m_xmit.SetIndicators(nullptr);
 }
 

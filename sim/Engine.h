@@ -3,6 +3,7 @@
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
 #include "sim/Faults.h"
+#include "sim/FirmwareLoader.h"
 #include "sim/Rack.h"
 
 #include <cstdint>
@@ -46,6 +47,8 @@ public:
                                  int64_t nowMs);
 
     Faults& GetFaults() { return m_faults; }
+    // Loaders, flash and components of the modules (sim/FirmwareLoader.h).
+    FirmwareLoader& Firmware() { return m_firmware; }
     RackConfig Config() const;
     void SetRestartSilenceMs(int64_t ms);
     bool IsRestarting(int64_t nowMs) const;
@@ -94,6 +97,7 @@ private:
 
     mutable std::mutex m_mutex;
     Faults m_faults;
+    FirmwareLoader m_firmware;
     std::vector<ModuleState> m_modules; // slot order
     int64_t m_restartSilenceMs;
     int64_t m_silentUntilMs = 0;
