@@ -1,10 +1,9 @@
 #include "firmware/FirmwareUpdate.h"
 
-#include "app/Language.h"
 #include "platform/Bytes.h"
 #include "platform/Clock.h"
 #include "platform/ModuleType.h"
-#include "rack/ModuleType.h"
+#include "text/Language.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -46,8 +45,8 @@ std::string Format(const char* format, ...) {
 
 // The heading of an update message: "Updating module 3 (RkModT4) to release V2.5\r\n".
 std::string Heading(int textNumber, size_t index, uint8_t reportedType, int release) {
-    return Format(app::LocalizedText(textNumber).c_str(), static_cast<int>(index),
-                  rack::ModuleName(reportedType).c_str(), release / 10, release % 10);
+    return Format(text::LocalizedText(textNumber).c_str(), static_cast<int>(index), ModuleName(reportedType),
+                  release / 10, release % 10);
 }
 
 bool IsPersonalityType(uint8_t moduleType) {
@@ -168,7 +167,7 @@ bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& targe
     std::string heading = Heading(kTextUpdating, target.index, record.reportedType, shownRelease);
     bool ok = true;
     if (target.type == type::kSat2_0) {
-        Show(heading + app::LocalizedText(kTextSending), kSendingMs);
+        Show(heading + text::LocalizedText(kTextSending), kSendingMs);
         ok = SendAscending(record.address, image);
     } else {
         if (target.changeFlag == kPersonalityChanging) {
@@ -179,12 +178,12 @@ bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& targe
                                         target.changeFlag);
         }
         if (ok) {
-            Show(heading + app::LocalizedText(kTextSending), kSendingMs);
+            Show(heading + text::LocalizedText(kTextSending), kSendingMs);
             ok = SendBlocks(record.address, image, 0, image.size());
         }
     }
     if (ok) {
-        Show(heading + app::LocalizedText(kTextWriting), kWritingMs);
+        Show(heading + text::LocalizedText(kTextWriting), kWritingMs);
         ok = m_commands.FlashEnd(record.address);
     }
     Finish(heading, ok);
@@ -217,7 +216,7 @@ bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& t
 
     const std::string heading = Heading(kTextUpdating, target.index, record.reportedType,
                                         target.entry->release - target.releaseOffset);
-    Show(heading + app::LocalizedText(kTextSending), kSendingMs);
+    Show(heading + text::LocalizedText(kTextSending), kSendingMs);
     bool ok = true;
     for (size_t k = 0; k < subs->size() && ok; ++k) {
         if (!asks[k])
@@ -232,7 +231,7 @@ bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& t
             ok = WriteComponent(record.address, sub.ComponentNumber(), data, sub.dataOffset, image.size());
     }
     if (ok)
-        Show(heading + app::LocalizedText(kTextWriting), kWritingMs);
+        Show(heading + text::LocalizedText(kTextWriting), kWritingMs);
     Finish(heading, ok);
     return changed;
 }
@@ -445,7 +444,7 @@ void FirmwareUpdate::Finish(const std::string& heading, bool ok) {
     } else {
         m_info.Windows().Beep(kFailedTransferBeepHz, kFailedTransferBeepMs);
         // Held for its whole time so that the installer sees it before the scan goes on.
-        Show(heading + app::LocalizedText(kTextError), kOutcomeMs, true);
+        Show(heading + text::LocalizedText(kTextError), kOutcomeMs, true);
         Warn("firmware: " + heading.substr(0, heading.find('\r')) + ": failed");
     }
     m_info.EndProgress();
@@ -454,7 +453,7 @@ void FirmwareUpdate::Finish(const std::string& heading, bool ok) {
 void FirmwareUpdate::FileError(const std::string& path) {
     Warn("firmware: " + path + " missing or changed since the folder was read");
     m_info.Windows().Beep(kFailedTransferBeepHz, kFailedTransferBeepMs);
-    Show(fs::path(path).filename().string() + "\r\n" + app::LocalizedText(kTextError), kOutcomeMs, true);
+    Show(fs::path(path).filename().string() + "\r\n" + text::LocalizedText(kTextError), kOutcomeMs, true);
     m_info.EndProgress();
 }
 
