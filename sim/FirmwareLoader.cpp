@@ -281,6 +281,11 @@ LoaderAnswer FirmwareLoader::File(ModuleConfig& module, std::span<const uint8_t>
         return LoaderAnswer::Positive;
     case kFileWriteForm4:
     case kFileWriteForm5:
+        if (m.openWrite >= 0 && m.componentFailAt > 0 &&
+            static_cast<int>(m.chunks.size()) + 1 == m.componentFailAt) {
+            m.componentFailAt = 0;
+            return m.componentFailHow;
+        }
         if (m.openWrite >= 0) {
             m.chunks.emplace_back(data.begin() + 1, data.end());
             m.componentWrites[static_cast<uint16_t>(m.openWrite)].emplace_back(data.begin() + 1, data.end());
@@ -410,6 +415,13 @@ void FirmwareLoader::FailBlockWrite(uint8_t address, int nth, LoaderAnswer how) 
     m.failAt = nth;
     m.failHow = how;
     m.blockWrites = 0;
+}
+
+void FirmwareLoader::FailComponentWrite(uint8_t address, int nth, LoaderAnswer how) {
+    std::lock_guard lock(m_mutex);
+    Module& m = At(address);
+    m.componentFailAt = nth;
+    m.componentFailHow = how;
 }
 
 std::vector<std::string> FirmwareLoader::Errors(uint8_t address) const {

@@ -70,6 +70,8 @@ public:
 
     // Fault: the nth block write (1 = first) after entering the loader gets this answer.
     void FailBlockWrite(uint8_t address, int nth, LoaderAnswer how);
+    // Fault: the nth component write (1 = first) after opening a component gets this answer.
+    void FailComponentWrite(uint8_t address, int nth, LoaderAnswer how);
 
     // Inspection -----------------------------------------------------------------------
     // Rules broken and contents that matched no file, in the order met.
@@ -106,6 +108,8 @@ private:
         // Fault.
         int failAt = 0;
         LoaderAnswer failHow = LoaderAnswer::Positive;
+        int componentFailAt = 0;
+        LoaderAnswer componentFailHow = LoaderAnswer::Positive;
     };
 
     LoaderAnswer BlockWrite(Module& m, const ModuleConfig& module, std::span<const uint8_t> data);

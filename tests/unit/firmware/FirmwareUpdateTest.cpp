@@ -242,6 +242,22 @@ TEST_F(Update, ACompositeImageSendsOnlyWhatAsks) {
     EXPECT_EQ(opens, 2);
 }
 
+TEST_F(Update, AFailedComponentWriteBeepsAndEndsWithError) {
+    std::vector<uint8_t> coded;
+    AddFile("RKAV_0_V41.bin", 9, 41, Composite(41, coded));
+    Open({FwModule(72, 9, 41)});
+    engine->Firmware().AddComponent(72, 0x10, {1, 1, 0, 40});
+    engine->Firmware().AddComponent(72, 0x20, {3, 0, 0, 41});
+    engine->Firmware().FailComponentWrite(72, 2, mulvane::LoaderAnswer::Negative);
+    EXPECT_TRUE(Check(1));
+    EXPECT_TRUE(HasBeep(windows.Beeps(), 440, 200));
+    EXPECT_TRUE(HasBeep(windows.Beeps(), 220, 200));
+    EXPECT_EQ(LastMessage(), "Updating module 1 (RkAV) to release V4.1\r\nERROR !");
+    EXPECT_EQ(engine->Firmware().ComponentWrites(72, 0x10).size(), 1u) << "no write after the failed one";
+    EXPECT_EQ(FirmwareRequests(72).back().data, (std::vector<uint8_t>{0x02})) << "the component is closed";
+    EXPECT_EQ((*engine->Firmware().ComponentHeader(72, 0x10))[1], 1) << "the module keeps its version";
+}
+
 TEST_F(Update, ACompositeMainFirmwareGoesThroughTheBlockWalk) {
     std::vector<uint8_t> coded;
     AddFile("RKAV_0_V42.bin", 9, 42, Composite(42, coded));
