@@ -8,9 +8,6 @@ namespace mulvane {
 
 namespace {
 
-constexpr uint8_t kFileOpen = 0x01;
-constexpr uint8_t kFileRead = 0x03;
-constexpr uint8_t kFileWriteForm4 = 0x04;
 constexpr uint8_t kFileSetOption = 0x06;
 constexpr uint16_t kHdReleaseComponent = 0x3DE0;
 constexpr uint16_t kPictureComponent = 0;
@@ -266,7 +263,7 @@ LoaderAnswer FirmwareLoader::File(ModuleConfig& module, std::span<const uint8_t>
             return LoaderAnswer::Negative;
         m.openRead = number;
         return LoaderAnswer::Positive;
-    case kFileRead:
+    case kFileReadBlock:
         if (m.openRead >= 0 && data.size() == 3) {
             const auto& header = m.components[static_cast<uint16_t>(m.openRead)];
             const size_t want = std::min<size_t>(size_t(data[1]) << 8 | data[2], header.size());
