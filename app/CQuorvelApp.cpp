@@ -13,8 +13,10 @@ constexpr int kExitStartupFailed = 1;
 
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
-      m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
+      m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status),
+      m_configValidate(windows), m_configFiles(windows, m_info, m_configValidate) {
     m_xmit.SetIndicators(&m_status);
+    m_mainWindow.SetConfigurationFiles(&m_configFiles);
     const std::vector<std::string> devices =
         m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
     m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));

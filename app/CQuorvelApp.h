@@ -8,6 +8,8 @@
 #include "app/Options.h"
 #include "app/Profile.h"
 #include "app/StartupSettings.h"
+#include "configfiles/CConfigValidate.h"
+#include "configfiles/ConfigFileTransfer.h"
 #include "link/CSSocket.h"
 #include "link/CSTATUS.h"
 #include "link/CXmit.h"
@@ -72,6 +74,8 @@ private:
     rack::CDetachInfo m_detachInfo;
     // The common-interface menu (COpenCam) takes its place here, before the main window.
     rack::CQuorvelDlg m_mainWindow;
+    configfiles::CConfigValidate m_configValidate;
+    configfiles::ConfigFileTransfer m_configFiles;
     // The server address and port (the TCP lock lives in the socket).
     StartupSettings m_settings;
     std::unique_ptr<link::CSSocket> m_socket;

@@ -6,6 +6,7 @@
 // acts.
 #include "link/CommandSet.h"
 #include "rack/ChainSearch.h"
+#include "rack/ConfigurationFiles.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/RackImage.h"
@@ -71,6 +72,8 @@ public:
     // that goes away before the window must be detached first (AttachLink(xmit, nullptr)).
     void AttachLink(link::CXmit* xmit, link::CSSocket* gateway);
     void SetFirmwareCheck(FirmwareCheck* check);
+    // Saving and loading configuration files (buttons 1024, 1025); null: they come later.
+    void SetConfigurationFiles(ConfigurationFiles* files) { m_configFiles = files; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -142,6 +145,7 @@ private:
     std::optional<link::CommandSet> m_commands;
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
+    ConfigurationFiles* m_configFiles = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     RackImage m_image;
 

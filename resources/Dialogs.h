@@ -9,11 +9,13 @@ inline constexpr int kDialogMain = 102;
 inline constexpr int kDialogInfo = 160;
 inline constexpr int kDialogDetachInfo = 241;
 inline constexpr int kDialogStatus = 254;
+inline constexpr int kDialogConfigValidate = 195;
 
 extern const ui::DialogTemplate kMainTemplate;
 extern const ui::DialogTemplate kInfoTemplate;
 extern const ui::DialogTemplate kDetachInfoTemplate;
 extern const ui::DialogTemplate kStatusTemplate;
+extern const ui::DialogTemplate kConfigValidateTemplate;
 
 // Null for an id no template has.
 const ui::DialogTemplate* FindDialogTemplate(int id);

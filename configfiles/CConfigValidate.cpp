@@ -1,0 +1,33 @@
+#include "configfiles/CConfigValidate.h"
+
+#include "app/Language.h"
+#include "configfiles/ConfigSummary.h"
+#include "resources/Dialogs.h"
+#include "ui/WindowSystem.h"
+
+namespace kaptiv::configfiles {
+
+CConfigValidate::CConfigValidate(ui::WindowSystem& windows)
+    : ui::Dialog(windows, resources::DialogTemplateById(kDialogId)) {}
+
+void CConfigValidate::SetConfiguration(std::vector<ConfigEntry> loaded, std::vector<uint8_t> liveTypes) {
+    m_loaded = std::move(loaded);
+    m_liveTypes = std::move(liveTypes);
+}
+
+void CConfigValidate::OnInitDialog() {
+    const int language = app::LanguageIndex();
+    SetTitle(app::LocalizedText(text::kCheckTitle, language));
+    m_matches = ConfigMatches(m_loaded, m_liveTypes);
+    Item(kOkButton).Enable(m_matches);
+    if (!m_matches)
+        Windows().Beep(kBeepHz, kBeepMs);
+    Item(kSummary).SetText(ConfigSummary(m_loaded, std::span<const uint8_t>(m_liveTypes), language));
+}
+
+void CConfigValidate::OnOK() {
+    if (m_matches)
+        ui::Dialog::OnOK();
+}
+
+} // namespace kaptiv::configfiles
