@@ -1,5 +1,6 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
+#include "sim/ConfigFileRack.h"
 #include "sim/Engine.h"
 #include "sim/GatewayServer.h"
 #include "sim/PtyServer.h"
@@ -28,6 +29,8 @@ void PrintHelp() {
                 "A simulated MULVANE headend rack reachable through a simulated IP gateway and,\n"
                 "optionally, a pseudo-terminal serial bus. Runs until SIGINT or SIGTERM.\n\n"
                 "  --rack FILE.json    rack description (default: the built-in demo rack)\n"
+                "  --rack-from-config FILE.qvc\n"
+                "                      a rack with the modules and blocks of a configuration file\n"
                 "  --gateway-port N    gateway TCP port on 127.0.0.1 (default 0: any free port)\n"
                 "  --pty-link PATH     also expose the serial bus on a pty, with a symlink at PATH\n"
                 "  --baud-limit        throttle the serial line to 115200 baud (11,520 bytes/s)\n"
@@ -56,6 +59,7 @@ const char* TypeName(uint8_t type) {
 
 int main(int argc, char** argv) {
     std::string rackPath;
+    std::string configPath;
     std::string ptyLink;
     unsigned long long port = 0;
     unsigned long long seed = 1;
@@ -77,6 +81,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--rack") {
             rackPath = value("--rack");
+        } else if (arg == "--rack-from-config") {
+            configPath = value("--rack-from-config");
         } else if (arg == "--gateway-port") {
             if (!ParseNumber(value("--gateway-port"), 65535, port)) {
                 std::fprintf(stderr, "mulvane-sim: --gateway-port needs a port number 0..65535\n");
@@ -101,6 +107,15 @@ int main(int argc, char** argv) {
     if (!rackPath.empty()) {
         std::string error;
         auto loaded = mulvane::LoadRackFile(rackPath, error);
+        if (!loaded) {
+            std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
+            return 1;
+        }
+        rack = std::move(*loaded);
+    }
+    if (!configPath.empty()) {
+        std::string error;
+        auto loaded = mulvane::RackFromConfigFile(configPath, error);
         if (!loaded) {
             std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
             return 1;

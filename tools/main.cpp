@@ -15,6 +15,9 @@ void PrintUsage(std::FILE* out) {
                "  block encode --type T [FILE|-]   turn such JSON back into the block's bytes\n"
                "  rack list --gateway HOST:PORT     list the modules of a rack through a gateway\n"
                "  rack list --serial DEV[,DEV...]   list them through the serial bus\n"
+               "  qvc dump FILE.qvc                 print a configuration file as JSON\n"
+               "  qvc build FILE.json [--output F]  turn such JSON back into the file's bytes\n"
+               "  qvc check FILE.qvc [--rack R]     print the summary of the configuration check\n"
                "  --help, --version\n",
                out);
 }
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
         return kaptiv::tools::RunBlockCommand(args);
     if (command == "rack")
         return kaptiv::tools::RunRackCommand(args);
+    if (command == "qvc")
+        return kaptiv::tools::RunQvcCommand(args);
     std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
     PrintUsage(stderr);
     return 2;
