@@ -31,6 +31,13 @@ std::optional<std::string> AskPath(ui::WindowSystem& windows, const ui::FileDial
     return paths->front();
 }
 
+std::vector<uint8_t> LiveTypes(const rack::RackImage& image) {
+    std::vector<uint8_t> types;
+    for (size_t i = 0; i < image.moduleCount; ++i)
+        types.push_back(image.Live(i).type);
+    return types;
+}
+
 } // namespace
 
 std::string RefusedFileMessage(const ConfigReadResult& result) {
@@ -97,12 +104,14 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
         r.type = file.entries[i].type;
         r.SetBlock(file.entries[i].block);
     }
-    std::vector<uint8_t> liveTypes;
-    for (size_t i = 0; i < image.moduleCount; ++i)
-        liveTypes.push_back(image.Live(i).type);
-    m_validate.SetConfiguration(file.entries, liveTypes);
+    m_validate.SetConfiguration(file.entries, LiveTypes(image));
     if (m_validate.DoModal(&owner) != ui::ModalResult::Ok || !m_validate.Matches())
         return;
+    // The link may have dropped and a scan found another rack while the dialog was open.
+    if (!ConfigMatches(file.entries, LiveTypes(image))) {
+        Fail(app::LocalizedText(text::kDoesNotMatch), kMessageMs);
+        return;
+    }
 
     for (size_t i = 0; i < image.moduleCount; ++i) {
         rack::ModuleRecord& live = image.Live(i);

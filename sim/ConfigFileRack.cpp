@@ -1,5 +1,6 @@
 #include "sim/ConfigFileRack.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -88,6 +89,34 @@ std::optional<RackConfig> RackFromConfigFile(const std::string& path, std::strin
     if (!rack)
         error = path + ": " + error;
     return rack;
+}
+
+std::vector<uint8_t> ConfigBytesOfRack(const RackEngine& engine) {
+    std::vector<uint8_t> out;
+    for (const ModuleConfig& m : engine.Config().modules) {
+        const std::vector<uint8_t> block = engine.CurrentBlock(m.address);
+        const size_t length = std::min(block.size(), kMaxBlock);
+        out.push_back(m.type);
+        out.push_back(static_cast<uint8_t>(length >> 8));
+        out.push_back(static_cast<uint8_t>(length));
+        out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length));
+    }
+    return out;
+}
+
+bool SaveRackAsConfig(const RackEngine& engine, const std::string& path, std::string& error) {
+    const std::vector<uint8_t> bytes = ConfigBytesOfRack(engine);
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        error = "cannot create " + path;
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (std::fclose(out) != 0 || !written) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
 }
 
 } // namespace mulvane

@@ -221,6 +221,25 @@ TEST_F(ConfigTransfer, CancellingTheCheckOrTheFileDialogChangesNothing) {
     EXPECT_EQ(BlocksWrittenInAll(), 0u);
 }
 
+TEST_F(ConfigTransfer, ARackThatChangedWhileTheCheckWasOpenIsNotWritten) {
+    std::vector<ConfigEntry> entries = LiveEntries();
+    entries[3].block[7] ^= 0x10;
+    WriteBytes(Path("changed.qvc"), FileOf(entries));
+    rig.engine->ClearHistory();
+    responder.AnswerFileDialog({Path("changed.qvc")});
+    responder.OnModalDialog(CConfigValidate::kDialogId, [this](ui::Dialog& d) {
+        okEnabled = d.Item(CConfigValidate::kOkButton).IsEnabled();
+        rig.main.Image().moduleCount -= 1; // a scan found one module less meanwhile
+        d.OnOK();
+    });
+    rig.main.OnClick(CQuorvelDlg::kLoadButton);
+    EXPECT_TRUE(okEnabled);
+    EXPECT_EQ(rig.info.Message(), "LOADED CONFIGURATION DOES NOT MATCH CURRENT INSTALLATION !");
+    EXPECT_EQ(Beeps(440, 250), 1u);
+    EXPECT_EQ(BlocksWrittenInAll(), 0u);
+    EXPECT_EQ(rig.engine->ExecuteCount(kCofdmAddress), 0);
+}
+
 TEST_F(ConfigTransfer, BadFilesAreRefusedWholeWithTheProblemNamed) {
     const std::vector<uint8_t> good = FileOf(LiveEntries());
     std::vector<uint8_t> truncated(good.begin(), good.end() - 1);

@@ -143,6 +143,15 @@ TEST(SimConfigRack, BuildsTheRackOfAFileWithItsOwnReader) {
         EXPECT_EQ(rack->modules[i].block, file.entries[i].block);
         EXPECT_EQ(rack->modules[i].address, i == 0 ? 0 : 9 + i);
     }
+    // Written back out as the modules hold their blocks: the same file, then the changed block.
+    mulvane::RackEngine engine(*rack);
+    EXPECT_EQ(mulvane::ConfigBytesOfRack(engine), ReadBytes(Corpus("demo-rack.qvc")));
+    engine.SetBlock(12, {1, 2, 3});
+    const auto back = configfiles::ParseConfigFile(mulvane::ConfigBytesOfRack(engine));
+    ASSERT_TRUE(back.Ok());
+    EXPECT_EQ(back.entries[3].block, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(back.entries[1], file.entries[1]);
+
     const std::vector<uint8_t> notController = {7, 0, 0};
     EXPECT_FALSE(mulvane::RackFromConfigBytes(notController, error));
     EXPECT_EQ(error, "the first entry must be the rack controller (type 0)");
