@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Runs the browser tests: run-e2e.sh HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
+# KAPTIV_E2E_TEST names another test script in this folder (default main-window.test.mjs).
 # Exit 77 (skipped) when Chromium or Node is missing; playwright-core is installed into
 # tests/e2e/node_modules on first use (npm ci --prefix tests/e2e, from package-lock.json).
 set -euo pipefail
@@ -20,4 +21,4 @@ if [[ ! -d "$here/node_modules/playwright-core" ]]; then
     (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
 fi
 mkdir -p "$artifacts"
-exec node "$here/main-window.test.mjs" "$host" "$artifacts" "$chromium" ${3:+"$3"} ${4:+"$4"}
+exec node "$here/${KAPTIV_E2E_TEST:-main-window.test.mjs}" "$host" "$artifacts" "$chromium" ${3:+"$3"} ${4:+"$4"}
