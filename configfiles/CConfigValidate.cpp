@@ -25,6 +25,13 @@ void CConfigValidate::OnInitDialog() {
     Item(kSummary).SetText(ConfigSummary(m_loaded, std::span<const uint8_t>(m_liveTypes), language));
 }
 
+void CConfigValidate::OnClick(int controlId) {
+    if (controlId == kOkButton)
+        OnOK();
+    else if (controlId == kCancelButton)
+        OnCancel();
+}
+
 void CConfigValidate::OnOK() {
     if (m_matches)
         ui::Dialog::OnOK();

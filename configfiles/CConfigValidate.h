@@ -26,6 +26,7 @@ public:
     bool Matches() const { return m_matches; }
 
     void OnInitDialog() override;
+    void OnClick(int controlId) override;
     // Enter confirms only what the OK button would confirm.
     void OnOK() override;
 

@@ -72,6 +72,7 @@ const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-config-'));
 let browser = null;
 let sim = startSim(['--gateway-port', '0']);
 let kaptiv = null;
+let page = null;
 try {
   const gateway = await sim.gateway;
   const profile = path.join(folder, 'kaptiv.ini');
@@ -79,7 +80,7 @@ try {
   kaptiv = startKaptiv(['--profile', profile, '--serial', path.join(folder, 'no-such-tty')], folder);
   const url = await kaptiv.url;
   browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1100, height: 760 } });
+  page = await browser.newPage({ viewport: { width: 1100, height: 760 } });
   const problems = [];
   page.on('pageerror', (e) => problems.push(String(e)));
   page.setDefaultTimeout(DEADLINE_MS);
@@ -98,15 +99,23 @@ try {
   const buttonEnabled = (id) => page.waitForFunction((sel) => {
     const b = document.querySelector(sel);
     return b && !b.disabled;
-  }, `${main} [data-control="${id}"]`, { timeout: DEADLINE_MS });
+  }, `${main} button[data-control="${id}"]`, { timeout: DEADLINE_MS });
+  // Clicks a main-window button until its file dialog appears: a click that reaches the program
+  // while a scan has the button disabled is dropped, as on the original.
+  const openFileDialog = async (id) => {
+    for (const end = Date.now() + DEADLINE_MS; Date.now() < end;) {
+      await buttonEnabled(id);
+      await page.click(`${main} button[data-control="${id}"]`);
+      if (await page.waitForSelector('.request.filedialog', { timeout: 2000 }).then(() => true, () => false)) return;
+    }
+    throw new Error(`button ${id} never opened its file dialog`);
+  };
   // Saves through button 1024 under `name` in the folder the dialog opens in; returns the
   // file's entries once it is there (it appears whole: it is renamed into place).
   const save = async (name) => {
     const file = path.join(folder, 'config', `${name}.qvc`);
     rmSync(file, { force: true });
-    await buttonEnabled(1024);
-    await page.click(`${main} [data-control="1024"]`);
-    await page.waitForSelector('.request.filedialog');
+    await openFileDialog(1024);
     check((await page.textContent('.request.filedialog')).includes('Select name to save hardware configuration'),
       `save: the file dialog carries the save title (${name})`);
     await page.waitForFunction(() => document.querySelector('.request.filedialog .fd-folder').value.endsWith('/config'));
@@ -158,8 +167,7 @@ try {
   check(before.length === 12 && before[3].block[7] === changed[levelAt], 'the rack now holds the changed level');
 
   // Load the saved file: the check dialog shows the summary; OK writes the file's settings.
-  await page.click(`${main} [data-control="1025"]`);
-  await page.waitForSelector('.request.filedialog');
+  await openFileDialog(1025);
   check((await page.textContent('.request.filedialog')).includes('Select Configuration file to upload in hardware'),
     'load: the file dialog carries the load title');
   await page.waitForSelector('.request.filedialog .fd-entry.file >> text="site1.qvc"');
@@ -192,6 +200,7 @@ try {
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
 } catch (error) {
   console.log(`FAIL ${error.stack || error}`);
+  if (page) await page.screenshot({ path: path.join(artifacts, 'config-failure.png') }).catch(() => {});
   failures += 1;
 } finally {
   if (browser) await browser.close();

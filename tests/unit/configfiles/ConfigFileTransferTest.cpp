@@ -41,6 +41,7 @@ struct ConfigTransfer : ::testing::Test {
                                     [this](const std::string& what) { failures.push_back(what); }, 20000};
     // What the check dialog showed on its last run.
     bool okEnabled = false;
+    bool okRefused = false;
     std::string summary;
     std::string title;
 
@@ -51,6 +52,7 @@ struct ConfigTransfer : ::testing::Test {
         std::filesystem::create_directories(folder / "config");
         rig.main.SetConfigurationFiles(&files);
         rig.Open(mulvane::DemoRack());
+        rig.main.Show(true); // dialogs over a hidden window take no input
         rig.RunUntilScans(1);
         ASSERT_GT(rig.main.Image().moduleCount, 5);
     }
@@ -74,10 +76,12 @@ struct ConfigTransfer : ::testing::Test {
             title = d.Title();
             okEnabled = d.Item(CConfigValidate::kOkButton).IsEnabled();
             summary = d.Item(CConfigValidate::kSummary).Text();
-            if (confirm && okEnabled)
-                d.OnOK();
-            else
-                d.OnCancel();
+            // As the page does: a click on OK, refused while it is disabled, or on "Annuler".
+            ui::WindowSystem& windows = d.Windows();
+            const auto okClick = windows.DeliverEvent(ui::MakeEvent(d.Id(), CConfigValidate::kOkButton));
+            okRefused = okClick == ui::DeliverResult::Disabled;
+            if (!confirm || okClick != ui::DeliverResult::Delivered)
+                windows.DeliverEvent(ui::MakeEvent(d.Id(), CConfigValidate::kCancelButton));
         });
         rig.main.OnClick(CQuorvelDlg::kLoadButton);
     }
@@ -191,6 +195,7 @@ TEST_F(ConfigTransfer, FilesOfAnotherRackDoNotMatchAndCannotBeConfirmed) {
         okEnabled = true;
         Load(Path("other.qvc"));
         EXPECT_FALSE(okEnabled);
+        EXPECT_TRUE(okRefused);
         EXPECT_EQ(summary.substr(0, 58), "LOADED CONFIGURATION DOES NOT MATCH CURRENT INSTALLATION !");
         EXPECT_EQ(Beeps(440, 250), size_t(++beeps));
         EXPECT_EQ(BlocksWrittenInAll(), 0u);
