@@ -11,11 +11,11 @@
 #include "configfiles/CConfigValidate.h"
 #include "configfiles/ConfigFileTransfer.h"
 #include "link/CSSocket.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "ui/WindowSystem.h"
 
 #include <functional>
@@ -49,7 +49,7 @@ public:
 
     link::CXmit& Xmit() { return m_xmit; }
     rack::CInfo& Info() { return m_info; }
-    link::CSTATUS& Status() { return m_status; }
+    rack::CSTATUS& Status() { return m_status; }
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
     // The gateway socket while InitInstance runs; null before and after.
@@ -70,7 +70,7 @@ private:
     link::CXmit m_xmit;
     // The module settings page (CSatCofdm) takes its place here, after the link.
     rack::CInfo m_info;
-    link::CSTATUS m_status;
+    rack::CSTATUS m_status;
     rack::CDetachInfo m_detachInfo;
     // The common-interface menu (COpenCam) takes its place here, before the main window.
     rack::CQuorvelDlg m_mainWindow;

@@ -1,6 +1,6 @@
 #include "configfiles/CConfigValidate.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "configfiles/ConfigSummary.h"
 #include "resources/Dialogs.h"
 #include "ui/WindowSystem.h"
@@ -16,8 +16,8 @@ void CConfigValidate::SetConfiguration(std::vector<ConfigEntry> loaded, std::vec
 }
 
 void CConfigValidate::OnInitDialog() {
-    const int language = app::LanguageIndex();
-    SetTitle(app::LocalizedText(text::kCheckTitle, language));
+    const int language = kaptiv::text::LanguageIndex();
+    SetTitle(kaptiv::text::LocalizedText(row::kCheckTitle, language));
     m_matches = ConfigMatches(m_loaded, m_liveTypes);
     Item(kOkButton).Enable(m_matches);
     if (!m_matches)

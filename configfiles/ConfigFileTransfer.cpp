@@ -1,6 +1,6 @@
 #include "configfiles/ConfigFileTransfer.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
 #include "ui/WindowSystem.h"
@@ -16,7 +16,7 @@ const ui::FileFilter kFilter{"Config.", "*.qvc"};
 ui::FileDialogOptions DialogOptions(const rack::RackImage& image, bool save) {
     ui::FileDialogOptions options;
     options.save = save;
-    options.title = app::LocalizedText(save ? text::kSaveTitle : text::kLoadTitle);
+    options.title = kaptiv::text::LocalizedText(save ? row::kSaveTitle : row::kLoadTitle);
     options.initialFolder = ConfigFileTransfer::ConfigFolder(image);
     options.filters = {kFilter};
     options.overwritePrompt = save;
@@ -74,10 +74,10 @@ void ConfigFileTransfer::Save(rack::RackImage& image, ui::Dialog&) {
     std::string error;
     const std::vector<uint8_t> bytes = BuildConfigFile(entries, error);
     if (!error.empty() || !WriteFileSafely(path, bytes, error)) {
-        Fail(app::LocalizedText(text::kCannotCreate), kMessageMs);
+        Fail(kaptiv::text::LocalizedText(row::kCannotCreate), kMessageMs);
         return;
     }
-    m_info.ShowMessage(app::LocalizedText(text::kSavedInto) + path, kMessageMs);
+    m_info.ShowMessage(kaptiv::text::LocalizedText(row::kSavedInto) + path, kMessageMs);
 }
 
 void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands, ui::Dialog& owner) {
@@ -87,7 +87,7 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadFilePrefix(*path, kMaxFileBytes + 1, bytes, error)) {
-        Fail(app::LocalizedText(text::kCannotOpen), kMessageMs);
+        Fail(kaptiv::text::LocalizedText(row::kCannotOpen), kMessageMs);
         return;
     }
     // A file that does not fit the rack image, or ends inside an entry, is refused whole: a cut
@@ -109,7 +109,7 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
         return;
     // The link may have dropped and a scan found another rack while the dialog was open.
     if (!ConfigMatches(file.entries, LiveTypes(image))) {
-        Fail(app::LocalizedText(text::kDoesNotMatch), kMessageMs);
+        Fail(kaptiv::text::LocalizedText(row::kDoesNotMatch), kMessageMs);
         return;
     }
 
@@ -123,7 +123,7 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
     }
     image.SendChanges(commands);
     image.ApplyOutputs(commands, rack::kAllChains);
-    m_info.ShowMessage(app::LocalizedText(text::kUploaded), kMessageMs);
+    m_info.ShowMessage(kaptiv::text::LocalizedText(row::kUploaded), kMessageMs);
 }
 
 } // namespace kaptiv::configfiles

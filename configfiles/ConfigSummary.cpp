@@ -1,6 +1,6 @@
 #include "configfiles/ConfigSummary.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "platform/Bytes.h"
 #include "platform/ModuleType.h"
 #include "settings/BlockText.h"
@@ -48,17 +48,17 @@ std::string Format(const char* format, ...) {
 
 // A localized row with one integer or one text in it.
 std::string Localized(int number, int language) {
-    return app::LocalizedText(number, language);
+    return kaptiv::text::LocalizedText(number, language);
 }
 std::string LocalizedInt(int number, int language, int value) {
-    const std::string format = app::LocalizedText(number, language);
+    const std::string format = kaptiv::text::LocalizedText(number, language);
     const size_t at = format.find("%d");
     if (at == std::string::npos)
         return format;
     return format.substr(0, at) + std::to_string(value) + format.substr(at + 2);
 }
 std::string LocalizedString(int number, int language, const std::string& value) {
-    const std::string format = app::LocalizedText(number, language);
+    const std::string format = kaptiv::text::LocalizedText(number, language);
     const size_t at = format.find("%s");
     if (at == std::string::npos)
         return format;
@@ -138,25 +138,25 @@ void TunerLines(uint8_t code, std::span<const uint8_t> block, int language, Line
             lines.Add(Format("Sat. : %c", kSectionLetters[i]));
         }
         if (satellite && i < 2) {
-            lines.Add(LocalizedInt(text::kBisFrequency, language, s.frequencyWord & kBandOffsetMask));
-            lines.Add(LocalizedInt(text::kSymbolRate, language, s.symbolRate));
+            lines.Add(LocalizedInt(row::kBisFrequency, language, s.frequencyWord & kBandOffsetMask));
+            lines.Add(LocalizedInt(row::kSymbolRate, language, s.symbolRate));
             if (dual) {
                 const bool high = (s.frequencyWord & kHighBandBit) != 0;
-                lines.Add(LocalizedString(text::kBand, language,
-                                          Localized(high ? text::kHigh : text::kLow, language)));
+                lines.Add(LocalizedString(row::kBand, language,
+                                          Localized(high ? row::kHigh : row::kLow, language)));
                 const bool horizontal = (s.mode & kHorizontalBit) != 0;
                 lines.Add(
-                    LocalizedString(text::kPolarity, language,
-                                    Localized(horizontal ? text::kHorizontal : text::kVertical, language)));
+                    LocalizedString(row::kPolarity, language,
+                                    Localized(horizontal ? row::kHorizontal : row::kVertical, language)));
             }
         }
         if (!s.services.empty()) {
-            const int heading = dual ? text::kActivationDecryption : text::kDecryptionOn;
+            const int heading = dual ? row::kActivationDecryption : row::kDecryptionOn;
             lines.Add(Localized(heading, language) + TunerServices(s.services));
         }
     }
     if (dual && decoded.Ok() && !decoded.values.schedule.empty()) {
-        lines.Add(LocalizedInt(text::kMoviesPlayed, language, decoded.values.streamingServiceId));
+        lines.Add(LocalizedInt(row::kMoviesPlayed, language, decoded.values.streamingServiceId));
         for (const settings::ScheduleEntry& e : decoded.values.schedule) {
             lines.Add(Format("%02u:%02u - %02u:%02u ", e.start / 60, e.start % 60, e.end / 60, e.end % 60) +
                       settings::ToUtf8(e.fileName));
@@ -180,7 +180,7 @@ void EncoderLines(std::span<const uint8_t> block, int language, Lines& lines) {
         lines.Add(Format("       Light : %d - Contrast : %d - Saturation : %d", c.brightness, c.contrast,
                          c.saturation));
     }
-    std::string services = Localized(text::kActivation, language);
+    std::string services = Localized(row::kActivation, language);
     size_t count = 0;
     for (const auto& list : v.passThrough) {
         for (uint16_t id : list) {
@@ -199,7 +199,7 @@ void ModulatorLines(uint8_t code, std::span<const uint8_t> block, int language, 
         return;
     const settings::ModulatorValues& v = decoded.values;
     const uint16_t word = static_cast<uint16_t>(block[0] << 8 | block[1]);
-    std::string radio = LocalizedInt(text::kFrequency, language, word / 8);
+    std::string radio = LocalizedInt(row::kFrequency, language, word / 8);
     if (code == type::kModC2 || code == type::kModC4) {
         radio += Pick(kQamConstellations, block[4]);
         radio += Pick(kQamBandwidths, block[2]);
@@ -208,7 +208,7 @@ void ModulatorLines(uint8_t code, std::span<const uint8_t> block, int language, 
         radio += Pick(kModes, block[5]);
         radio += Pick(kCofdmBandwidths, block[2]);
         radio += Pick(kCodeRates, block[3]);
-        radio += Localized(text::kGuardInterval, language);
+        radio += Localized(row::kGuardInterval, language);
         radio += Pick(kGuards, block[6]);
     }
     lines.Add(radio);
@@ -271,7 +271,7 @@ std::string EntrySummary(size_t slot, const ConfigEntry& entry, int language) {
     case BlockLayout::None:
     case BlockLayout::HdEncoder:
     case BlockLayout::IpStreamer:
-        lines.Add(Localized(text::kNoConfiguration, language));
+        lines.Add(Localized(row::kNoConfiguration, language));
         break;
     }
     return lines.Take();
@@ -282,10 +282,10 @@ std::string ConfigSummary(std::span<const ConfigEntry> loaded,
     std::string out;
     if (liveTypes) {
         const bool match = ConfigMatches(loaded, *liveTypes);
-        out += Localized(match ? text::kMatches : text::kDoesNotMatch, language) + kLineEnd;
+        out += Localized(match ? row::kMatches : row::kDoesNotMatch, language) + kLineEnd;
         out += kLineEnd;
     }
-    out += Localized(text::kShortDescription, language) + kLineEnd;
+    out += Localized(row::kShortDescription, language) + kLineEnd;
     for (size_t i = 0; i < loaded.size(); ++i)
         out += EntrySummary(i, loaded[i], language);
     return out;

@@ -15,7 +15,7 @@ namespace kaptiv::configfiles {
 bool ConfigMatches(std::span<const ConfigEntry> loaded, std::span<const uint8_t> liveTypes);
 
 // Localized text numbers of the configuration texts.
-namespace text {
+namespace row {
 inline constexpr int kMatches = 5;
 inline constexpr int kDoesNotMatch = 6;
 inline constexpr int kShortDescription = 7;
@@ -41,7 +41,7 @@ inline constexpr int kCannotCreate = 38;
 inline constexpr int kUploaded = 39;
 inline constexpr int kCannotOpen = 40;
 inline constexpr int kCheckTitle = 52;
-} // namespace text
+} // namespace row
 
 // The lines of one entry: "Slot %d : " with the module name, then the lines of its family.
 // Every line ends with "\r\n".

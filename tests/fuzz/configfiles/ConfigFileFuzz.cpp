@@ -1,7 +1,7 @@
 // A configuration file chosen by the installer: whatever its bytes, the loader either refuses
 // it whole with a reason or gives at most 15 entries of at most 1024 bytes that write back to
 // the same bytes, and the summary and the kept-bytes walk stay inside every block.
-#include "app/Language.h"
+#include "text/Language.h"
 #include "configfiles/ConfigFile.h"
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         types.push_back(e.type);
     }
     const std::string summary = ConfigSummary(read.entries, std::span<const uint8_t>(types), 3);
-    if (summary.rfind(kaptiv::app::LocalizedText(text::kMatches, 3), 0) != 0)
+    if (summary.rfind(kaptiv::text::LocalizedText(row::kMatches, 3), 0) != 0)
         std::abort();
     // Each block in turn as the live block of a dual tuner, the next as the loaded one.
     for (size_t i = 0; i + 1 < read.entries.size(); ++i) {
