@@ -171,12 +171,13 @@ std::vector<uint8_t> TwinTunerBlock(uint8_t keptFirst, const std::string& fileNa
                               0x03, 0x84, 0x55, 0xF0, 0x00, 0,                               // B
                               0x00, 0x00, 0x00, 0x00, 0x00, 1, 0x00, 0xC8, 2,                // C
                               0x01, 0x2C, 1,    0,    0,    0, 60,   0,    0,    0,    90};
-    b.insert(b.end(), fileName.begin(), fileName.end());
-    b.push_back(0);
-    b.insert(b.end(), {3, 'T', 'V', 0});
-    const auto kept = Filled(8, keptFirst);
-    b.insert(b.end(), kept.begin(), kept.end());
-    b.insert(b.end(), {'0', 0, 0x1F, 0x90}); // server address, port
+    std::string tail = fileName;
+    tail += std::string("\0\3TV\0", 5);
+    for (uint8_t k : Filled(8, keptFirst))
+        tail += static_cast<char>(k);
+    tail += std::string("0\0\x1F\x90", 4); // server address, port
+    for (char c : tail)
+        b.push_back(static_cast<uint8_t>(c));
     return b;
 }
 
