@@ -143,7 +143,12 @@ try {
   await rackShown();
   await save('site1');
   const savedPath = path.join(folder, 'config', 'site1.qvc');
-  check((await message()) === `Configuration saved into ${savedPath}`, `save: the message names the file (${await message()})`);
+  const savedMessage = `Configuration saved into ${savedPath}`;
+  await page.waitForFunction((text) => {
+    const m = document.querySelector('[data-dialog="160"] [data-control="1024"]');
+    return m && m.value === text;
+  }, savedMessage).catch(() => {});
+  check((await message()) === savedMessage, `save: the message names the file (${await message()})`);
   const saved = readFileSync(savedPath);
   const savedEntries = entries(saved);
   check(savedEntries.map((e) => e.type).join(',') === '0,7,3,6,12,11,14,13,4,2,9,8',
