@@ -14,9 +14,11 @@ constexpr int kExitStartupFailed = 1;
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
       m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows),
-      m_mainWindow(windows, m_info, m_status) {
+      m_mainWindow(windows, m_info, m_status), m_configValidate(windows),
+      m_configFiles(windows, m_info, m_configValidate) {
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
+    m_mainWindow.SetConfigurationFiles(&m_configFiles);
     m_settingsPage.SetTransferWindow(&m_detachInfo);
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     // Devices named on the command line are a fixed list; otherwise the devices are listed

@@ -9,6 +9,8 @@
 #include "app/Profile.h"
 #include "app/StartupSettings.h"
 #include "firmware/FirmwareUpdate.h"
+#include "configfiles/CConfigValidate.h"
+#include "configfiles/ConfigFileTransfer.h"
 #include "link/CSSocket.h"
 #include "link/CommandSet.h"
 #include "link/CXmit.h"
@@ -79,6 +81,8 @@ private:
     // The firmware check the main window's scans make, with its own view of the command set.
     link::CommandSet m_firmwareCommands{m_xmit};
     firmware::FirmwareUpdate m_firmware{m_firmwareCommands, m_info};
+    configfiles::CConfigValidate m_configValidate;
+    configfiles::ConfigFileTransfer m_configFiles;
     // The server address and port (the TCP lock lives in the socket).
     StartupSettings m_settings;
     std::unique_ptr<link::CSSocket> m_socket;

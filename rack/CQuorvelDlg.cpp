@@ -393,11 +393,17 @@ void CQuorvelDlg::OnClick(int controlId) {
         break;
     case kLoadButton:
         SelectModule(kNoModule);
-        ShowComingLater("Loading a configuration file");
+        if (m_configFiles)
+            m_configFiles->Load(m_image, *m_commands, *this);
+        else
+            ShowComingLater("Loading a configuration file");
         break;
     case kSaveButton:
         SelectModule(kNoModule);
-        ShowComingLater("Saving the configuration");
+        if (m_configFiles)
+            m_configFiles->Save(m_image, *this);
+        else
+            ShowComingLater("Saving the configuration");
         break;
     case kPersonalityButton:
         SwitchPersonality();

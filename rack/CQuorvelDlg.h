@@ -7,6 +7,7 @@
 #include "link/CommandSet.h"
 #include "rack/ChainPage.h"
 #include "rack/ChainSearch.h"
+#include "rack/ConfigurationFiles.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/RackImage.h"
@@ -79,6 +80,8 @@ public:
     // Fetches the log of the streaming tuner whose settings are open (button 1028).
     void SetModuleLogFetch(std::function<void()> fetch) { m_fetchModuleLog = std::move(fetch); }
     ChainPage* GetChainPage() const { return m_chainPage; }
+    // Saving and loading configuration files (buttons 1024, 1025); null: they come later.
+    void SetConfigurationFiles(ConfigurationFiles* files) { m_configFiles = files; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -154,6 +157,7 @@ private:
     FirmwareCheck* m_firmware = &m_noFirmware;
     ChainPage* m_chainPage = nullptr;
     std::function<void()> m_fetchModuleLog;
+    ConfigurationFiles* m_configFiles = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     RackImage m_image;
 

@@ -10,6 +10,7 @@ inline constexpr int kDialogInfo = 160;
 inline constexpr int kDialogDetachInfo = 241;
 inline constexpr int kDialogStatus = 254;
 inline constexpr int kDialogSettingsPage = 145;
+inline constexpr int kDialogConfigValidate = 195;
 
 extern const ui::DialogTemplate kMainTemplate;
 extern const ui::DialogTemplate kInfoTemplate;
@@ -17,6 +18,7 @@ extern const ui::DialogTemplate kDetachInfoTemplate;
 extern const ui::DialogTemplate kStatusTemplate;
 // Built on first use (its controls are generated in loops).
 const ui::DialogTemplate& SettingsTemplate();
+extern const ui::DialogTemplate kConfigValidateTemplate;
 
 // Null for an id no template has.
 const ui::DialogTemplate* FindDialogTemplate(int id);

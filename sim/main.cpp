@@ -1,5 +1,6 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
+#include "sim/ConfigFileRack.h"
 #include "sim/Engine.h"
 #include "sim/FirmwareFolder.h"
 #include "sim/GatewayServer.h"
@@ -29,6 +30,11 @@ void PrintHelp() {
                 "A simulated MULVANE headend rack reachable through a simulated IP gateway and,\n"
                 "optionally, a pseudo-terminal serial bus. Runs until SIGINT or SIGTERM.\n\n"
                 "  --rack FILE.json    rack description (default: the built-in demo rack)\n"
+                "  --rack-from-config FILE.qvc\n"
+                "                      a rack with the modules and blocks of a configuration file\n"
+                "  --save-config-on-exit FILE.qvc\n"
+                "                      at exit, write the modules' blocks as they are then to a\n"
+                "                      configuration file\n"
                 "  --gateway-port N    gateway TCP port on 127.0.0.1 (default 0: any free port)\n"
                 "  --pty-link PATH     also expose the serial bus on a pty, with a symlink at PATH\n"
                 "  --baud-limit        throttle the serial line to 115200 baud (11,520 bytes/s)\n"
@@ -60,6 +66,8 @@ const char* TypeName(uint8_t type) {
 
 int main(int argc, char** argv) {
     std::string rackPath;
+    std::string configPath;
+    std::string saveConfigPath;
     std::string ptyLink;
     unsigned long long port = 0;
     unsigned long long seed = 1;
@@ -82,6 +90,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--rack") {
             rackPath = value("--rack");
+        } else if (arg == "--rack-from-config") {
+            configPath = value("--rack-from-config");
+        } else if (arg == "--save-config-on-exit") {
+            saveConfigPath = value("--save-config-on-exit");
         } else if (arg == "--gateway-port") {
             if (!ParseNumber(value("--gateway-port"), 65535, port)) {
                 std::fprintf(stderr, "mulvane-sim: --gateway-port needs a port number 0..65535\n");
@@ -108,6 +120,15 @@ int main(int argc, char** argv) {
     if (!rackPath.empty()) {
         std::string error;
         auto loaded = mulvane::LoadRackFile(rackPath, error);
+        if (!loaded) {
+            std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
+            return 1;
+        }
+        rack = std::move(*loaded);
+    }
+    if (!configPath.empty()) {
+        std::string error;
+        auto loaded = mulvane::RackFromConfigFile(configPath, error);
         if (!loaded) {
             std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
             return 1;
@@ -173,6 +194,10 @@ int main(int argc, char** argv) {
     if (pty)
         pty->Stop();
     gateway.Stop();
+    if (!saveConfigPath.empty() && !mulvane::SaveRackAsConfig(engine, saveConfigPath, error)) {
+        std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
+        return 1;
+    }
     std::printf("stopped\n");
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace kaptiv::tools {
 
@@ -62,7 +63,61 @@ int ListRack(link::CXmit& xmit) {
     return 0;
 }
 
+bool ParseHostPort(const std::string& text, std::string& host, uint16_t& port) {
+    const auto colon = text.rfind(':');
+    char* end = nullptr;
+    const long value = colon == std::string::npos ? -1 : std::strtol(text.c_str() + colon + 1, &end, 10);
+    if (value <= 0 || value > 65535 || *end != '\0')
+        return false;
+    host = text.substr(0, colon);
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
 } // namespace
+
+std::optional<std::vector<uint8_t>> RackTypesThroughGateway(const std::string& hostPort, std::string& error) {
+    std::string host;
+    uint16_t port = 0;
+    if (!ParseHostPort(hostPort, host, port)) {
+        error = "'" + hostPort + "' is not HOST:PORT";
+        return std::nullopt;
+    }
+    platform::RealClock clock;
+    link::CXmit xmit(clock);
+    platform::EventLoop loop(clock);
+    link::CSSocket socket(loop);
+    xmit.SetGateway(&socket);
+    socket.ConnectTo(host, port);
+    const int64_t deadline = clock.NowMs() + kSessionWaitMs;
+    while (!xmit.IsGatewayLinkUp() && clock.NowMs() < deadline)
+        loop.RunOnce(50);
+    if (!xmit.IsGatewayLinkUp() || !xmit.OpenLink()) {
+        error = "no gateway session with a rack link at " + hostPort;
+        return std::nullopt;
+    }
+    link::CommandSet commands(xmit);
+    std::vector<uint8_t> list;
+    {
+        std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
+        const uint8_t* data = nullptr;
+        int length = 0;
+        const uint16_t n = commands.ReadData(link::kControllerAddress, data, length);
+        if (n == 0 && xmit.LastResult() != link::LinkResult::Ok) {
+            error =
+                std::string("the module list could not be read (") + link::ToText(xmit.LastResult()) + ")";
+            return std::nullopt;
+        }
+        list.assign(data, data + n);
+    }
+    std::vector<uint8_t> types = {0};
+    for (size_t i = 0; i + kModuleListEntrySize <= list.size(); i += kModuleListEntrySize) {
+        const uint8_t identified = commands.Identify(list[i], nullptr);
+        types.push_back(identified == link::CommandSet::kNoModuleType ? list[i + 1] : identified);
+    }
+    socket.Disconnect();
+    return types;
+}
 
 int RunRackCommand(const std::vector<std::string>& args) {
     if (args.size() != 3 || args[0] != "list")

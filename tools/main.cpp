@@ -17,6 +17,9 @@ void PrintUsage(std::FILE* out) {
                "  rack list --gateway HOST:PORT     list the modules of a rack through a gateway\n"
                "  rack list --serial DEV[,DEV...]   list them through the serial bus\n"
                "  firmware list DIR                 the firmware folder as the tool reads it\n"
+               "  qvc dump FILE.qvc                 print a configuration file as JSON\n"
+               "  qvc build FILE.json [--output F]  turn such JSON back into the file's bytes\n"
+               "  qvc check FILE.qvc [--rack R]     print the summary of the configuration check\n"
                "  --help, --version\n",
                out);
 }
@@ -45,6 +48,8 @@ int main(int argc, char** argv) {
         return kaptiv::tools::RunRackCommand(args);
     if (command == "firmware")
         return kaptiv::tools::RunFirmwareCommand(args);
+    if (command == "qvc")
+        return kaptiv::tools::RunQvcCommand(args);
     std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
     PrintUsage(stderr);
     return 2;

@@ -145,9 +145,31 @@ TEST_F(MainWindow, TitleShowsTheLinkOnlyOnceModulesAreKnown) {
     EXPECT_FALSE(main.NetworkSession());
 }
 
-TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
+// Stands in for the configuration files behind buttons 1024 and 1025.
+struct RecordingConfigurationFiles final : rack::ConfigurationFiles {
+    std::vector<std::string> calls;
+    void Save(rack::RackImage& image, ui::Dialog& owner) override {
+        calls.push_back("save " + std::to_string(image.moduleCount) + " " + std::to_string(owner.Id()));
+    }
+    void Load(rack::RackImage& image, link::CommandSet&, ui::Dialog& owner) override {
+        calls.push_back("load " + std::to_string(image.moduleCount) + " " + std::to_string(owner.Id()));
+    }
+};
+
+TEST_F(MainWindow, SaveAndLoadButtonsReachTheConfigurationFiles) {
+    RecordingConfigurationFiles files;
+    main.SetConfigurationFiles(&files);
+    Rack({7, 5});
+    main.SelectModule(1);
+    main.OnClick(CQuorvelDlg::kSaveButton);
+    EXPECT_EQ(main.SelectedModule(), rack::kNoModule);
     main.OnClick(CQuorvelDlg::kLoadButton);
-    EXPECT_EQ(info.Message(), "Loading a configuration file comes in a later version.");
+    EXPECT_EQ(files.calls, (std::vector<std::string>{"save 3 102", "load 3 102"}));
+    EXPECT_NE(info.Message(), "Loading a configuration file comes in a later version.");
+    main.SetConfigurationFiles(nullptr);
+}
+
+TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
     main.OnClick(CQuorvelDlg::kReportButton);
     EXPECT_EQ(info.Message(), "The installation report comes in a later version.");
     text::SetLanguageIndex(static_cast<int>(text::Language::Spanish));
