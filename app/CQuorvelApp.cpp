@@ -16,6 +16,7 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
       m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
+    m_mainWindow.SetInstallationReport(&m_report);
     m_settingsPage.SetTransferWindow(&m_detachInfo);
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     const std::vector<std::string> devices =

@@ -15,6 +15,7 @@
 #include "editor/CSatCofdm.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
+#include "report/CReport.h"
 #include "ui/WindowSystem.h"
 
 #include <functional>
@@ -51,6 +52,7 @@ public:
     rack::CSTATUS& Status() { return m_status; }
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
+    report::CReport& Report() { return m_report; }
     // The gateway socket while InitInstance runs; null before and after.
     link::CSSocket* Socket() { return m_socket.get(); }
 
@@ -74,6 +76,7 @@ private:
     rack::CDetachInfo m_detachInfo;
     // The common-interface menu (COpenCam) takes its place here, before the main window.
     rack::CQuorvelDlg m_mainWindow;
+    report::CReport m_report{m_mainWindow, &m_settingsPage};
     // The server address and port (the TCP lock lives in the socket).
     StartupSettings m_settings;
     std::unique_ptr<link::CSSocket> m_socket;

@@ -151,6 +151,12 @@ void CQuorvelDlg::PlacePanels(ui::Dialog* panel, bool panelIsSettingsEditor) {
 // Timers ---------------------------------------------------------------------------------
 
 void CQuorvelDlg::OnTimer(int timerId) {
+    if (timerId == kReportTimer) {
+        KillTimer(kReportTimer);
+        if (m_report)
+            m_report->ReportNextModule();
+        return;
+    }
     if (timerId != kStartTimer && timerId != kScanTimer && timerId != kWatchdogTimer)
         return;
     CountIndicatorDown();
@@ -228,6 +234,8 @@ void CQuorvelDlg::WatchdogTick() {
 }
 
 void CQuorvelDlg::TearDown() {
+    if (m_report)
+        m_report->AbortReport();
     CloseTcpSession();
     m_xmit->CloseSerialPort();
     SelectModule(kNoModule);
@@ -397,7 +405,10 @@ void CQuorvelDlg::OnClick(int controlId) {
         SwitchPersonality();
         break;
     case kReportButton:
-        ShowComingLater("The installation report");
+        if (m_report)
+            m_report->StartReport();
+        else
+            ShowComingLater("The installation report");
         break;
     case kLogButton:
         if (m_fetchModuleLog && m_chainPage && m_chainPage->IsChainOpen())

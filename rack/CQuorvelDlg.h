@@ -9,6 +9,7 @@
 #include "rack/ChainSearch.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
+#include "rack/InstallationReport.h"
 #include "rack/RackImage.h"
 #include "ui/Dialog.h"
 
@@ -54,9 +55,11 @@ public:
     static constexpr int kStartTimer = 1;
     static constexpr int kScanTimer = 2;
     static constexpr int kWatchdogTimer = 3;
+    static constexpr int kReportTimer = 77;
     static constexpr int64_t kStartDelayMs = 10;
     static constexpr int64_t kScanDelayMs = 100;
     static constexpr int64_t kWatchdogMs = 100;
+    static constexpr int64_t kReportStepMs = 50;
     static constexpr int kIndicatorTicks = 10;
 
     // Client-area pixel positions of the panels.
@@ -79,6 +82,9 @@ public:
     // Fetches the log of the streaming tuner whose settings are open (button 1028).
     void SetModuleLogFetch(std::function<void()> fetch) { m_fetchModuleLog = std::move(fetch); }
     ChainPage* GetChainPage() const { return m_chainPage; }
+    // The installation report behind button 1027 (may be null: the button then only says that
+    // the report is not available).
+    void SetInstallationReport(InstallationReport* report) { m_report = report; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -151,6 +157,7 @@ private:
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
     ChainPage* m_chainPage = nullptr;
+    InstallationReport* m_report = nullptr;
     std::function<void()> m_fetchModuleLog;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     RackImage m_image;

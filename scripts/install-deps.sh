@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [--with-browser]
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libboost-dev nlohmann-json3-dev clang libclang-rt-14-dev)
+          libboost-dev nlohmann-json3-dev clang libclang-rt-14-dev tidy)
 if [[ "${1:-}" == "--with-browser" ]]; then
     packages+=(chromium nodejs npm)
 fi

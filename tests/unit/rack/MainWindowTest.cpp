@@ -139,6 +139,7 @@ TEST_F(MainWindow, TitleShowsTheLinkOnlyOnceModulesAreKnown) {
 TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
     main.OnClick(CQuorvelDlg::kLoadButton);
     EXPECT_EQ(info.Message(), "Loading a configuration file comes in a later version.");
+    // Without a report wired in, the report button says so.
     main.OnClick(CQuorvelDlg::kReportButton);
     EXPECT_EQ(info.Message(), "The installation report comes in a later version.");
 
@@ -164,3 +165,27 @@ TEST_F(MainWindow, WithoutALinkNothingStartsAndARescanFindsNoHardware) {
 }
 
 } // namespace
+
+namespace {
+struct CountingReport final : kaptiv::rack::InstallationReport {
+    int starts = 0, steps = 0, aborts = 0;
+    void StartReport() override { ++starts; }
+    void ReportNextModule() override { ++steps; }
+    void AbortReport() override { ++aborts; }
+    bool IsReportRunning() const override { return starts > aborts; }
+};
+} // namespace
+
+TEST_F(MainWindow, ReportButtonStartsTheReportAndItsTimerStepsIt) {
+    CountingReport report;
+    main.SetInstallationReport(&report);
+    info.ShowMessage("", 1);
+    main.OnClick(CQuorvelDlg::kReportButton);
+    EXPECT_EQ(report.starts, 1);
+    EXPECT_EQ(info.Message().find("later version"), std::string::npos);
+    main.SetTimer(CQuorvelDlg::kReportTimer, CQuorvelDlg::kReportStepMs);
+    main.OnTimer(CQuorvelDlg::kReportTimer);
+    EXPECT_EQ(report.steps, 1);
+    EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kReportTimer)); // one-shot
+    main.SetInstallationReport(nullptr);
+}
