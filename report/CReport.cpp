@@ -90,7 +90,7 @@ void CReport::StartReport() {
     m_position = -1;
     // The position is -1 until the first step; the file is open, so writing goes through.
     const std::string head =
-        std::string(kHeader1) + kHeader2 + kHeader3 + m_window.Title() + TitleBlockEnd(dateTime);
+        std::string(kHeader1) + kHeader2 + kHeader3 + Escape(m_window.Title()) + TitleBlockEnd(dateTime);
     Put(head);
     m_window.Item(rack::CQuorvelDlg::kModuleList).Enable(false);
     if (m_page)
