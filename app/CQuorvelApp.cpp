@@ -13,7 +13,8 @@ constexpr int kExitStartupFailed = 1;
 
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
-      m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows), m_mainWindow(windows, m_info, m_status) {
+      m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows),
+      m_mainWindow(windows, m_info, m_status) {
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
     m_mainWindow.SetInstallationReport(&m_report);

@@ -64,10 +64,11 @@ void IdleTicks() {
                 ++other;
         }
         const double perTick = double(status + data + lists + other) / kTicks;
-        std::printf("figure: idle tick, %-34s %.2f exchanges/tick (status %.2f, rates %.2f, list re-reads %.2f, "
-                    "other %.2f); least %d\n",
-                    f.name, perTick, double(status) / kTicks, double(data) / kTicks, double(lists) / kTicks,
-                    double(other) / kTicks, 2);
+        std::printf(
+            "figure: idle tick, %-34s %.2f exchanges/tick (status %.2f, rates %.2f, list re-reads %.2f, "
+            "other %.2f); least %d\n",
+            f.name, perTick, double(status) / kTicks, double(data) / kTicks, double(lists) / kTicks,
+            double(other) / kTicks, 2);
     }
 }
 
@@ -90,11 +91,14 @@ void EditToStored() {
         latencies.push_back(b.sim.clock.NowMs() - start);
     }
     std::sort(latencies.begin(), latencies.end());
-    const auto at = [&](double q) { return latencies[std::min(latencies.size() - 1, size_t(q * latencies.size()))]; };
-    std::printf("figure: edit -> block stored (virtual time, 20 edits): p50 %lld ms, p95 %lld ms, max %lld ms "
-                "(target p95 <= 1100 ms)\n",
-                static_cast<long long>(at(0.5)), static_cast<long long>(at(0.95)),
-                static_cast<long long>(latencies.back()));
+    const auto at = [&](double q) {
+        return latencies[std::min(latencies.size() - 1, size_t(q * latencies.size()))];
+    };
+    std::printf(
+        "figure: edit -> block stored (virtual time, 20 edits): p50 %lld ms, p95 %lld ms, max %lld ms "
+        "(target p95 <= 1100 ms)\n",
+        static_cast<long long>(at(0.5)), static_cast<long long>(at(0.95)),
+        static_cast<long long>(latencies.back()));
 }
 
 } // namespace

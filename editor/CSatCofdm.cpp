@@ -1,11 +1,11 @@
 #include "editor/CSatCofdm.h"
 
-#include "text/Language.h"
 #include "platform/ModuleType.h"
 #include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
 #include "settings/BlockText.h"
 #include "settings/ModulatorBlock.h"
+#include "text/Language.h"
 #include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
@@ -74,16 +74,41 @@ struct LabelEntry {
     int entry;
 };
 constexpr LabelEntry kLabels[] = {
-    {kHeaderLabel + 5, 53}, {kHeaderLabel + 0, 54}, {kHeaderLabel + 1, 55}, {kHeaderLabel + 2, 56},
-    {kHeaderLabel + 3, 57}, {kHeaderLabel + 4, 58}, {kLcnLabel, 58},        {kBandwidthLabel, 59},
-    {kTerrBandwidthLabel, 59}, {kTerrBandwidthLabel + kTerrestrialStride, 59}, {kGuardLabel, 60},
-    {kOnidLabel, 61}, {kNidLabel, 62}, {kTsidLabel, 63}, {kNetworkNameLabel, 64}, {kRemoveCatEmm, 65},
-    {kOutputLevelLabel, 66}, {kChannelBase + kChanLabel, 67}, {kChannelBase + kChannelStride + kChanLabel, 68},
-    {kChannelBase + 2 * kChannelStride + kChanLabel, 69}, {kChannelBase + 3 * kChannelStride + kChanLabel, 70},
-    {kLevelLabel, 71}, {kLevelLabel + kInputStride, 71}, {kQualityLabel, 72}, {kQualityLabel + kInputStride, 72},
-    {kPlayoutLabel, 73}, {kStreamNameLabel, 74}, {kStreamSidLabel, 75}, {kConstellationLabel, 76},
-    {kModFreqLabel, 78}, {kTerrFreqLabel, 78}, {kTerrFreqLabel + kTerrestrialStride, 78},
-    {kHeaderLabel + 6, 88}, {kLockWatchdog, 93}, {kModWatchdog, 93},
+    {kHeaderLabel + 5, 53},
+    {kHeaderLabel + 0, 54},
+    {kHeaderLabel + 1, 55},
+    {kHeaderLabel + 2, 56},
+    {kHeaderLabel + 3, 57},
+    {kHeaderLabel + 4, 58},
+    {kLcnLabel, 58},
+    {kBandwidthLabel, 59},
+    {kTerrBandwidthLabel, 59},
+    {kTerrBandwidthLabel + kTerrestrialStride, 59},
+    {kGuardLabel, 60},
+    {kOnidLabel, 61},
+    {kNidLabel, 62},
+    {kTsidLabel, 63},
+    {kNetworkNameLabel, 64},
+    {kRemoveCatEmm, 65},
+    {kOutputLevelLabel, 66},
+    {kChannelBase + kChanLabel, 67},
+    {kChannelBase + kChannelStride + kChanLabel, 68},
+    {kChannelBase + 2 * kChannelStride + kChanLabel, 69},
+    {kChannelBase + 3 * kChannelStride + kChanLabel, 70},
+    {kLevelLabel, 71},
+    {kLevelLabel + kInputStride, 71},
+    {kQualityLabel, 72},
+    {kQualityLabel + kInputStride, 72},
+    {kPlayoutLabel, 73},
+    {kStreamNameLabel, 74},
+    {kStreamSidLabel, 75},
+    {kConstellationLabel, 76},
+    {kModFreqLabel, 78},
+    {kTerrFreqLabel, 78},
+    {kTerrFreqLabel + kTerrestrialStride, 78},
+    {kHeaderLabel + 6, 88},
+    {kLockWatchdog, 93},
+    {kModWatchdog, 93},
 };
 constexpr int kTextPol = 50;
 constexpr int kTextFec = 51;
@@ -179,9 +204,10 @@ void CSatCofdm::Build() {
                      true}});
     const ui::RectDu letters = Item(kStreamLetterStrip).Rect();
     Item(kStreamLetterStrip)
-        .SetShapes({{{0, 0, int(letters.width * ui::kPixelsPerUnitX), int(letters.height * ui::kPixelsPerUnitY)},
-                     kStripColor,
-                     true}});
+        .SetShapes(
+            {{{0, 0, int(letters.width * ui::kPixelsPerUnitX), int(letters.height * ui::kPixelsPerUnitY)},
+              kStripColor,
+              true}});
     Item(kPageMessage).SetTextColor(kRed);
     Item(kReceiverAddress).SetReadOnly(true);
     m_playout.Build();
@@ -274,11 +300,13 @@ void CSatCofdm::ShowPanels() {
         Item(kFecLabel + d).Show(k == 0 ? fecA : satB);
         Item(kFec + d).Show(k == 0 ? fecA : satB);
         const bool measures = k == 0 ? tuner : streaming;
-        for (int id : {kLevelLabel, kLevelBar, kLevelText, kQualityLabel, kQualityBar, kQualityText, kLockIcon})
+        for (int id :
+             {kLevelLabel, kLevelBar, kLevelText, kQualityLabel, kQualityBar, kQualityText, kLockIcon})
             Item(id + d).Show(measures);
         Item(kInputLetter + d).Show(streaming && (sat || terrestrial));
         const int tt = k * kTerrestrialStride;
-        for (int id : {kStandardLabel, kStandard, kTerrFreqLabel, kTerrFreq, kTerrBandwidthLabel, kTerrBandwidth})
+        for (int id :
+             {kStandardLabel, kStandard, kTerrFreqLabel, kTerrFreq, kTerrBandwidthLabel, kTerrBandwidth})
             Item(id + tt).Show(terrestrial);
     }
     for (int id : {kSwitchALabel, kSwitchA, kSwitchBLabel, kSwitchB})
@@ -305,10 +333,34 @@ void CSatCofdm::ShowPanels() {
     Item(kOutputGroup).SetText(text::LocalizedText(HasOutput() ? kTextModulation : kTextActivation));
     Item(kOutputPicture).Show(HasOutput());
     Item(kOutputPicture).SetImage(ui::Bitmap(streamer ? kStreamerBitmap : qam ? kQamBitmap : kCofdmBitmap));
-    for (int id : {kModFreqLabel, kModFreq, kBandwidthLabel, kBandwidth, kGuardLabel, kGuard, kCodeRateLabel,
-                   kCodeRate, kConstellationLabel, kConstellation, kOutputLevelLabel, kOutputLevel, kOutputLevelText,
-                   kOnidLabel, kOnid, kNidLabel, kNid, kTsidLabel, kTsid, kNetworkNameLabel, kNetworkName,
-                   kVersionLabel, kVersion, kLcnLabel, kLcnFlavour, kRemoveCatEmm, kModWatchdog, kTotalRate})
+    for (int id : {kModFreqLabel,
+                   kModFreq,
+                   kBandwidthLabel,
+                   kBandwidth,
+                   kGuardLabel,
+                   kGuard,
+                   kCodeRateLabel,
+                   kCodeRate,
+                   kConstellationLabel,
+                   kConstellation,
+                   kOutputLevelLabel,
+                   kOutputLevel,
+                   kOutputLevelText,
+                   kOnidLabel,
+                   kOnid,
+                   kNidLabel,
+                   kNid,
+                   kTsidLabel,
+                   kTsid,
+                   kNetworkNameLabel,
+                   kNetworkName,
+                   kVersionLabel,
+                   kVersion,
+                   kLcnLabel,
+                   kLcnFlavour,
+                   kRemoveCatEmm,
+                   kModWatchdog,
+                   kTotalRate})
         Item(id).Show(modulator);
     Item(kModeLabel).Show(modulator && m_channelCount == 1);
     Item(kMode).Show(modulator && m_channelCount == 1);
@@ -353,7 +405,8 @@ void CSatCofdm::ShowExtraView() {
                    kScheduleEnd, kScheduleAdd, kScheduleRemove, kFileList, kFileUpload})
         Item(id).Show(playout);
     const bool server = extra && m_extraView == kViewServer;
-    for (int id : {kServerLabel, kServerAddress, kServerPortLabel, kServerPort, kReceiverLabel, kReceiverAddress})
+    for (int id :
+         {kServerLabel, kServerAddress, kServerPortLabel, kServerPort, kReceiverLabel, kReceiverAddress})
         Item(id).Show(server);
     const bool lock = extra && m_extraView == kViewTunerLock && m_advancedMode;
     for (int id : {kLockTimeoutCheck, kLockTimeout, kLockWatchdog})
@@ -609,7 +662,9 @@ void CSatCofdm::RefreshTerrestrialBandwidth() {
 
 // Red text for values the modules will not take as meant; grey for computed displays.
 void CSatCofdm::RefreshWarnings() {
-    auto red = [this](int id, bool warn) { Item(id).SetTextColor(warn ? std::optional(kRed) : std::nullopt); };
+    auto red = [this](int id, bool warn) {
+        Item(id).SetTextColor(warn ? std::optional(kRed) : std::nullopt);
+    };
     auto value = [this](int id) -> long long {
         const std::string& text = Item(id).Text();
         return !text.empty() && text.size() < 12 && IsDigits(text) ? std::stoll(text) : 0;
@@ -661,8 +716,9 @@ void CSatCofdm::OnEditChange(int controlId) {
     const int satA = controlId;
     const bool inputFull = satA == kSatFreq || satA == kSymbolRate || satA == kSatFreq + kInputStride ||
                            satA == kSymbolRate + kInputStride || satA == kTerrFreq ||
-                           satA == kTerrFreq + kTerrestrialStride || satA == kStreamSid || satA == kStreamName ||
-                           satA == kServerAddress || satA == kServerPort || satA == kLockTimeout;
+                           satA == kTerrFreq + kTerrestrialStride || satA == kStreamSid ||
+                           satA == kStreamName || satA == kServerAddress || satA == kServerPort ||
+                           satA == kLockTimeout;
     bool encoderFull = false;
     bool encoderRate = false;
     for (int ch = 0; ch < kEncoderChannels; ++ch) {
@@ -680,9 +736,10 @@ void CSatCofdm::OnEditChange(int controlId) {
     else if (encoderRate)
         Mark(true, false, false, false);
     else if (InRange(controlId, kIpAddress, 4) || InRange(controlId, kIpMask, 4) ||
-             InRange(controlId, kIpGateway, 4) || InRange(controlId, kMac, 6) || InRange(controlId, kTsid, 4) ||
-             controlId == kTtl || controlId == kModFreq || controlId == kModSymbolRate || controlId == kOnid ||
-             controlId == kNid || controlId == kVersion || controlId == kNetworkName)
+             InRange(controlId, kIpGateway, 4) || InRange(controlId, kMac, 6) ||
+             InRange(controlId, kTsid, 4) || controlId == kTtl || controlId == kModFreq ||
+             controlId == kModSymbolRate || controlId == kOnid || controlId == kNid ||
+             controlId == kVersion || controlId == kNetworkName)
         Mark(false, false, false, true);
     RefreshWarnings();
 }
@@ -755,7 +812,8 @@ void CSatCofdm::OnCheckChange(int controlId) {
         return;
     if (controlId == kLockTimeoutCheck || controlId == kLockWatchdog)
         Mark(true, true, true, false);
-    else if (controlId == kDhcp || controlId == kSap || controlId == kRemoveCatEmm || controlId == kModWatchdog)
+    else if (controlId == kDhcp || controlId == kSap || controlId == kRemoveCatEmm ||
+             controlId == kModWatchdog)
         Mark(false, false, false, true);
 }
 
@@ -779,7 +837,8 @@ void CSatCofdm::OnScroll(int controlId, int position) {
     } else {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const int b = kEncoderBase + ch * kEncoderStride;
-            if (controlId == b + kEncBrightness || controlId == b + kEncContrast || controlId == b + kEncSaturation)
+            if (controlId == b + kEncBrightness || controlId == b + kEncContrast ||
+                controlId == b + kEncSaturation)
                 Mark(true, false, false, false);
         }
     }
@@ -1030,7 +1089,8 @@ void CSatCofdm::OutputStatus() {
             const ChannelRate& rate = status.channels[k];
             const int b = kChannelBase + int(k) * kChannelStride;
             char text[64];
-            std::snprintf(text, sizeof text, "%d/%d kb/s", int(rate.usedBps / 1000), int(rate.capacityBps / 1000));
+            std::snprintf(text, sizeof text, "%d/%d kb/s", int(rate.usedBps / 1000),
+                          int(rate.capacityBps / 1000));
             Item(b + kChanRate).SetText(text);
             Item(b + kChanRate).Show(true);
             Item(b + kChanBar).SetRange(0, int(std::min<uint32_t>(rate.capacityBps, INT32_MAX)));
@@ -1137,8 +1197,8 @@ std::optional<std::u32string> CSatCofdm::Text(int controlId, size_t maxChars) {
     if (!(controlId == m_refusedField && utf8 == m_refusedText)) {
         m_refusedField = controlId;
         m_refusedText = utf8;
-        Windows().MessageBox("Please enter no more than " + std::to_string(maxChars) + " characters.", "KAPTIV",
-                             ui::MessageBoxButtons::Ok, ui::MessageBoxIcon::Warning);
+        Windows().MessageBox("Please enter no more than " + std::to_string(maxChars) + " characters.",
+                             "KAPTIV", ui::MessageBoxButtons::Ok, ui::MessageBoxIcon::Warning);
         SetFocus(controlId);
     }
     return std::nullopt;
@@ -1198,9 +1258,7 @@ bool CSatCofdm::ReadInputFields() {
             auto timeout = Integer(kLockTimeout, 0, kMaxByte);
             if (!timeout)
                 return false;
-            v.lockTimeout = Item(kLockTimeoutCheck).IsChecked() ? uint16_t(*timeout) : v.lockTimeout;
-            if (Item(kLockTimeoutCheck).IsChecked() && *timeout == 0)
-                v.lockTimeout = 0;
+            v.lockTimeout = uint16_t(*timeout); // the check box decides what is written
             v.lockWatchdog = Item(kLockWatchdog).IsChecked();
         }
         m_tuner = std::move(v);
@@ -1337,8 +1395,9 @@ void CSatCofdm::Write() {
         problem.clear();
         if (output && IsModulatorType(*m_outputType)) {
             m_table.StoreOutput(m_modulator);
-            store(*output, st::EncodeModulatorBlock(*m_outputType, m_modulator,
-                                                    st::ModulatorEncodeContext::FromStoredBlock(output->Block())));
+            store(*output,
+                  st::EncodeModulatorBlock(*m_outputType, m_modulator,
+                                           st::ModulatorEncodeContext::FromStoredBlock(output->Block())));
         } else if (output && *m_outputType == type::kIpStreamer) {
             m_table.StoreOutput(m_streamer);
             store(*output, st::EncodeIpStreamerBlock(m_streamer));

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace kaptiv::editor {

@@ -13,6 +13,17 @@
 // rules and to build the rows, forwards the installer's clicks and cell edits, writes the result
 // back into the decoded values before encoding them, and lets it fill the list view control.
 // Clicks and rules report the marks they set; the page acts on them in its timer tick.
+//
+// The page's sequence:
+//   opening   Open; LoadInput; LoadOutput (or, without output and with several input lists,
+//             BuildOutputsFromInputLists); SetReceived (ParseReceivedServices of the ReadData
+//             answer); ApplyConsistencyRules; Build; SetUpColumns and Fill on the list view.
+//   clicks    DoubleClick -> marks, the "Not identified service !" text, or an editor to open
+//             (ui::CInPlaceEdit) whose end goes to EndCellEdit; then Fill.
+//   writing   three times: StoreOutput into the output values, encode them into the output's
+//             record, ApplyDescrambledUpstream; StoreInput into the input values, encode them
+//             into the input's record; the first two times ApplyConsistencyRules. Then Build,
+//             Fill and the rack image's send changes.
 #include "editor/ChainRules.h"
 #include "editor/ReceivedServices.h"
 #include "rack/ChainSearch.h"

@@ -26,9 +26,13 @@ const char* const kChannelLabels[] = {"B.W. 1", "B.W. 2", "B.W. 3", "B.W. 4"};
 std::vector<ControlTemplate> BuildControls() {
     std::vector<ControlTemplate> c;
     auto add = [&c](int id, ControlKind kind, RectDu rect, const char* text = "", uint32_t st = 0,
-                    ImageRef image = {}) { c.push_back({id, kind, rect, text, st, image}); };
+                    ImageRef image = {}) {
+        c.push_back({id, kind, rect, text, st, image});
+    };
     auto label = [&](int id, RectDu rect, const char* text) { add(id, ControlKind::StaticText, rect, text); };
-    auto edit = [&](int id, RectDu rect, uint32_t st = kNum) { add(id, ControlKind::Edit, rect, "", st | style::Border); };
+    auto edit = [&](int id, RectDu rect, uint32_t st = kNum) {
+        add(id, ControlKind::Edit, rect, "", st | style::Border);
+    };
     auto combo = [&](int id, RectDu rect) { add(id, ControlKind::ComboBox, rect, "", kDrop); };
 
     // Input group ---------------------------------------------------------------------------
@@ -201,7 +205,9 @@ std::vector<ControlTemplate> BuildControls() {
         int labelId;
         const char* text;
         int first;
-    } kIpRows[] = {{kIpLabel, "IP :", kIpAddress}, {kMaskLabel, "Mask :", kIpMask}, {kGatewayLabel, "Gateway :", kIpGateway}};
+    } kIpRows[] = {{kIpLabel, "IP :", kIpAddress},
+                   {kMaskLabel, "Mask :", kIpMask},
+                   {kGatewayLabel, "Gateway :", kIpGateway}};
     y = 26;
     for (const auto& row : kIpRows) {
         label(row.labelId, {214, y + 2, 32, 8}, row.text);
@@ -223,7 +229,8 @@ std::vector<ControlTemplate> BuildControls() {
     label(kStreamerRate, {376, 157, 34, 8}, "");
     add(kStreamLetterStrip, ControlKind::OwnerDrawn, {214, 166, 160, 9});
     for (int i = 0; i < 16; ++i)
-        add(kStreamLetter + i, ControlKind::StaticText, {214 + i * 10, 166, 10, 8}, kLetters[i], style::AlignCenter);
+        add(kStreamLetter + i, ControlKind::StaticText, {214 + i * 10, 166, 10, 8}, kLetters[i],
+            style::AlignCenter);
 
     // Service table -------------------------------------------------------------------------
     add(kHeaderStrip, ControlKind::OwnerDrawn, {2, 194, 410, 10});
@@ -235,7 +242,8 @@ std::vector<ControlTemplate> BuildControls() {
                     {"MODULATION", 230, 50}, {"LCN", 281, 32},         {"HD LCN", 314, 32},
                     {"N.SID", 347, 32}};
     for (int i = 0; i < 7; ++i)
-        add(kHeaderLabel + i, ControlKind::StaticText, {kHeaders[i].x, 195, kHeaders[i].width, 8}, kHeaders[i].text);
+        add(kHeaderLabel + i, ControlKind::StaticText, {kHeaders[i].x, 195, kHeaders[i].width, 8},
+            kHeaders[i].text);
     add(kServiceList, ControlKind::ListView, {2, 204, 410, 82}, "",
         style::Border | style::MultiSelect | style::EditLabels);
     add(kRateGraph, ControlKind::OwnerDrawn, {2, 288, 410, 8});

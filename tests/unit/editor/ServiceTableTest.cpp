@@ -196,6 +196,44 @@ TEST_F(DualTunerChain, CancelledOrOversizedCellEditsChangeNothing) {
     EXPECT_EQ(table.EndCellEdit(row, column::kLcn, "1023"), (Marks{false, true}));
 }
 
+TEST_F(DualTunerChain, WriteSequenceCarriesClicksAndEditsIntoTheBlocks) {
+    auto tuner = Tuner(type::kSat2_0, {{{101, 0}}, {}, {}});
+    auto modulator = Modulator({OnChannel(101, 1)});
+    Open(tuner, modulator);
+    // Route 201 (input B) to channel 2, descramble it with the first CAM, give it LCN 21.
+    DoubleClickOn(201, column::kOutput1 + 1);
+    DoubleClickOn(201, column::kCam1);
+    const int row = IndexOf(table, 201);
+    table.EndCellEdit(row, column::kLcn, "21");
+    // The page's write: three encodes, two rule passes.
+    for (int pass = 0; pass < 3; ++pass) {
+        table.StoreOutput(modulator);
+        const auto out = settings::EncodeModulatorBlock(
+            type::kModT2, modulator,
+            settings::ModulatorEncodeContext::FromStoredBlock(rack.At(outputRow).Block()));
+        ASSERT_TRUE(out.Ok()) << out.error;
+        ASSERT_TRUE(rack.At(outputRow).SetBlock(out.block));
+        ApplyDescrambledUpstream(*rack.image, tunerRow);
+        table.StoreInput(tuner);
+        ASSERT_TRUE(rack.At(tunerRow).SetBlock(Encoded(tuner)));
+        if (pass < 2)
+            table.ApplyConsistencyRules();
+    }
+    const auto writtenTuner = settings::DecodeTunerBlock(type::kSat2_0, rack.At(tunerRow).Block());
+    ASSERT_TRUE(writtenTuner.Ok());
+    EXPECT_EQ(writtenTuner.values.sections[0].services, (std::vector<settings::SelectedService>{{101, 0}}));
+    EXPECT_EQ(writtenTuner.values.sections[1].services, (std::vector<settings::SelectedService>{{201, 1}}));
+    const auto writtenModulator = settings::DecodeModulatorBlock(type::kModT2, rack.At(outputRow).Block());
+    ASSERT_TRUE(writtenModulator.Ok());
+    const auto& services = writtenModulator.values.services;
+    ASSERT_EQ(services.size(), 2u);
+    EXPECT_EQ(services[1].serviceId, 201);
+    EXPECT_EQ(services[1].channel, 2);
+    EXPECT_EQ(services[1].logicalChannel, 21);
+    EXPECT_TRUE(services[1].descrambledUpstream);
+    EXPECT_FALSE(services[0].descrambledUpstream);
+}
+
 TEST(ServiceTableNoOutput, SingleListIsItsOwnActivationAndIgnoresEdits) {
     Rack rack;
     const auto tuner = Tuner(type::kSat1, {{{101, 0}}});

@@ -34,7 +34,8 @@ struct SettingsPage : ::testing::Test {
     test::MainWindowOnSim sim;
     CSatCofdm page{sim.windows};
     std::vector<std::string> failures;
-    ui::ScriptedResponder responder{sim.windows, [this](const std::string& what) { failures.push_back(what); }};
+    ui::ScriptedResponder responder{sim.windows,
+                                    [this](const std::string& what) { failures.push_back(what); }};
 
     void Start(mulvane::RackConfig rack = mulvane::DemoRack()) {
         sim.main.SetChainPage(&page);
@@ -63,7 +64,9 @@ struct SettingsPage : ::testing::Test {
         page.OnSelChange(controlId);
     }
     bool Shown(int id) const { return page.Item(id).IsVisible(); }
-    std::vector<std::vector<uint8_t>> Written(int row) const { return sim.engine->BlocksWritten(Address(row)); }
+    std::vector<std::vector<uint8_t>> Written(int row) const {
+        return sim.engine->BlocksWritten(Address(row));
+    }
     void TearDown() override { EXPECT_TRUE(failures.empty()) << failures.front(); }
 };
 
@@ -88,12 +91,12 @@ TEST_F(SettingsPage, OpensBesideTheColumnCoveringTheMessagePanel) {
 TEST_F(SettingsPage, TwinSatelliteTunerWithCiAndFourChannelCofdm) {
     Start();
     sim.main.SelectModule(kRowSat2_0);
-    for (int id : {kSatFreq, kSymbolRate, kFec, kSatFreq + kInputStride, kFec + kInputStride, kSwitchA, kSwitchB,
-                   kLevelBar + kInputStride, kPlayoutSlider, kExtraGroup, kStreamSid})
+    for (int id : {kSatFreq, kSymbolRate, kFec, kSatFreq + kInputStride, kFec + kInputStride, kSwitchA,
+                   kSwitchB, kLevelBar + kInputStride, kPlayoutSlider, kExtraGroup, kStreamSid})
         EXPECT_TRUE(Shown(id)) << id;
     // Type 7 has the extra panel but no selector; no terrestrial fields, no encoder panels.
-    for (int id : {kExtraSelector, kStandard, kTerrFreq, kEncoderBase + kEncName, kHdBase + kEncName, kServerAddress,
-                   kLockTimeout})
+    for (int id : {kExtraSelector, kStandard, kTerrFreq, kEncoderBase + kEncName, kHdBase + kEncName,
+                   kServerAddress, kLockTimeout})
         EXPECT_FALSE(Shown(id)) << id;
     EXPECT_EQ(page.Item(kFec).Items(), (std::vector<std::string>{"V", "H"}));
     EXPECT_EQ(page.Item(kFecLabel).Text(), "Pol. :");
@@ -119,8 +122,8 @@ TEST_F(SettingsPage, SingleSatelliteTunerHasNoFecListAndNoInputB) {
     sim.main.SelectModule(kRowSat1);
     EXPECT_TRUE(Shown(kSatFreq));
     EXPECT_TRUE(Shown(kLevelBar));
-    for (int id : {kFec, kFecLabel, kSatFreq + kInputStride, kLevelBar + kInputStride, kSwitchA, kPlayoutSlider,
-                   kExtraGroup})
+    for (int id : {kFec, kFecLabel, kSatFreq + kInputStride, kLevelBar + kInputStride, kSwitchA,
+                   kPlayoutSlider, kExtraGroup})
         EXPECT_FALSE(Shown(id)) << id;
     // One-channel COFDM: the mode list, no channel 2.
     EXPECT_TRUE(Shown(kMode));
@@ -198,8 +201,8 @@ TEST_F(SettingsPage, EncodersShowTheirChannelPanels) {
 
 TEST_F(SettingsPage, ChainWithoutOutputShowsActivation) {
     mulvane::RackConfig rack = mulvane::DemoRack();
-    rack.modules.resize(2);                                  // controller, twin satellite tuner
-    rack.modules.push_back(test::Module(11, 1));             // another input right after it
+    rack.modules.resize(2);                      // controller, twin satellite tuner
+    rack.modules.push_back(test::Module(11, 1)); // another input right after it
     rack.modules.back().block = mulvane::DemoBlockFor(1);
     Start(std::move(rack));
     sim.main.SelectModule(1);
@@ -371,8 +374,8 @@ TEST_F(SettingsPage, TunerStatusFillsBarsAndLockIcon) {
 TEST_F(SettingsPage, ModulatorRatesAndSilentOutput) {
     mulvane::RackConfig rack = mulvane::DemoRack();
     // Channel 1 of the single-channel COFDM: 3.5 of 24 Mb/s; one service at 1200.
-    rack.modules[9].readData = {0, 0, 0, 0, 0, 0x35, 0x67, 0xE0, 0x01, 0x6E, 0x36, 0x00, 0, 0, 0, 0,
-                                0x00, 0x65, 0x04, 0xB0};
+    rack.modules[9].readData = {0,    0,    0, 0, 0, 0x35, 0x67, 0xE0, 0x01, 0x6E,
+                                0x36, 0x00, 0, 0, 0, 0,    0x00, 0x65, 0x04, 0xB0};
     Start(std::move(rack));
     Open(kRowSat1);
     sim.loop.RunFor(1000);
