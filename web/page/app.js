@@ -181,10 +181,11 @@ window.Kaptiv = window.Kaptiv || {};
     const ctx = dialogs.get(focus.dialog)?.controls.get(focus.control);
     if (!ctx || !ctx.el) return;
     const target = ctx.el.matches('input, select, textarea, button') ? ctx.el : ctx.el.querySelector('input, select, button');
-    if (target && document.activeElement !== target) target.focus({ preventScroll: true });
-    // A field the program puts the focus on comes with its whole text selected, ready to be
-    // typed over (the stream port, a refused value).
-    if (target && target.matches('input[type="text"], input:not([type]), textarea')) target.select();
+    if (!target || document.activeElement === target) return;
+    target.focus({ preventScroll: true });
+    // An edit field the program moves the focus to comes with its whole text selected, ready
+    // to be typed over (the stream port, a refused value).
+    if (target.matches('input.ctl.edit')) target.select();
   }
 
   function reset() {
