@@ -265,6 +265,9 @@ void CQuorvelDlg::OnDeviceChange() {
 // What a scan does to the window ----------------------------------------------------------
 
 void CQuorvelDlg::BeginScan() {
+    // A scan rebuilds the rack image under a running report: the report ends as it stands.
+    if (m_report)
+        m_report->AbortReport();
     for (int id : kScanDisabledButtons)
         Item(id).Enable(false);
     Item(kLogButton).Show(false);

@@ -268,6 +268,23 @@ TEST_F(Report, LostLinkClosesTheFileWithoutItsEnd) {
     sim.RunUntilScans(sim.main.ScanCount() + 1);
 }
 
+TEST_F(Report, RescanDuringTheReportEndsItWithoutTheEnd) {
+    Start(mulvane::DemoRack());
+    const std::filesystem::path path = folder / "report" / "rescan.html";
+    responder.AnswerFileDialog({path.string()});
+    sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    sim.loop.RunFor(400);
+    ASSERT_TRUE(report.IsReportRunning());
+    sim.main.OnClick(rack::CQuorvelDlg::kRescanButton);
+    sim.RunUntilScans(sim.main.ScanCount() + 1);
+    EXPECT_FALSE(report.IsReportRunning());
+    EXPECT_EQ(ReadFile(path).find(report::kFileEnd), std::string::npos);
+    // The next report is complete.
+    const std::string file = ReadFile(Write("again"));
+    EXPECT_EQ(Count(file, "<h2 align =\"CENTER\""), static_cast<size_t>(sim.main.Image().moduleCount));
+    EXPECT_NE(file.find(report::kFileEnd), std::string::npos);
+}
+
 TEST_F(Report, WholeDemoRack) {
     Start(mulvane::DemoRack());
     const auto path = Write("demo.HTML");
