@@ -122,6 +122,9 @@ std::string FileBytes(std::string_view utf8) {
                 ++used;
             }
         }
+        // An overlong form ("\xC0\xBC" for "<") would slip markup past the escaping: refused.
+        const char32_t least = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+        ok = ok && c >= least;
         out += ok && c <= 0xFF ? static_cast<char>(c) : '?';
         i += ok ? used : 1;
     }

@@ -23,6 +23,9 @@ TEST(ReportText, FileBytesAreLatin1WithCrLf) {
     EXPECT_EQ(FileBytes("a\xC3"), "a?");
     EXPECT_EQ(FileBytes("\xC3("), "?(");
     EXPECT_EQ(FileBytes("\xFF"), "?");
+    // Overlong forms of "<" do not become markup.
+    EXPECT_EQ(FileBytes("\xC0\xBC"), "??");
+    EXPECT_EQ(FileBytes("\xE0\x80\xBC"), "???");
 }
 
 TEST(ReportText, OutsideTextsAreEscaped) {
