@@ -285,6 +285,24 @@ TEST_F(Report, RescanDuringTheReportEndsItWithoutTheEnd) {
     EXPECT_NE(file.find(report::kFileEnd), std::string::npos);
 }
 
+TEST_F(Report, APageClosedBeforeItsFirstTickDoesNotHoldTheReport) {
+    Start(mulvane::DemoRack());
+    const std::filesystem::path path = folder / "report" / "closed.html";
+    responder.AnswerFileDialog({path.string()});
+    sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    ASSERT_TRUE(page.IsChainOpen()); // the first tuner, before its first tick
+    const int position = report.ReportPosition();
+    sim.main.OnClick(rack::CQuorvelDlg::kSaveButton); // deselects: the page closes
+    sim.loop.RunFor(CReport::kStallMs - 100);
+    EXPECT_EQ(report.ReportPosition(), position);
+    for (int k = 0; k < 400 && report.IsReportRunning(); ++k)
+        sim.loop.RunFor(50);
+    EXPECT_FALSE(report.IsReportRunning());
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(Count(file, "<h2 align =\"CENTER\""), static_cast<size_t>(sim.main.Image().moduleCount));
+    EXPECT_NE(file.find(report::kFileEnd), std::string::npos);
+}
+
 TEST_F(Report, WholeDemoRack) {
     Start(mulvane::DemoRack());
     const auto path = Write("demo.HTML");
