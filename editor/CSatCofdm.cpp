@@ -429,6 +429,7 @@ void CSatCofdm::FillLists() {
 
 void CSatCofdm::DecodeBlocks() {
     std::string problem;
+    m_inputDecoded = m_outputDecoded = true;
     const rack::ModuleRecord& input = m_image->Live(m_chain.input);
     switch (LayoutOfType(m_inputType)) {
     case BlockLayout::SingleTuner:
@@ -436,24 +437,30 @@ void CSatCofdm::DecodeBlocks() {
         auto decoded = st::DecodeTunerBlock(m_inputType, input.Block());
         if (decoded.Ok())
             m_tuner = std::move(decoded.values);
-        else
+        else {
             problem = decoded.error;
+            m_inputDecoded = false;
+        }
         break;
     }
     case BlockLayout::Encoder: {
         auto decoded = st::DecodeEncoderBlock(input.Block());
         if (decoded.Ok())
             m_encoder = std::move(decoded.values);
-        else
+        else {
             problem = decoded.error;
+            m_inputDecoded = false;
+        }
         break;
     }
     case BlockLayout::HdEncoder: {
         auto decoded = st::DecodeHdEncoderBlock(input.Block());
         if (decoded.Ok())
             m_hd = std::move(decoded.values);
-        else
+        else {
             problem = decoded.error;
+            m_inputDecoded = false;
+        }
         break;
     }
     default:
@@ -465,14 +472,18 @@ void CSatCofdm::DecodeBlocks() {
             auto decoded = st::DecodeModulatorBlock(*m_outputType, output.Block(), m_modulator.radio);
             if (decoded.Ok())
                 m_modulator = std::move(decoded.values);
-            else
+            else {
                 problem = decoded.error;
+                m_outputDecoded = false;
+            }
         } else if (*m_outputType == type::kIpStreamer) {
             auto decoded = st::DecodeIpStreamerBlock(output.Block());
             if (decoded.Ok())
                 m_streamer = std::move(decoded.values);
-            else
+            else {
                 problem = decoded.error;
+                m_outputDecoded = false;
+            }
         }
     }
     if (!problem.empty())
@@ -1382,7 +1393,13 @@ void CSatCofdm::Write() {
     rack::ModuleRecord& input = m_image->Live(m_chain.input);
     rack::ModuleRecord* output = m_outputType ? &m_image->Live(m_chain.output) : nullptr;
     std::string problem;
-    auto store = [&problem](rack::ModuleRecord& record, st::EncodeResult result) {
+    auto store = [&](rack::ModuleRecord& record, st::EncodeResult result) {
+        const bool decoded = &record == &input ? m_inputDecoded : m_outputDecoded;
+        if (!decoded) {
+            problem = "The settings of module " + std::to_string(record.address) +
+                      " could not be read; they are not written.";
+            return;
+        }
         if (!result.Ok()) {
             problem = result.error;
             return;

@@ -159,6 +159,10 @@ private:
     settings::IpStreamerValues m_streamer;
     ServiceTable m_table;
 
+    // A block its codec refused is never written back: the page would replace what the module
+    // holds with defaults.
+    bool m_inputDecoded = true;
+    bool m_outputDecoded = true;
     bool m_open = false;
     bool m_polling = false;
     bool m_inTick = false;

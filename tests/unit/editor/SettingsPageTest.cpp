@@ -453,3 +453,27 @@ TEST_F(SettingsPage, LcnCellEditOpensTheEditorAndWritesTheModulator) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SettingsPage, ABlockTheCodecRefusesIsNeverOverwritten) {
+    mulvane::RackConfig rack = mulvane::DemoRack();
+    // The single satellite tuner lists 101 services in its section: more than the page holds.
+    std::vector<uint8_t> block = {0x06, 0x4C, 0x55, 0xF0, 0x0F, 101};
+    for (int i = 0; i < 101; ++i)
+        block.insert(block.end(), {0x0C, uint8_t(i), 0x00});
+    rack.modules[8].block = block;
+    Start(std::move(rack));
+    Open(kRowSat1);
+    EXPECT_FALSE(page.Item(kPageMessage).Text().empty());
+    Type(kSatFreq, "11600");
+    Type(kModFreq, "490000");
+    sim.loop.RunFor(1000);
+    EXPECT_TRUE(Written(kRowSat1).empty());
+    EXPECT_EQ(sim.engine->CurrentBlock(Address(kRowSat1)), block);
+    // The output's own block is still written.
+    ASSERT_EQ(Written(9).size(), 1u);
+    EXPECT_NE(page.WriteProblem().find("not written"), std::string::npos);
+}
+
+} // namespace
