@@ -28,6 +28,7 @@ if [[ "${1:-}" != "--quick" ]]; then
         ctest --output-on-failure -j "$jobs" -L 'unit|integration|fuzz') || status=1
 
     step "fuzz smoke (libFuzzer)"
+    scripts/install-deps.sh --with-fuzz
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DKAPTIV_FUZZ=ON -DKAPTIV_BENCH=OFF -DKAPTIV_WEB=OFF >/dev/null
     ninja -C build-fuzz -j "$jobs" fuzz_targets

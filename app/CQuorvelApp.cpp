@@ -20,9 +20,14 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     m_mainWindow.SetInstallationReport(&m_report);
     m_settingsPage.SetTransferWindow(&m_detachInfo);
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
-    const std::vector<std::string> devices =
-        m_options.serialDevices ? *m_options.serialDevices : platform::DefaultSerialDevices();
-    m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(windows.GetClock(), devices));
+    // Devices named on the command line are a fixed list; otherwise the devices are listed
+    // again at every opening of the link, so that an adapter plugged in later is found.
+    if (m_options.serialDevices)
+        m_xmit.SetPortOpener(
+            std::make_unique<link::DeviceListOpener>(windows.GetClock(), *m_options.serialDevices));
+    else
+        m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(
+            windows.GetClock(), link::DeviceListOpener::Lister(platform::DefaultSerialDevices)));
 }
 
 CQuorvelApp::~CQuorvelApp() {

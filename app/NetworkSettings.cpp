@@ -9,6 +9,7 @@ namespace kaptiv::app {
 namespace {
 
 constexpr unsigned kMaxPort = 65535;
+constexpr const char* kProfileKept = " (the profile is left as it is)";
 
 std::optional<uint16_t> ParsePort(std::string_view text) {
     unsigned value = 0;
@@ -30,19 +31,23 @@ LoadedNetworkSettings LoadNetworkSettings(const std::filesystem::path& profilePa
         return loaded;
     }
     if (const auto address = file.profile.Get(kServerAddressKey)) {
-        if (address->empty())
+        if (address->empty()) {
+            loaded.profileWritable = false;
             loaded.warnings.push_back(std::string(kServerAddressKey) + " is empty; using " +
-                                      std::string(kDefaultServerAddress));
-        else
+                                      std::string(kDefaultServerAddress) + kProfileKept);
+        } else {
             loaded.settings.serverAddress = *address;
+        }
     }
     if (const auto portText = file.profile.Get(kServerPortKey)) {
         if (const auto port = ParsePort(*portText))
             loaded.settings.serverPort = *port;
-        else
+        else {
+            loaded.profileWritable = false;
             loaded.warnings.push_back(std::string(kServerPortKey) + " \"" + *portText +
                                       "\" is not a port from 1 to 65535; using " +
-                                      std::to_string(kDefaultServerPort));
+                                      std::to_string(kDefaultServerPort) + kProfileKept);
+        }
     }
     return loaded;
 }

@@ -20,14 +20,16 @@ struct NetworkSettings {
 
 struct LoadedNetworkSettings {
     NetworkSettings settings;
-    // False when the profile exists but could not be read: it is then not written back,
-    // so that a file we could not understand is never replaced.
+    // False when the profile exists but could not be read, or holds a value that was
+    // refused: it is then not written back, so that neither a file we could not understand
+    // nor the installer's own (mistyped) value is ever replaced by a default.
     bool profileWritable = true;
     std::vector<std::string> warnings;
 };
 
 // Missing values (and values that cannot serve: an empty address, a port that is not a
-// whole number from 1 to 65535) yield their defaults, with a warning for the bad ones.
+// whole number from 1 to 65535) yield their defaults, with a warning for the bad ones; a
+// profile with a bad value is left as it is.
 LoadedNetworkSettings LoadNetworkSettings(const std::filesystem::path& profilePath);
 
 // Writes both values into the profile, keeping its other lines.

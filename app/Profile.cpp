@@ -158,7 +158,18 @@ ProfileFile ReadProfileFile(const fs::path& path) {
     return result;
 }
 
-bool WriteProfileFile(const fs::path& path, const Profile& profile, std::string& error) {
+bool WriteProfileFile(const fs::path& givenPath, const Profile& profile, std::string& error) {
+    // A profile that is a link to a file elsewhere (a shared or versioned profile) stays a
+    // link: the new text replaces the file it points to.
+    fs::path path = givenPath;
+    std::error_code linkError;
+    if (fs::is_symlink(fs::symlink_status(givenPath, linkError))) {
+        path = fs::weakly_canonical(givenPath, linkError);
+        if (linkError) {
+            error = "cannot follow the link " + givenPath.string() + ": " + linkError.message();
+            return false;
+        }
+    }
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::error_code ec;
     fs::create_directories(folder, ec);

@@ -53,7 +53,8 @@ ProfileFile ReadProfileFile(const std::filesystem::path& path);
 
 // Writes the profile so that a crash or full disk never leaves a half-written file: the text
 // goes to a temporary file in the same folder, which is flushed and then renamed over the
-// old one. Creates the folder when needed. On failure returns false with `error` set.
+// old one. Creates the folder when needed. A path that is a symbolic link stays one: the file
+// it points to is replaced. On failure returns false with `error` set.
 bool WriteProfileFile(const std::filesystem::path& path, const Profile& profile, std::string& error);
 
 // Looks up an environment variable; returns nullptr when it is not set.

@@ -2,9 +2,12 @@
 
 #include "text/Language.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <fstream>
 #include <utility>
+#include <vector>
 
 namespace kaptiv::app {
 
@@ -27,7 +30,32 @@ bool IsRegularFile(const fs::path& path) {
     return fs::is_regular_file(path, ec);
 }
 
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
 } // namespace
+
+fs::path FindIgnoringCase(const fs::path& folder, std::string_view name) {
+    const fs::path exact = folder / name;
+    if (IsRegularFile(exact))
+        return exact;
+    // The program folders come from a system whose file names ignore letter case:
+    // "Pref.TXT" there is "pref.txt". Of several such names the first in byte order counts.
+    std::vector<fs::path> matches;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path candidate = it->path();
+        if (SameIgnoringCase(candidate.filename().string(), name) && IsRegularFile(candidate))
+            matches.push_back(candidate);
+    }
+    if (matches.empty())
+        return exact;
+    return *std::min_element(matches.begin(), matches.end());
+}
 
 std::optional<fs::path> CurrentProgramFolder(std::string& error) {
     std::error_code ec;
@@ -40,7 +68,7 @@ std::optional<fs::path> CurrentProgramFolder(std::string& error) {
 }
 
 bool AdvancedModeRequested(const fs::path& folder) {
-    const fs::path path = folder / kAdvancedFileName;
+    const fs::path path = FindIgnoringCase(folder, kAdvancedFileName);
     if (!IsRegularFile(path))
         return false;
     std::ifstream file(path, std::ios::binary);
@@ -56,7 +84,7 @@ int LanguageFromPreferenceLine(std::string_view firstLine) {
 }
 
 int ReadPreferredLanguage(const fs::path& folder) {
-    const fs::path path = folder / kPreferenceFileName;
+    const fs::path path = FindIgnoringCase(folder, kPreferenceFileName);
     if (!IsRegularFile(path))
         return static_cast<int>(text::Language::English);
     std::ifstream file(path, std::ios::binary);

@@ -17,14 +17,19 @@ inline constexpr std::string_view kPreferenceFileName = "pref.txt";
 // Empty (with `error` set) when the current directory cannot be determined (e.g. removed).
 std::optional<std::filesystem::path> CurrentProgramFolder(std::string& error);
 
-// True when "advanced.txt" in `folder` can be opened for reading; its content is not read.
+// The regular file `name` in `folder`, its letter case ignored ("ADVANCED.TXT" is
+// "advanced.txt"); the exact name wins. folder / name when there is none.
+std::filesystem::path FindIgnoringCase(const std::filesystem::path& folder, std::string_view name);
+
+// True when "advanced.txt" (in any letter case) in `folder` can be opened for reading; its content is not
+// read.
 bool AdvancedModeRequested(const std::filesystem::path& folder);
 
 // The language index chosen by the first two characters of `firstLine` ("EN", "FR", "IT",
 // "DE", "SP", compared exactly, upper case); 0 (English) for anything else.
 int LanguageFromPreferenceLine(std::string_view firstLine);
 
-// The language chosen by "pref.txt" in `folder`; English when it is missing or empty.
+// The language chosen by "pref.txt" (in any letter case) in `folder`; English when it is missing or empty.
 int ReadPreferredLanguage(const std::filesystem::path& folder);
 
 } // namespace kaptiv::app

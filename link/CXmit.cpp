@@ -169,6 +169,7 @@ bool CXmit::OpenLink() {
     CloseSerialPort();
     if (!m_opener)
         return false;
+    m_opener->Refresh();
     const int start = m_portNumber;
     int n = start;
     do {

@@ -3,6 +3,7 @@
 // product, an in-memory endpoint of the simulated rack in tests.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,18 +30,30 @@ class SerialPortOpener {
 public:
     virtual ~SerialPortOpener() = default;
     virtual std::unique_ptr<SerialTransport> Open(int portNumber) = 0;
+    // Called before each search of the ports: the devices present may have changed.
+    virtual void Refresh() {}
 };
 
-// Real serial devices, indexed by a device list (platform::DefaultSerialDevices()).
+// Real serial devices, indexed by a device list: a fixed one (named on the command line), or
+// one listed again before every search, so that an adapter plugged in after start-up is
+// found (platform::DefaultSerialDevices()).
 class DeviceListOpener final : public SerialPortOpener {
 public:
+    using Lister = std::function<std::vector<std::string>()>;
     DeviceListOpener(platform::Clock& clock, std::vector<std::string> devices)
         : m_clock(clock), m_devices(std::move(devices)) {}
+    DeviceListOpener(platform::Clock& clock, Lister lister)
+        : m_clock(clock), m_lister(std::move(lister)), m_devices(m_lister()) {}
     std::unique_ptr<SerialTransport> Open(int portNumber) override;
+    void Refresh() override {
+        if (m_lister)
+            m_devices = m_lister();
+    }
     const std::vector<std::string>& Devices() const { return m_devices; }
 
 private:
     platform::Clock& m_clock;
+    Lister m_lister;
     std::vector<std::string> m_devices;
 };
 

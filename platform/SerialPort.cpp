@@ -49,11 +49,15 @@ std::vector<std::string> SplitDeviceList(const std::string& commaSeparated) {
 std::vector<std::string> DefaultSerialDevices() {
     if (const char* env = std::getenv("KAPTIV_SERIAL_DEVICES"))
         return SplitDeviceList(env);
+    return SerialDevicesIn("/dev");
+}
+
+std::vector<std::string> SerialDevicesIn(const std::string& folder) {
     std::vector<std::string> out;
     for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
         std::vector<std::string> group;
         std::error_code ec;
-        for (const auto& entry : std::filesystem::directory_iterator("/dev", ec)) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
             const std::string name = entry.path().filename().string();
             if (name.rfind(prefix, 0) == 0 && name.size() > std::strlen(prefix))
                 group.push_back(entry.path().string());

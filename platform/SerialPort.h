@@ -15,6 +15,8 @@ class Clock;
 // KAPTIV_SERIAL_DEVICES (comma-separated paths) overrides it, and so does an explicit list
 // given on the command line; that is how a simulator's pseudo-terminal is found.
 std::vector<std::string> DefaultSerialDevices();
+// The serial device names in `folder` (ttyUSB*, then ttyACM*, then ttyS*, each in natural order).
+std::vector<std::string> SerialDevicesIn(const std::string& folder);
 std::vector<std::string> SplitDeviceList(const std::string& commaSeparated);
 
 class SerialPort {

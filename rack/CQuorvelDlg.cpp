@@ -8,6 +8,7 @@
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -92,6 +93,12 @@ std::string CQuorvelDlg::BaseTitle() {
     return title;
 }
 
+std::string CQuorvelDlg::TrafficText(long bytes) {
+    char traffic[48];
+    std::snprintf(traffic, sizeof traffic, " [%ld.%03ldko]", bytes / 1000, bytes % 1000);
+    return traffic;
+}
+
 void CQuorvelDlg::RefreshTitle() {
     m_networkSession = m_xmit->IsGatewayLinkUp();
     std::string title = BaseTitle();
@@ -100,12 +107,8 @@ void CQuorvelDlg::RefreshTitle() {
         title += m_networkSession && m_gateway ? m_gateway->ServerAddress() : std::string("USB");
         title += ")";
     }
-    if (m_networkSession) {
-        const long bytes = m_xmit->TcpTrafficCount();
-        char traffic[48];
-        std::snprintf(traffic, sizeof traffic, " [%ld.%03ldko]", bytes / 1000, bytes % 1000);
-        title += traffic;
-    }
+    if (m_networkSession)
+        title += TrafficText(m_xmit->TcpTrafficCount());
     SetTitle(title);
 }
 
@@ -297,6 +300,9 @@ void CQuorvelDlg::HideDeviceChangeIndicator() {
 }
 
 void CQuorvelDlg::RackConnected() {
+    // The scan opened the link afresh (clearing link lost): a device change seen before
+    // it has been dealt with and must not tear the new link down at the next tick.
+    m_deviceGone = false;
     SetTimer(kWatchdogTimer, kWatchdogMs);
     SelectModule(0);
 }
@@ -463,7 +469,7 @@ void CQuorvelDlg::ShowAbout() {
 }
 
 void CQuorvelDlg::ShowComingLater(const char* what) {
-    m_info.ShowMessage(std::string(what) + " comes in a later version.", kLaterMessageMs);
+    m_info.ShowMessage(text::ComingLaterText(what), kLaterMessageMs);
 }
 
 void CQuorvelDlg::OnClose() {

@@ -91,6 +91,8 @@ public:
 
     // "KAPTIV 10.2 - FENWIX"; the link part is added once modules are known.
     static std::string BaseTitle();
+    // The gateway traffic as the title shows it: 8005 bytes are " [8.005ko]".
+    static std::string TrafficText(long bytes);
     // Sets the title and records whether the rack is reached through the gateway.
     void RefreshTitle();
 

@@ -2,6 +2,7 @@
 
 #include "link/Frame.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,7 +39,7 @@ ScanReport Discovery::Run() {
         const PassEnd end = RunPass(firstPass, report);
         if (end == PassEnd::Stop)
             break;
-        if (m_image.FirmwareCount() == 0) {
+        if (m_firmware.ReadsFirmwareFolder() && m_image.FirmwareCount() == 0) {
             m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
             m_feedback.ShowMessage(text::LocalizedText(kTextNoFirmware), kFailureMs, true);
         }
@@ -100,11 +101,12 @@ bool Discovery::ReadModuleList(ScanReport& report) {
     if (!entries) {
         // More modules than the rack image holds: refused as a whole, never cut short,
         // so that no module is configured against a rack that is not the real one.
-        char text[128];
-        std::snprintf(text, sizeof text, "Module list refused: %d modules listed, at most %d.",
+        char message[256];
+        std::snprintf(message, sizeof message,
+                      text::LocalizedToolText(text::ToolText::ModuleListRefused).c_str(),
                       static_cast<int>(n / kModuleListEntrySize), static_cast<int>(kHalfSize - 1));
         m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
-        m_feedback.ShowMessage(text, kRefusedMs, true);
+        m_feedback.ShowMessage(message, kRefusedMs, true);
         xmit.CloseSerialPort();
         report.outcome = ScanOutcome::TooManyModules;
         return false;
@@ -155,11 +157,12 @@ bool Discovery::ReadBlocksAndCheck(bool firstPass) {
         if (!read && xmit.LastResult() == link::LinkResult::Ok) {
             // The module answered with more than a block can hold: the record keeps no
             // block (length 0), so nothing of it is edited, saved or written back.
-            char text[128];
-            std::snprintf(text, sizeof text, "Module %d: parameter block of %d bytes refused (at most %d).",
-                          static_cast<int>(i), xmit.AnswerLength(), static_cast<int>(kMaxBlockSize));
+            char message[256];
+            std::snprintf(message, sizeof message,
+                          text::LocalizedToolText(text::ToolText::BlockRefused).c_str(), static_cast<int>(i),
+                          xmit.AnswerLength(), static_cast<int>(kMaxBlockSize));
             m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
-            m_feedback.ShowMessage(text, kRefusedMs, true);
+            m_feedback.ShowMessage(message, kRefusedMs, true);
         }
         m_host.ShowModuleRow(i);
         if (firstPass && OfferToFirmwareCheck(i))

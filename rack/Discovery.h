@@ -70,7 +70,9 @@ public:
     void RebootAndWait();
 
 private:
-    // Steps 2 to 11 of one pass; false when the pass failed and the scan ends at once.
+    // One pass over the rack: open the link, list, identify and read every module, offer
+    // each to the firmware check on the first pass. Updated: a module was changed and the
+    // rack rebooted; NotFound: no link; Stop: the pass failed and the scan ends at once.
     enum class PassEnd { Done, Updated, NotFound, Stop };
     PassEnd RunPass(bool firstPass, ScanReport& report);
     bool ReadModuleList(ScanReport& report);

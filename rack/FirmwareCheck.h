@@ -18,11 +18,16 @@ public:
     // releaseOffset is what the scan added to the release to compare a type 10 or 12 module
     // with type 7 files. True when the module was changed and the rack must be rebooted.
     virtual bool CheckAndUpdate(RackImage& image, size_t index, uint8_t releaseOffset) = 0;
+    // False for a check that reads no firmware folder at all: its empty table then says
+    // nothing about the folder, and the scan does not warn that no files were found.
+    virtual bool ReadsFirmwareFolder() const { return true; }
 };
 
-// Until the firmware folder is read: an empty table, and no module is ever changed.
+// The program without a firmware check: an empty table, no module is ever changed, and the
+// scan passes over the firmware step silently.
 class NoFirmwareCheck final : public FirmwareCheck {
 public:
+    bool ReadsFirmwareFolder() const override { return false; }
     void IndexFolder(RackImage& image) override { image.firmware.clear(); }
     bool CheckAndUpdate(RackImage&, size_t, uint8_t) override { return false; }
 };

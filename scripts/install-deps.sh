@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
-# Usage: scripts/install-deps.sh [--with-browser]
+# Usage: scripts/install-deps.sh [--with-browser] [--with-fuzz]
+#   --with-browser  Chromium and Node for the browser tests
+#   --with-fuzz     clang and the clang runtime (libFuzzer, sanitizers) of that same clang
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libboost-dev nlohmann-json3-dev clang libclang-rt-14-dev tidy)
-if [[ "${1:-}" == "--with-browser" ]]; then
-    packages+=(chromium nodejs npm)
-fi
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy)
+with_fuzz=0
+for arg in "$@"; do
+    case "$arg" in
+    --with-browser) packages+=(chromium nodejs npm) ;;
+    --with-fuzz) with_fuzz=1 ;;
+    *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
+sudo_cmd=""
+[[ $(id -u) -ne 0 ]] && sudo_cmd="sudo"
+updated=0
+apt_install() {
+    if ((updated == 0)); then
+        $sudo_cmd apt-get update -qq
+        updated=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "$@" >/dev/null
+}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    installed "$p" || missing+=("$p")
 done
 # node and npm may come from elsewhere than Debian's packages; a working command is enough.
 if [[ " ${missing[*]} " == *" nodejs "* ]] && command -v node >/dev/null; then
@@ -21,8 +39,25 @@ fi
 read -r -a missing <<<"${missing[*]}"
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
-    sudo_cmd=""
-    [[ $(id -u) -ne 0 ]] && sudo_cmd="sudo"
-    $sudo_cmd apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
+    apt_install "${missing[@]}"
+fi
+
+# The fuzz step needs the runtime of the clang that is installed, whatever its version:
+# Debian ships it as libclang-rt-<N>-dev from clang 14 on a few releases and inside
+# libclang-common-<N>-dev on others.
+if ((with_fuzz)); then
+    installed clang || { echo "Installing: clang"; apt_install clang; }
+    major=$(clang -dumpversion | cut -d. -f1)
+    runtime=""
+    for candidate in "libclang-rt-${major}-dev" "libclang-common-${major}-dev"; do
+        if apt-cache show "$candidate" >/dev/null 2>&1; then
+            runtime=$candidate
+            break
+        fi
+    done
+    if [[ -z "$runtime" ]]; then
+        echo "install-deps.sh: no clang runtime package for clang ${major}" >&2
+        exit 1
+    fi
+    installed "$runtime" || { echo "Installing: $runtime"; apt_install "$runtime"; }
 fi

@@ -1,4 +1,5 @@
 // kaptiv-config block decode|encode: a module's parameter block as JSON and back.
+#include "platform/HexText.h"
 #include "tools/Commands.h"
 #include "tools/json/BlockJson.h"
 
@@ -24,8 +25,8 @@ void PrintBlockUsage(std::FILE* out) {
     std::fputs("usage: kaptiv-config block decode --type T [--raw] [FILE|-]\n"
                "       kaptiv-config block encode --type T [--raw] [FILE|-]\n"
                "\n"
-               "decode reads a parameter block (hex pairs, '#' comments allowed, or raw bytes;\n"
-               "--raw forces raw) and prints it as JSON. encode reads such JSON and prints the\n"
+               "decode reads a parameter block as hex pairs ('#' comments allowed; with --raw:\n"
+               "the bytes themselves) and prints it as JSON. encode reads such JSON and prints the\n"
                "block's bytes as hex (--raw: the bytes themselves). T is the module type 0 to 14;\n"
                "without FILE, or with -, the input is read from standard input.\n",
                out);
@@ -114,57 +115,6 @@ std::optional<std::string> ReadInput(const std::string& file) {
     return data;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-// Hex text: pairs of hex digits and white space, '#' to the end of a line a comment. Anything
-// else makes the input raw bytes. Returns nullopt for raw input.
-std::optional<std::vector<uint8_t>> HexBlock(const std::string& text, std::string& error) {
-    std::vector<uint8_t> bytes;
-    int high = -1;
-    bool comment = false;
-    for (char c : text) {
-        if (comment) {
-            comment = c != '\n';
-            continue;
-        }
-        if (c == '#') {
-            comment = true;
-            continue;
-        }
-        if (IsBlank(c)) {
-            if (high >= 0) {
-                error = "a hex byte needs two digits";
-                return std::vector<uint8_t>{};
-            }
-            continue;
-        }
-        const int digit = HexValue(c);
-        if (digit < 0)
-            return std::nullopt;
-        if (high < 0) {
-            high = digit;
-        } else {
-            bytes.push_back(static_cast<uint8_t>(high * 16 + digit));
-            high = -1;
-        }
-    }
-    if (high >= 0)
-        error = "odd number of hex digits";
-    return bytes;
-}
-
 void PrintHex(std::span<const uint8_t> bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) {
         const bool lineEnd = (i + 1) % kHexBytesPerLine == 0 || i + 1 == bytes.size();
@@ -174,15 +124,19 @@ void PrintHex(std::span<const uint8_t> bytes) {
 
 int Decode(const Options& options, const std::string& input) {
     std::vector<uint8_t> block;
-    std::string error;
-    std::optional<std::vector<uint8_t>> hex;
-    if (!options.raw)
-        hex = HexBlock(input, error);
-    if (!error.empty()) {
-        std::fprintf(stderr, "kaptiv-config block decode: %s\n", error.c_str());
-        return kExitRefused;
+    if (options.raw) {
+        block.assign(input.begin(), input.end());
+    } else {
+        // Without --raw only hex text is taken: bytes that merely fail to be hex would
+        // otherwise be decoded as a block and printed as if they were one.
+        platform::HexTextResult hex = platform::ParseHexText(input);
+        if (!hex.Ok()) {
+            std::fprintf(stderr, "kaptiv-config block decode: %s (use --raw for a binary block)\n",
+                         hex.error.c_str());
+            return kExitRefused;
+        }
+        block = std::move(hex.bytes);
     }
-    block = hex ? std::move(*hex) : std::vector<uint8_t>(input.begin(), input.end());
     const JsonDecodeResult result = BlockToJson(static_cast<uint8_t>(options.type), block);
     if (!result.Ok()) {
         std::fprintf(stderr, "kaptiv-config block decode: %s\n", result.error.c_str());

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Runs the browser tests: run-e2e.sh HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
-# KAPTIV_E2E_TEST names the test script (default main-window.test.mjs).
-# Exit 77 (skipped) when Chromium or Node is missing; playwright-core is installed into
-# tests/e2e/node_modules on first use (npm ci --prefix tests/e2e, from package-lock.json).
+# Runs one browser test (one window): run-e2e.sh TEST HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
+# where TEST names tests/e2e/<TEST>.test.mjs.
+# Exit 77 (skipped) when Chromium, Node or playwright-core cannot be had. playwright-core is
+# installed on first use into the build folder (KAPTIV_E2E_MODULES, from package-lock.json),
+# never into the source tree.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-host="$1"
-artifacts="$2"
+test="$1"
+host="$2"
+artifacts="$3"
 chromium="${KAPTIV_CHROMIUM:-/usr/bin/chromium}"
 if [[ ! -x "$chromium" ]]; then
     echo "SKIPPED: no Chromium at $chromium (apt-get install chromium)"
@@ -16,9 +18,20 @@ if ! command -v node >/dev/null; then
     echo "SKIPPED: node is not installed (apt-get install nodejs npm)"
     exit 77
 fi
-if [[ ! -d "$here/node_modules/playwright-core" ]]; then
-    echo "installing playwright-core into $here/node_modules"
-    (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+modules="${KAPTIV_E2E_MODULES:-$(dirname "$artifacts")/node}"
+if [[ ! -d "$modules/node_modules/playwright-core" ]]; then
+    if ! command -v npm >/dev/null; then
+        echo "SKIPPED: npm is not installed, so playwright-core cannot be had (apt-get install npm)"
+        exit 77
+    fi
+    echo "installing playwright-core into $modules/node_modules"
+    mkdir -p "$modules"
+    cp "$here/package.json" "$here/package-lock.json" "$modules/"
+    if ! (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error); then
+        echo "SKIPPED: playwright-core could not be installed (no registry?)"
+        exit 77
+    fi
 fi
+export NODE_PATH="$modules/node_modules${NODE_PATH:+:$NODE_PATH}"
 mkdir -p "$artifacts"
-exec node "$here/${KAPTIV_E2E_TEST:-main-window.test.mjs}" "$host" "$artifacts" "$chromium" ${3:+"$3"} ${4:+"$4"}
+exec node "$here/$test.test.mjs" "$host" "$artifacts" "$chromium" ${4:+"$4"} ${5:+"$5"}

@@ -69,6 +69,28 @@ TEST(AdvancedFile, ExistenceAloneSetsAdvancedMode) {
     EXPECT_FALSE(AdvancedModeRequested(piped.Path()));
 }
 
+TEST(StartupFiles, AreFoundWhateverTheirLetterCase) {
+    TempFolder folder;
+    folder.Write("ADVANCED.TXT", "");
+    folder.Write("Pref.Txt", "IT\n");
+    EXPECT_TRUE(AdvancedModeRequested(folder.Path()));
+    EXPECT_EQ(ReadPreferredLanguage(folder.Path()), static_cast<int>(Language::Italian));
+
+    // The exact name wins over another spelling; among other spellings, byte order decides.
+    folder.Write("pref.txt", "DE\n");
+    folder.Write("PREF.TXT", "SP\n");
+    EXPECT_EQ(ReadPreferredLanguage(folder.Path()), static_cast<int>(Language::German));
+    TempFolder spellings;
+    spellings.Write("pref.TXT", "FR\n");
+    spellings.Write("PREF.txt", "SP\n");
+    EXPECT_EQ(ReadPreferredLanguage(spellings.Path()), static_cast<int>(Language::Spanish));
+
+    // A folder named like it in another case is still not the file.
+    TempFolder other;
+    std::filesystem::create_directory(other.Path() / "Advanced.txt");
+    EXPECT_FALSE(AdvancedModeRequested(other.Path()));
+}
+
 TEST(DefaultProfilePath, FollowsTheXdgConfigHomeThenHome) {
     EXPECT_EQ(DefaultProfilePath(FakeEnvironment({{"XDG_CONFIG_HOME", "/x/cfg"}, {"HOME", "/home/u"}})),
               std::filesystem::path("/x/cfg/ZELMORA/kaptiv.ini"));
@@ -114,18 +136,43 @@ TEST(StartupSettings, AnExistingProfileKeepsItsValuesAndOtherLines) {
               "; gateway of the test bench\nserverPort=4000\nserverAddress=127.0.0.1\n\n[window]\nleft=3\n");
 }
 
-TEST(StartupSettings, ABadPortFallsBackToTheDefaultWithAWarning) {
+TEST(StartupSettings, ABadPortFallsBackToTheDefaultWithAWarningAndTheFileIsKept) {
     for (const char* port : {"abc", "0", "65536", "-1", "666x", ""}) {
         TempFolder config;
-        config.Write("p.ini", std::string("serverAddress=10.0.0.9\nserverPort=") + port + "\n");
+        const std::string text = std::string("serverAddress=10.0.0.9\nserverPort=") + port + "\n";
+        config.Write("p.ini", text);
         Options options;
         options.profilePath = config.Path() / "p.ini";
         const StartupSettings startup = ReadStartupSettings(options, FakeEnvironment({}), config.Path());
         EXPECT_EQ(startup.network.serverPort, 666) << port;
         EXPECT_EQ(startup.network.serverAddress, "10.0.0.9");
-        EXPECT_EQ(startup.warnings.size(), 1u) << port;
-        EXPECT_EQ(config.Read("p.ini"), "serverAddress=10.0.0.9\nserverPort=666\n");
+        ASSERT_EQ(startup.warnings.size(), 1u) << port;
+        EXPECT_NE(startup.warnings[0].find("left as it is"), std::string::npos) << startup.warnings[0];
+        // The installer's own value stays in the file for them to correct.
+        EXPECT_EQ(config.Read("p.ini"), text) << port;
     }
+    TempFolder config;
+    config.Write("p.ini", "serverAddress=\nserverPort=4000\n");
+    Options options;
+    options.profilePath = config.Path() / "p.ini";
+    const StartupSettings startup = ReadStartupSettings(options, FakeEnvironment({}), config.Path());
+    EXPECT_EQ(startup.network.serverAddress, "127.0.0.1");
+    EXPECT_EQ(startup.network.serverPort, 4000);
+    EXPECT_EQ(config.Read("p.ini"), "serverAddress=\nserverPort=4000\n");
+}
+
+TEST(StartupSettings, ALinkedProfileStaysALinkAndItsTargetIsWritten) {
+    TempFolder config;
+    TempFolder shared;
+    shared.Write("team.ini", "serverPort=4000\n");
+    std::filesystem::create_symlink(shared.Path() / "team.ini", config.Path() / "kaptiv.ini");
+    Options options;
+    options.profilePath = config.Path() / "kaptiv.ini";
+    const StartupSettings startup = ReadStartupSettings(options, FakeEnvironment({}), config.Path());
+    EXPECT_TRUE(startup.warnings.empty());
+    EXPECT_EQ(startup.network.serverPort, 4000);
+    EXPECT_TRUE(std::filesystem::is_symlink(config.Path() / "kaptiv.ini"));
+    EXPECT_EQ(shared.Read("team.ini"), "serverPort=4000\nserverAddress=127.0.0.1\n");
 }
 
 TEST(StartupSettings, AProfileThatCannotBeReadIsNeverReplaced) {

@@ -34,6 +34,10 @@ TEST(FrameBuilder, UsesTheThreeLengthForms) {
     EXPECT_EQ(HexDump(Build(0x05, 0x50, {0x10, 0x20, 0x30})), "02 05 FD 53 10 20 30 53");
     const auto four = Build(0x05, 0x50, {1, 3, 5, 7});
     EXPECT_EQ(HexDump(four), "02 05 FD 54 04 01 03 05 07 50");
+    // 255 is the last length of the one-byte form, 256 the first of the two-byte form.
+    const auto most = Build(0x05, 0x50, std::vector<uint8_t>(255, 0x11));
+    ASSERT_EQ(most.size(), 4u + 1u + 255u + 1u);
+    EXPECT_EQ(HexDump({most.data(), 6}), "02 05 FD 54 FF 11");
     const auto big = Build(0x05, 0x50, std::vector<uint8_t>(256, 0x11));
     ASSERT_GT(big.size(), 6u);
     EXPECT_EQ(HexDump({big.data(), 6}), "02 05 FD 58 01 00");

@@ -4,6 +4,7 @@
 
 #include "link/CommandSet.h"
 #include "platform/ModuleType.h"
+#include "text/Language.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,6 @@ TEST_F(Discovery, AModuleOfAnotherTypeStopsTheScanAtItsIndex) {
         EXPECT_FALSE(main.IsTimerSet(timer));
     EXPECT_TRUE(main.Item(CQuorvelDlg::kRescanButton).IsEnabled());
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
-    EXPECT_TRUE(firmware.offers.empty());
 }
 
 TEST_F(Discovery, ShortIdentificationReleaseOffsetsAndAnOversizedBlock) {
@@ -141,6 +141,13 @@ TEST_F(Discovery, MoreModulesThanTheImageHoldsAreRefused) {
     EXPECT_EQ(main.LastScan().outcome, ScanOutcome::TooManyModules);
     EXPECT_EQ(info.Message(), "Module list refused: 15 modules listed, at most 14.");
     EXPECT_EQ(main.Image().moduleCount, 1);
+
+    // In another language the refusal is in that language too.
+    text::SetLanguageIndex(static_cast<int>(text::Language::German));
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    RunUntilScans(2);
+    text::SetLanguageIndex(static_cast<int>(text::Language::English));
+    EXPECT_EQ(info.Message(), "Modulliste abgelehnt: 15 Module gemeldet, höchstens 14.");
     EXPECT_FALSE(xmit.IsLinkOpen());
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
 }
@@ -157,6 +164,15 @@ TEST_F(Discovery, NoHardwareAndNoFirmwareFiles) {
     EXPECT_EQ(main.Title(), "KAPTIV 10.2 - FENWIX");
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
     EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
+}
+
+TEST_F(Discovery, WithoutAFirmwareCheckTheScanSaysNothingAboutFirmwareFiles) {
+    Open(mulvane::DemoRack());
+    main.SetFirmwareCheck(nullptr); // the program as shipped: no firmware folder is read
+    RunUntilScans(1);
+    EXPECT_EQ(main.LastScan().outcome, ScanOutcome::Connected);
+    EXPECT_TRUE(windows.Beeps().empty());
+    EXPECT_NE(info.Message(), "Firmware files not found...");
 }
 
 TEST_F(Discovery, AnUpdateRebootsTheRackAndScansOnceMore) {
@@ -219,6 +235,21 @@ TEST_F(Discovery, DeviceChangeWhileConnectedDropsTheLinkAndWhileIdleScans) {
     EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
     main.OnDeviceChange();
     EXPECT_TRUE(main.IsTimerSet(CQuorvelDlg::kScanTimer));
+}
+
+TEST_F(Discovery, ADeviceChangeSeenBeforeASuccessfulScanDoesNotTearTheNewLinkDown) {
+    Open(mulvane::DemoRack());
+    RunUntilScans(1);
+    main.OnDeviceChange(); // the link is open: remembered for the next watchdog tick
+    // A scan begins before that tick (here the rescan button; the gateway's link-up does
+    // the same) and finds the rack again.
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    RunUntilScans(2);
+    ASSERT_EQ(main.LastScan().outcome, ScanOutcome::Connected);
+    loop.RunFor(1000); // ten watchdog ticks
+    EXPECT_EQ(main.ScanCount(), 2);
+    EXPECT_EQ(main.Image().moduleCount, 12);
+    EXPECT_TRUE(xmit.IsLinkOpen());
 }
 
 TEST_F(Discovery, TheDeviceWatchDeliversTheDeviceChange) {

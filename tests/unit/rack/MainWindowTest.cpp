@@ -3,6 +3,7 @@
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
+#include "text/Language.h"
 #include "ui/ScriptedResponder.h"
 
 #include <gtest/gtest.h>
@@ -127,6 +128,14 @@ TEST_F(MainWindow, LogAndPersonalityButtonsFollowTheChain) {
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLogButton).IsVisible());
 }
 
+TEST(MainWindowTitle, TrafficIsShownInKiloBytesWithThreeDecimals) {
+    EXPECT_EQ(CQuorvelDlg::TrafficText(8005), " [8.005ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(0), " [0.000ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(999), " [0.999ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(1000), " [1.000ko]");
+    EXPECT_EQ(CQuorvelDlg::TrafficText(123456789), " [123456.789ko]");
+}
+
 TEST_F(MainWindow, TitleShowsTheLinkOnlyOnceModulesAreKnown) {
     main.RefreshTitle();
     EXPECT_EQ(main.Title(), "KAPTIV 10.2 - FENWIX");
@@ -142,6 +151,10 @@ TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
     // Without a report wired in, the report button says so.
     main.OnClick(CQuorvelDlg::kReportButton);
     EXPECT_EQ(info.Message(), "The installation report comes in a later version.");
+    text::SetLanguageIndex(static_cast<int>(text::Language::Spanish));
+    main.OnClick(CQuorvelDlg::kSaveButton);
+    text::SetLanguageIndex(static_cast<int>(text::Language::English));
+    EXPECT_EQ(info.Message(), "El guardado de la configuración llegará en una versión posterior.");
 
     std::vector<std::string> failures;
     ui::ScriptedResponder responder{windows, [&](const std::string& what) { failures.push_back(what); },

@@ -59,7 +59,7 @@ TEST(BlockCommand, DecodeThenEncodeGivesTheFixtureBack) {
         const std::string raw = ::testing::TempDir() + "codec_a_raw.bin";
         ASSERT_EQ(
             RunConfig("block encode --raw --type " + std::string(type) + " " + json + " > " + raw).status, 0);
-        const CommandRun again = RunConfig("block decode --type " + std::string(type) + " - < " + raw);
+        const CommandRun again = RunConfig("block decode --raw --type " + std::string(type) + " - < " + raw);
         ASSERT_EQ(again.status, 0) << again.out;
         EXPECT_EQ(again.out, decoded.out);
     }
@@ -73,6 +73,16 @@ TEST(BlockCommand, BadInputIsRefusedWithAMessage) {
     const CommandRun oddHex = RunConfig("block decode --type 1 " + WriteTemp("odd.hex", "06 4C 5"));
     EXPECT_EQ(oddHex.status, 1);
     EXPECT_NE(oddHex.out.find("hex"), std::string::npos) << oddHex.out;
+
+    // Without --raw, text that is not hex is refused with its line, never decoded as bytes.
+    const CommandRun garbage = RunConfig("block decode --type 7 - < " + WriteTemp("zz.txt", "zz\n"));
+    EXPECT_EQ(garbage.status, 1);
+    EXPECT_NE(garbage.out.find("line 1: 'z' is not hex text"), std::string::npos) << garbage.out;
+    EXPECT_EQ(garbage.out.find("{"), std::string::npos) << garbage.out;
+    const CommandRun late =
+        RunConfig("block decode --type 1 " + WriteTemp("late.hex", "# a block\n06 4C\n55 F0 0F 0G\n"));
+    EXPECT_EQ(late.status, 1);
+    EXPECT_NE(late.out.find("line 3: 'G'"), std::string::npos) << late.out;
 
     const CommandRun tooLong =
         RunConfig("block decode --type 13 " + WriteTemp("long.hex", std::string(1025 * 2, '0')));

@@ -2,6 +2,7 @@
 // Helpers of the block codec tests: hex fixtures ('#' comments) and byte comparisons that print
 // a hex diff.
 #include "platform/Bytes.h"
+#include "platform/HexText.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,12 @@
 
 namespace kaptiv::settings::test {
 
+// Hex text as the fixtures and the tests write it, read by the one hex parser of the tree.
 inline std::vector<uint8_t> Hex(const std::string& text) {
-    std::vector<uint8_t> bytes;
-    std::string digits;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        line = line.substr(0, line.find('#'));
-        for (char c : line) {
-            if (std::isxdigit(static_cast<unsigned char>(c)))
-                digits.push_back(c);
-        }
-    }
-    for (size_t i = 0; i + 1 < digits.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    return bytes;
+    platform::HexTextResult result = platform::ParseHexText(text);
+    if (!result.Ok())
+        ADD_FAILURE() << "not hex text: " << result.error;
+    return std::move(result.bytes);
 }
 
 inline std::vector<uint8_t> Fixture(const std::string& name) {
