@@ -5,14 +5,18 @@
 # a desktop session exists. Ctrl-C ends both.
 #   ./run-demo.sh            through the simulated IP gateway (title shows the address)
 #   ./run-demo.sh --serial   through the simulated serial bus (title shows "(USB)")
+#   ./run-demo.sh --firmware the simulator writes a firmware folder with updates for its rack
+#                            into the program folder: the first scan updates the modules
 # Further options are passed to kaptiv (e.g. --no-browser, --ui-port 8080).
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=gateway
-if [[ "${1:-}" == "--serial" ]]; then
-    mode=serial
+firmware=no
+while [[ "${1:-}" == "--serial" || "${1:-}" == "--firmware" ]]; do
+    [[ "$1" == "--serial" ]] && mode=serial
+    [[ "$1" == "--firmware" ]] && firmware=yes
     shift
-fi
+done
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build mulvane-sim kaptiv-config kaptiv
@@ -24,6 +28,10 @@ bus="$workdir/rack-bus"
 # clears its module column when the rack goes and finds it again when it comes back.
 port=${KAPTIV_DEMO_PORT:-6660}
 sim_cmd=(build/sim/mulvane-sim --gateway-port "$port" --pty-link "$bus")
+mkdir -p "$workdir/program"
+if [[ "$firmware" == yes ]]; then
+    sim_cmd+=(--write-firmware "$workdir/program/firmware")
+fi
 "${sim_cmd[@]}" >"$workdir/sim.out" 2>&1 &
 sim=$!
 trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$workdir"' EXIT INT TERM
@@ -43,6 +51,11 @@ echo
 echo "== The rack as the link sees it (kaptiv-config rack list --gateway $gateway) =="
 build/tools/kaptiv-config rack list --gateway "$gateway"
 echo
+if [[ "$firmware" == yes ]]; then
+    echo "== The firmware folder as the tool reads it (kaptiv-config firmware list) =="
+    build/tools/kaptiv-config firmware list "$workdir/program/firmware"
+    echo
+fi
 
 # The tool reads the gateway's address from its profile; the demo uses a profile of its own
 # so that the installer's profile is left alone. In serial mode it points at a closed port.
@@ -52,6 +65,5 @@ if [[ "$mode" == gateway ]]; then
 else
     printf 'serverAddress=127.0.0.1\nserverPort=9\n' >"$profile"
 fi
-mkdir -p "$workdir/program"
 cd "$workdir/program"
 "$OLDPWD/build/app/kaptiv" --profile "$profile" --serial "$bus" "$@"

@@ -28,10 +28,13 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     else
         m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(
             windows.GetClock(), link::DeviceListOpener::Lister(platform::DefaultSerialDevices)));
+    m_mainWindow.SetFirmwareCheck(&m_firmware);
+    m_firmware.SetWarningSink([this](const std::string& text) { Warn(text); });
 }
 
 CQuorvelApp::~CQuorvelApp() {
     StopGatewaySocket();
+    m_mainWindow.SetFirmwareCheck(nullptr);
     m_xmit.SetIndicators(nullptr);
 }
 

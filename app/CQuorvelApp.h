@@ -8,7 +8,9 @@
 #include "app/Options.h"
 #include "app/Profile.h"
 #include "app/StartupSettings.h"
+#include "firmware/FirmwareUpdate.h"
 #include "link/CSSocket.h"
+#include "link/CommandSet.h"
 #include "link/CXmit.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
@@ -77,6 +79,9 @@ private:
     // The common-interface menu (COpenCam) takes its place here, before the main window.
     rack::CQuorvelDlg m_mainWindow;
     report::CReport m_report{m_mainWindow, &m_settingsPage};
+    // The firmware check the main window's scans make, with its own view of the command set.
+    link::CommandSet m_firmwareCommands{m_xmit};
+    firmware::FirmwareUpdate m_firmware{m_firmwareCommands, m_info};
     // The server address and port (the TCP lock lives in the socket).
     StartupSettings m_settings;
     std::unique_ptr<link::CSSocket> m_socket;

@@ -35,6 +35,17 @@ constexpr uint8_t kCamReady = 2;
 
 } // namespace
 
+// False when the answer is dropped.
+static bool ApplyLoaderAnswer(LoaderAnswer result, Answer& answer) {
+    if (result == LoaderAnswer::Drop)
+        return false;
+    if (result == LoaderAnswer::Negative) {
+        answer.kind = kAnswerNegative;
+        answer.data.clear();
+    }
+    return true;
+}
+
 uint8_t Answer::Control() const {
     return ControlFor(kind, data.size());
 }
@@ -97,6 +108,8 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
         if (command == kCmdFlash && !data.empty() && data[0] == kFlashRestartAll) {
             ++m_restarts;
             m_silentUntilMs = nowMs + m_restartSilenceMs;
+            for (auto& module : m_modules)
+                m_firmware.Restart(module.config);
         }
         return std::nullopt;
     }
@@ -113,8 +126,10 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
 
     bool restartSelf = false;
     std::optional<Answer> answer = Dispatch(*module, command, data, nowMs, restartSelf);
-    if (restartSelf)
+    if (restartSelf) {
         m_moduleSilentUntilMs[destination] = nowMs + m_restartSilenceMs;
+        m_firmware.Restart(module->config);
+    }
     if (!answer)
         return std::nullopt;
 
@@ -181,11 +196,17 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         }
         break;
     case kCmdFlash:
-        if (!data.empty() && data[0] == kFlashRestartAll)
+        if (!data.empty() && data[0] == kFlashRestartAll) {
             restartSelf = true; // a restart addressed to one module: it answers, then reboots
+            break;
+        }
+        if (!ApplyLoaderAnswer(m_firmware.Flash(module.config, data), answer))
+            return std::nullopt;
         break;
     case kCmdFile:
         HandleFile(module, data);
+        if (!ApplyLoaderAnswer(m_firmware.File(module.config, data, answer.data), answer))
+            return std::nullopt;
         break;
     case kCmdReadNameList:
     case kCmdSetMode:

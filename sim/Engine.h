@@ -4,6 +4,7 @@
 // engine of a simulated rack, and tests inspect it from their own thread.
 #include "sim/Dynamics.h"
 #include "sim/Faults.h"
+#include "sim/FirmwareLoader.h"
 #include "sim/ModuleFiles.h"
 #include "sim/Rack.h"
 
@@ -49,6 +50,8 @@ public:
                                  int64_t nowMs);
 
     Faults& GetFaults() { return m_faults; }
+    // Loaders, flash and components of the modules (sim/FirmwareLoader.h).
+    FirmwareLoader& Firmware() { return m_firmware; }
     RackConfig Config() const;
     void SetRestartSilenceMs(int64_t ms);
     bool IsRestarting(int64_t nowMs) const;
@@ -131,6 +134,7 @@ private:
 
     mutable std::mutex m_mutex;
     Faults m_faults;
+    FirmwareLoader m_firmware;
     std::vector<ModuleState> m_modules; // slot order
     int64_t m_restartSilenceMs;
     int64_t m_silentUntilMs = 0;

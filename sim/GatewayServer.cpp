@@ -272,6 +272,8 @@ void GatewayServer::Serve(Client& client, int64_t nowMs) {
 void GatewayServer::Run() {
     std::vector<std::unique_ptr<Client>> clients;
     uint64_t seenGeneration = m_engine.GetFaults().GatewayDisconnectGeneration();
+    int seenRestarts = m_engine.RestartCount();
+    bool rackRestarting = false;
     while (!m_stop) {
         const int64_t now = NowMs();
         bool disconnect = false;
@@ -282,6 +284,16 @@ void GatewayServer::Run() {
             std::swap(disconnect, m_disconnectRequested);
             std::swap(linkChanged, m_linkStateChanged);
             linkState = m_linkState;
+        }
+        // The gateway loses the rack while it restarts and reports it back once it answers
+        // again: that report is what makes the tool scan after a firmware update.
+        if (const int restarts = m_engine.RestartCount(); restarts != seenRestarts) {
+            seenRestarts = restarts;
+            rackRestarting = linkChanged = true;
+            linkState = 0;
+        } else if (rackRestarting && !m_engine.IsRestarting(now)) {
+            rackRestarting = false;
+            linkChanged = true;
         }
         const uint64_t generation = m_engine.GetFaults().GatewayDisconnectGeneration();
         if (generation != seenGeneration) {

@@ -1,6 +1,7 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
 #include "sim/Engine.h"
+#include "sim/FirmwareFolder.h"
 #include "sim/GatewayServer.h"
 #include "sim/PtyServer.h"
 #include "sim/Rack.h"
@@ -32,6 +33,9 @@ void PrintHelp() {
                 "  --pty-link PATH     also expose the serial bus on a pty, with a symlink at PATH\n"
                 "  --baud-limit        throttle the serial line to 115200 baud (11,520 bytes/s)\n"
                 "  --seed N            seed of the simulator's randomness (default 1)\n"
+                "  --write-firmware DIR  write a firmware folder with updates for this rack into DIR\n"
+                "                      (index QVX.FRM, newer releases, one personality change, an HD\n"
+                "                      component); the modules then accept exactly these files\n"
                 "  --help              this text\n"
                 "  --version           the version\n\n"
                 "Prints \"gateway: 127.0.0.1:PORT\" and, with --pty-link, \"serial: /dev/pts/N\".\n");
@@ -60,6 +64,7 @@ int main(int argc, char** argv) {
     unsigned long long port = 0;
     unsigned long long seed = 1;
     bool baudLimit = false;
+    std::string firmwareDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -84,6 +89,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--pty-link") {
             ptyLink = value("--pty-link");
+        } else if (arg == "--write-firmware") {
+            firmwareDir = value("--write-firmware");
         } else if (arg == "--baud-limit") {
             baudLimit = true;
         } else if (arg == "--seed") {
@@ -108,6 +115,19 @@ int main(int argc, char** argv) {
         rack = std::move(*loaded);
     }
 
+    mulvane::FirmwarePlan firmware;
+    if (!firmwareDir.empty()) {
+        firmware = mulvane::PlanFirmware(rack);
+        std::string error;
+        if (!mulvane::WriteFirmwareFolder(firmware, firmwareDir, error)) {
+            std::fprintf(stderr, "mulvane-sim: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("firmware: %s\n", firmwareDir.c_str());
+        for (const std::string& note : firmware.notes)
+            std::printf("  %s\n", note.c_str());
+    }
+
     std::printf("rack: %zu modules\n", rack.modules.size());
     std::printf("  slot  address  type  release  module\n");
     for (size_t slot = 0; slot < rack.modules.size(); ++slot) {
@@ -118,6 +138,7 @@ int main(int argc, char** argv) {
 
     mulvane::RackEngine engine(std::move(rack), seed);
     engine.GetFaults().ThrottleSerial(baudLimit);
+    mulvane::InstallFirmware(engine, firmware);
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);

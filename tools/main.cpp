@@ -1,5 +1,6 @@
 // kaptiv-config: the command-line companion of the tool.
 #include "tools/Commands.h"
+#include "tools/FirmwareListing.h"
 
 #include <cstdio>
 #include <string>
@@ -15,6 +16,7 @@ void PrintUsage(std::FILE* out) {
                "  block encode --type T [FILE|-]   turn such JSON back into the block's bytes\n"
                "  rack list --gateway HOST:PORT     list the modules of a rack through a gateway\n"
                "  rack list --serial DEV[,DEV...]   list them through the serial bus\n"
+               "  firmware list DIR                 the firmware folder as the tool reads it\n"
                "  --help, --version\n",
                out);
 }
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
         return kaptiv::tools::RunBlockCommand(args);
     if (command == "rack")
         return kaptiv::tools::RunRackCommand(args);
+    if (command == "firmware")
+        return kaptiv::tools::RunFirmwareCommand(args);
     std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
     PrintUsage(stderr);
     return 2;

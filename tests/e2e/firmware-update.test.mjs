@@ -1,0 +1,137 @@
+// Browser test of the firmware update: node firmware-update.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
+// mulvane-sim writes a firmware folder for its demo rack into kaptiv's program folder
+// (--write-firmware); kaptiv's first scan updates the modules. The page must show the update
+// messages and the progress bar, then the rebooted rack with its new releases. The rack is
+// started only once the page is open, so that the page sees the first scan from its start
+// (kaptiv indexes the firmware folder at start-up, so the folder is written before that).
+// Every wait has a deadline; nothing sleeps.
+import { spawn } from 'node:child_process';
+import net from 'node:net';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+import { mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
+
+const require = createRequire(import.meta.url);
+const { chromium } = require('playwright-core');
+
+const [, artifacts, chromiumPath, kaptivProgram, simProgram] = process.argv.slice(2);
+const DEADLINE_MS = 15000;
+// The update, the reboot wait (8 s through the gateway) and the next scan.
+const UPDATE_DEADLINE_MS = 60000;
+let failures = 0;
+
+function check(condition, what) {
+  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!condition) failures += 1;
+}
+
+function waitOutput(child, pattern, what) {
+  return new Promise((resolve, reject) => {
+    let buffer = '';
+    child.stdout.on('data', (chunk) => {
+      buffer += chunk;
+      const m = pattern.exec(buffer);
+      if (m) resolve(m);
+    });
+    child.on('exit', () => reject(new Error(`${what} ended before it printed ${pattern}: ${buffer}`)));
+    setTimeout(() => reject(new Error(`${what} never printed ${pattern}: ${buffer}`)), DEADLINE_MS);
+  });
+}
+
+if (!kaptivProgram || !simProgram) {
+  console.log('SKIPPED: needs the kaptiv and mulvane-sim programs');
+  process.exit(77);
+}
+
+const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
+const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-firmware-'));
+const program = path.join(folder, 'program');
+mkdirSync(program);
+let sim = null;
+let kaptiv = null;
+try {
+  // A free port for the simulated gateway; kaptiv keeps trying it until the rack is there.
+  const port = await new Promise((resolve) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port: p } = probe.address();
+      probe.close(() => resolve(p));
+    });
+  });
+  // The folder must be there when kaptiv starts (it is read once, at start-up): a first run of
+  // the simulator writes it; the second, started later, writes the same files again.
+  const writer = spawn(simProgram, ['--gateway-port', '0', '--write-firmware', path.join(program, 'firmware')],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  await waitOutput(writer, /^gateway: /m, 'mulvane-sim');
+  writer.kill('SIGTERM');
+  const profile = path.join(folder, 'kaptiv.ini');
+  writeFileSync(profile, `serverAddress=127.0.0.1\nserverPort=${port}\n`);
+  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
+    { cwd: program, stdio: ['ignore', 'pipe', 'inherit'] });
+  const [, url] = await waitOutput(kaptiv, /^URL (\S+)$/m, 'kaptiv');
+
+  const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
+  const problems = [];
+  page.on('pageerror', (e) => problems.push(String(e)));
+  page.setDefaultTimeout(UPDATE_DEADLINE_MS);
+  // Everything the message panel shows, and whether its bar moved, sampled on every change.
+  await page.addInitScript(() => {
+    window.firmwareLog = { messages: [], progress: 0 };
+    const sample = () => {
+      const message = document.querySelector('[data-dialog="160"] [data-control="1024"]');
+      const text = message ? (message.value ?? message.textContent) : '';
+      const log = window.firmwareLog.messages;
+      if (text && log[log.length - 1] !== text) log.push(text);
+      const bar = document.querySelector('[data-dialog="160"] [data-control="1001"]');
+      if (bar && bar.offsetParent !== null) {
+        window.firmwareLog.progress = Math.max(window.firmwareLog.progress, Number(bar.getAttribute('aria-valuenow') || 0));
+      }
+    };
+    new MutationObserver(sample).observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
+    setInterval(sample, 5);
+  });
+  await page.goto(url);
+  await page.waitForSelector('[data-dialog="160"] [data-control="1024"]');
+  sim = spawn(simProgram, ['--gateway-port', String(port), '--write-firmware', path.join(program, 'firmware')],
+    { stdio: ['ignore', 'pipe', 'inherit'] });
+  await waitOutput(sim, /^gateway: /m, 'mulvane-sim');
+
+  const list = '[data-dialog="102"] [data-control="1021"]';
+  const rowText = (i) => page.evaluate(([sel, n]) => {
+    const row = document.querySelector(`${sel} .lv-icon[data-row="${n}"] span`);
+    return row ? row.textContent.replace(/\s+/g, ' ') : '';
+  }, [list, i]);
+  // After the reboot the column shows the new releases and the changed personality.
+  const wanted = { 1: 'RkSat2.0 2.5(H3)', 3: 'RkModC4 2.2(H2)', 6: 'RkHD 3.1.1.12', 8: 'RkSat1 3.6', 11: 'RkModC4 2.2(H1)' };
+  let rows = {};
+  for (const end = Date.now() + UPDATE_DEADLINE_MS; Date.now() < end;) {
+    rows = {};
+    for (const i of Object.keys(wanted)) rows[i] = await rowText(Number(i));
+    if (Object.keys(wanted).every((i) => rows[i] === wanted[i])) break;
+    await page.waitForTimeout(200);
+  }
+  for (const [i, text] of Object.entries(wanted)) check(rows[i] === text, `row ${i} shows "${text}" (${rows[i]})`);
+  await page.screenshot({ path: path.join(artifacts, 'kaptiv-firmware-updated.png') });
+
+  const log = await page.evaluate(() => window.firmwareLog);
+  // The message line is one line: the CR-LF between heading and state does not show.
+  const saw = (part) => log.messages.some((m) => m.replace(/\r?\n/g, '').includes(part));
+  check(saw('Updating module 1 (RkSat2.0) to release V2.5Sending...'), 'the panel showed the type 7 transfer');
+  check(saw('Updating module 1 (RkSat2.0) to release V2.5OK'), 'and its "OK"');
+  check(saw('Module 3 change : RkModC4 release V2.2'), 'the panel showed the personality change');
+  check(saw('QVXHD4ENC(HW[1.2])'), 'the panel showed the HD encoder component');
+  check(saw('Hardware updated - Reboot required - Wait...'), 'the panel showed the reboot');
+  check(!saw('ERROR !'), `no transfer failed (${log.messages.filter((m) => m.includes('ERROR')).join('; ')})`);
+  check(log.progress > 0, `the progress bar moved (up to ${log.progress})`);
+  check(problems.length === 0, `no script errors ${problems.join('; ')}`);
+  if (failures) console.log(`messages shown: ${JSON.stringify(log.messages)}`);
+  await page.close();
+} catch (e) {
+  check(false, String(e));
+} finally {
+  if (kaptiv) kaptiv.kill('SIGTERM');
+  if (sim) sim.kill('SIGTERM');
+  await browser.close();
+  rmSync(folder, { recursive: true, force: true });
+}
+process.exit(failures === 0 ? 0 : 1);
