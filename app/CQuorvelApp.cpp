@@ -19,6 +19,7 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
     m_mainWindow.SetConfigurationFiles(&m_configFiles);
+    m_mainWindow.SetInstallationReport(&m_report);
     m_settingsPage.SetTransferWindow(&m_detachInfo);
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     // Devices named on the command line are a fixed list; otherwise the devices are listed

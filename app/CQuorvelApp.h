@@ -19,6 +19,7 @@
 #include "editor/CSatCofdm.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
+#include "report/CReport.h"
 #include "ui/WindowSystem.h"
 
 #include <functional>
@@ -55,6 +56,7 @@ public:
     rack::CSTATUS& Status() { return m_status; }
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
+    report::CReport& Report() { return m_report; }
     // The gateway socket while InitInstance runs; null before and after.
     link::CSSocket* Socket() { return m_socket.get(); }
 
@@ -78,6 +80,7 @@ private:
     rack::CDetachInfo m_detachInfo;
     // The common-interface menu (COpenCam) takes its place here, before the main window.
     rack::CQuorvelDlg m_mainWindow;
+    report::CReport m_report{m_mainWindow, &m_settingsPage};
     // The firmware check the main window's scans make, with its own view of the command set.
     link::CommandSet m_firmwareCommands{m_xmit};
     firmware::FirmwareUpdate m_firmware{m_firmwareCommands, m_info};

@@ -154,6 +154,12 @@ void CQuorvelDlg::PlacePanels(ui::Dialog* panel, bool panelIsSettingsEditor) {
 // Timers ---------------------------------------------------------------------------------
 
 void CQuorvelDlg::OnTimer(int timerId) {
+    if (timerId == kReportTimer) {
+        KillTimer(kReportTimer);
+        if (m_report)
+            m_report->ReportNextModule();
+        return;
+    }
     if (timerId != kStartTimer && timerId != kScanTimer && timerId != kWatchdogTimer)
         return;
     CountIndicatorDown();
@@ -231,6 +237,8 @@ void CQuorvelDlg::WatchdogTick() {
 }
 
 void CQuorvelDlg::TearDown() {
+    if (m_report)
+        m_report->AbortReport();
     CloseTcpSession();
     m_xmit->CloseSerialPort();
     SelectModule(kNoModule);
@@ -260,6 +268,9 @@ void CQuorvelDlg::OnDeviceChange() {
 // What a scan does to the window ----------------------------------------------------------
 
 void CQuorvelDlg::BeginScan() {
+    // A scan rebuilds the rack image under a running report: the report ends as it stands.
+    if (m_report)
+        m_report->AbortReport();
     for (int id : kScanDisabledButtons)
         Item(id).Enable(false);
     Item(kLogButton).Show(false);
@@ -409,7 +420,10 @@ void CQuorvelDlg::OnClick(int controlId) {
         SwitchPersonality();
         break;
     case kReportButton:
-        ShowComingLater("The installation report");
+        if (m_report)
+            m_report->StartReport();
+        else
+            ShowComingLater("The installation report");
         break;
     case kLogButton:
         if (m_fetchModuleLog && m_chainPage && m_chainPage->IsChainOpen())

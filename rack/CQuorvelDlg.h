@@ -10,6 +10,7 @@
 #include "rack/ConfigurationFiles.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
+#include "rack/InstallationReport.h"
 #include "rack/RackImage.h"
 #include "ui/Dialog.h"
 
@@ -55,9 +56,11 @@ public:
     static constexpr int kStartTimer = 1;
     static constexpr int kScanTimer = 2;
     static constexpr int kWatchdogTimer = 3;
+    static constexpr int kReportTimer = 77;
     static constexpr int64_t kStartDelayMs = 10;
     static constexpr int64_t kScanDelayMs = 100;
     static constexpr int64_t kWatchdogMs = 100;
+    static constexpr int64_t kReportStepMs = 50;
     static constexpr int kIndicatorTicks = 10;
 
     // Client-area pixel positions of the panels.
@@ -82,6 +85,9 @@ public:
     ChainPage* GetChainPage() const { return m_chainPage; }
     // Saving and loading configuration files (buttons 1024, 1025); null: they come later.
     void SetConfigurationFiles(ConfigurationFiles* files) { m_configFiles = files; }
+    // The installation report behind button 1027 (may be null: the button then only says that
+    // the report is not available).
+    void SetInstallationReport(InstallationReport* report) { m_report = report; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -156,6 +162,7 @@ private:
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
     ChainPage* m_chainPage = nullptr;
+    InstallationReport* m_report = nullptr;
     std::function<void()> m_fetchModuleLog;
     ConfigurationFiles* m_configFiles = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;

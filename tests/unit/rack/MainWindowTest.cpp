@@ -170,6 +170,7 @@ TEST_F(MainWindow, SaveAndLoadButtonsReachTheConfigurationFiles) {
 }
 
 TEST_F(MainWindow, LaterFeaturesSayHowTheyStandAndAboutShowsTheVersion) {
+    // Without a report wired in, the report button says so.
     main.OnClick(CQuorvelDlg::kReportButton);
     EXPECT_EQ(info.Message(), "The installation report comes in a later version.");
     text::SetLanguageIndex(static_cast<int>(text::Language::Spanish));
@@ -199,3 +200,27 @@ TEST_F(MainWindow, WithoutALinkNothingStartsAndARescanFindsNoHardware) {
 }
 
 } // namespace
+
+namespace {
+struct CountingReport final : kaptiv::rack::InstallationReport {
+    int starts = 0, steps = 0, aborts = 0;
+    void StartReport() override { ++starts; }
+    void ReportNextModule() override { ++steps; }
+    void AbortReport() override { ++aborts; }
+    bool IsReportRunning() const override { return starts > aborts; }
+};
+} // namespace
+
+TEST_F(MainWindow, ReportButtonStartsTheReportAndItsTimerStepsIt) {
+    CountingReport report;
+    main.SetInstallationReport(&report);
+    info.ShowMessage("", 1);
+    main.OnClick(CQuorvelDlg::kReportButton);
+    EXPECT_EQ(report.starts, 1);
+    EXPECT_EQ(info.Message().find("later version"), std::string::npos);
+    main.SetTimer(CQuorvelDlg::kReportTimer, CQuorvelDlg::kReportStepMs);
+    main.OnTimer(CQuorvelDlg::kReportTimer);
+    EXPECT_EQ(report.steps, 1);
+    EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kReportTimer)); // one-shot
+    main.SetInstallationReport(nullptr);
+}
