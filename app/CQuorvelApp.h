@@ -8,6 +8,7 @@
 #include "app/Options.h"
 #include "app/Profile.h"
 #include "app/StartupSettings.h"
+#include "cam/COpenCam.h"
 #include "link/CSSocket.h"
 #include "link/CSTATUS.h"
 #include "link/CXmit.h"
@@ -50,6 +51,7 @@ public:
     link::CSTATUS& Status() { return m_status; }
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
+    cam::COpenCam& OpenCam() { return m_openCam; }
     // The gateway socket while InitInstance runs; null before and after.
     link::CSSocket* Socket() { return m_socket.get(); }
 
@@ -70,7 +72,7 @@ private:
     rack::CInfo m_info;
     link::CSTATUS m_status;
     rack::CDetachInfo m_detachInfo;
-    // The common-interface menu (COpenCam) takes its place here, before the main window.
+    cam::COpenCam m_openCam;
     rack::CQuorvelDlg m_mainWindow;
     // The server address and port (the TCP lock lives in the socket).
     StartupSettings m_settings;

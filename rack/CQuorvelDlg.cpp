@@ -117,6 +117,8 @@ void CQuorvelDlg::OnInitDialog() {
     if (!m_status.IsCreated())
         m_status.Create(this);
     m_status.LoadLampBitmaps();
+    if (m_camPanel != nullptr && !m_camPanel->PanelWindow().IsCreated())
+        m_camPanel->CreatePanel(*this);
 
     ui::Control& list = Item(kModuleList);
     std::vector<ui::ImageRef> images;
@@ -319,8 +321,13 @@ void CQuorvelDlg::SelectModule(int n) {
     m_chain = Chain{};
     Item(kLogButton).Show(false);
     Item(kPersonalityButton).Enable(false);
-    // The settings page and the common-interface menu are closed here once they exist.
+    // The settings page is closed here once it exists.
     m_info.ShowMessage("", kClearMessageMs);
+    if (m_camPanelOpen) {
+        m_camPanelOpen = false;
+        m_camPanel->Close();
+        m_info.ShowMessage("", kClearMessageMs);
+    }
     PlacePanels(nullptr);
 
     for (int row = 0; row < kModuleRows; ++row)
@@ -334,7 +341,13 @@ void CQuorvelDlg::SelectModule(int n) {
             break;
         case ModuleRole::CommonInterface:
             SetRowImage(n, true);
-            ShowComingLater("The common-interface menu");
+            if (m_camPanel == nullptr) {
+                ShowComingLater("The common-interface menu");
+                break;
+            }
+            PlacePanels(&m_camPanel->PanelWindow());
+            m_camPanelOpen = true;
+            m_camPanel->Open(record);
             break;
         case ModuleRole::Input:
         case ModuleRole::Output:

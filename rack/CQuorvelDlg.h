@@ -6,6 +6,7 @@
 // acts.
 #include "link/CommandSet.h"
 #include "rack/ChainSearch.h"
+#include "rack/CommonInterfacePanel.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/RackImage.h"
@@ -71,6 +72,9 @@ public:
     // that goes away before the window must be detached first (AttachLink(xmit, nullptr)).
     void AttachLink(link::CXmit* xmit, link::CSSocket* gateway);
     void SetFirmwareCheck(FirmwareCheck* check);
+    // The CAM menu panel of common-interface modules (null: selecting one opens nothing).
+    // Set before creating the window, which creates the panel as its child.
+    void SetCommonInterfacePanel(CommonInterfacePanel* panel) { m_camPanel = panel; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -143,6 +147,8 @@ private:
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
+    CommonInterfacePanel* m_camPanel = nullptr;
+    bool m_camPanelOpen = false;
     RackImage m_image;
 
     int m_selected = kNoModule;

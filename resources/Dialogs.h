@@ -7,11 +7,13 @@ namespace kaptiv::resources {
 
 inline constexpr int kDialogMain = 102;
 inline constexpr int kDialogInfo = 160;
+inline constexpr int kDialogOpenCam = 161;
 inline constexpr int kDialogDetachInfo = 241;
 inline constexpr int kDialogStatus = 254;
 
 extern const ui::DialogTemplate kMainTemplate;
 extern const ui::DialogTemplate kInfoTemplate;
+extern const ui::DialogTemplate kOpenCamTemplate;
 extern const ui::DialogTemplate kDetachInfoTemplate;
 extern const ui::DialogTemplate kStatusTemplate;
 

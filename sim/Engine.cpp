@@ -46,6 +46,8 @@ RackEngine::RackEngine(RackConfig rack, uint64_t seed)
         ModuleState state;
         state.block = config.block;
         state.config = std::move(config);
+        if (state.config.type == kTypeCommonInterface)
+            state.cam = std::make_unique<SimCam>();
         m_modules.push_back(std::move(state));
     }
 }
@@ -136,7 +138,8 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
 
 std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
                                            std::span<const uint8_t> data, int64_t nowMs, bool& restartSelf) {
-    (void)nowMs;
+    if (module.cam)
+        module.cam->PowerOn(nowMs);
     Answer answer;
     answer.source = module.config.address;
     answer.kind = kAnswerPositive;
@@ -145,7 +148,10 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         answer.data = IdentifyAnswer(module);
         break;
     case kCmdReadStatus:
-        answer.data = StatusAnswer(module);
+        if (module.cam && !module.config.status)
+            answer.data = {module.cam->Status(nowMs)};
+        else
+            answer.data = StatusAnswer(module);
         break;
     case kCmdWriteData:
         module.written.emplace_back(data.begin(), data.end());
@@ -155,9 +161,14 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         // this command (CAM packets on the CI module) is only kept in the history.
         if (module.config.type != kTypeController && module.config.type != kTypeCommonInterface)
             module.block.assign(data.begin(), data.end());
+        if (module.cam)
+            module.cam->Receive(data, nowMs);
         break;
     case kCmdReadData:
-        answer.data = module.config.address == kAddrController ? ModuleList() : module.config.readData;
+        if (module.cam && module.config.readData.empty())
+            answer.data = module.cam->TakeRecords(nowMs);
+        else
+            answer.data = module.config.address == kAddrController ? ModuleList() : module.config.readData;
         break;
     case kCmdReadParameters:
         answer.data = module.block;
@@ -313,6 +324,12 @@ void RackEngine::ClearHistory() {
         module.texts.clear();
     }
     m_restarts = 0;
+}
+
+SimCam* RackEngine::Cam(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    ModuleState* module = Find(address);
+    return module ? module->cam.get() : nullptr;
 }
 
 void RackEngine::SetBlock(uint8_t address, std::vector<uint8_t> block) {

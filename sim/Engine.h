@@ -2,12 +2,14 @@
 // The modules of the rack: what each one answers to a request, whatever transport carried
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
+#include "sim/Cam.h"
 #include "sim/Faults.h"
 #include "sim/Rack.h"
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -66,6 +68,10 @@ public:
     int RestartCount() const;
     void ClearHistory();
 
+    // The CAM behind a common-interface module (null for other modules and addresses). It
+    // lives as long as the engine and locks itself.
+    SimCam* Cam(uint8_t address);
+
     // Changes made on the module's own side ----------------------------------------------
     void SetBlock(uint8_t address, std::vector<uint8_t> block);
     // An encoder whose settings changed on its front panel: the block's change counter
@@ -79,7 +85,8 @@ private:
         std::deque<std::vector<uint8_t>> written;
         int executes = 0;
         std::deque<std::string> texts;
-        int openComponent = -1; // component opened by number, until closed
+        int openComponent = -1;      // component opened by number, until closed
+        std::unique_ptr<SimCam> cam; // common-interface modules
     };
 
     ModuleState* Find(uint8_t address);

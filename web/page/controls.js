@@ -183,6 +183,12 @@ Kaptiv.Controls = (() => {
         if (!row) return;
         send({ type: 'select', dialog: ctx.dialog, control: ctx.data.id, value: Number(row.dataset.index) });
       });
+      // The clicks before it have selected the line; the dialog reads the selection.
+      n.addEventListener('dblclick', (ev) => {
+        const row = ev.target.closest('.item');
+        const index = row ? Number(row.dataset.index) : -1;
+        send({ type: 'dblclick', dialog: ctx.dialog, control: ctx.data.id, row: index, col: 0 });
+      });
       return n;
     },
     update(n, c) {
