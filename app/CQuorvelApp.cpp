@@ -1,9 +1,9 @@
 #include "app/CQuorvelApp.h"
 
-#include "app/Language.h"
 #include "app/StartupFiles.h"
 #include "link/SerialTransport.h"
 #include "platform/SerialPort.h"
+#include "text/Language.h"
 
 namespace kaptiv::app {
 
@@ -42,7 +42,7 @@ bool CQuorvelApp::InitInstance() {
     m_settings = ReadStartupSettings(m_options, m_env, *programFolder);
     for (const std::string& warning : m_settings.warnings)
         Warn(warning);
-    SetLanguageIndex(m_settings.languageIndex);
+    text::SetLanguageIndex(m_settings.languageIndex);
 
     StartGatewaySocket();
     // The main window keeps the program folder: the base of its firmware, configuration and

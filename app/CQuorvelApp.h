@@ -10,11 +10,11 @@
 #include "app/StartupSettings.h"
 #include "cam/COpenCam.h"
 #include "link/CSSocket.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "ui/WindowSystem.h"
 
 #include <functional>
@@ -48,7 +48,7 @@ public:
 
     link::CXmit& Xmit() { return m_xmit; }
     rack::CInfo& Info() { return m_info; }
-    link::CSTATUS& Status() { return m_status; }
+    rack::CSTATUS& Status() { return m_status; }
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
     cam::COpenCam& OpenCam() { return m_openCam; }
@@ -70,7 +70,7 @@ private:
     link::CXmit m_xmit;
     // The module settings page (CSatCofdm) takes its place here, after the link.
     rack::CInfo m_info;
-    link::CSTATUS m_status;
+    rack::CSTATUS m_status;
     rack::CDetachInfo m_detachInfo;
     cam::COpenCam m_openCam;
     rack::CQuorvelDlg m_mainWindow;

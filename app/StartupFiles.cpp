@@ -1,6 +1,6 @@
 #include "app/StartupFiles.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 
 #include <array>
 #include <fstream>
@@ -12,12 +12,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, Language>, 5> kLanguageCodes = {{
-    {"EN", Language::English},
-    {"FR", Language::French},
-    {"IT", Language::Italian},
-    {"DE", Language::German},
-    {"SP", Language::Spanish},
+constexpr std::array<std::pair<std::string_view, text::Language>, 5> kLanguageCodes = {{
+    {"EN", text::Language::English},
+    {"FR", text::Language::French},
+    {"IT", text::Language::Italian},
+    {"DE", text::Language::German},
+    {"SP", text::Language::Spanish},
 }};
 constexpr std::size_t kLanguageCodeLength = 2;
 
@@ -52,16 +52,16 @@ int LanguageFromPreferenceLine(std::string_view firstLine) {
     for (const auto& [text, language] : kLanguageCodes)
         if (code == text)
             return static_cast<int>(language);
-    return static_cast<int>(Language::English);
+    return static_cast<int>(text::Language::English);
 }
 
 int ReadPreferredLanguage(const fs::path& folder) {
     const fs::path path = folder / kPreferenceFileName;
     if (!IsRegularFile(path))
-        return static_cast<int>(Language::English);
+        return static_cast<int>(text::Language::English);
     std::ifstream file(path, std::ios::binary);
     if (!file.is_open())
-        return static_cast<int>(Language::English);
+        return static_cast<int>(text::Language::English);
     // Only the first two characters of the first line matter; never read more.
     char head[kLanguageCodeLength] = {};
     file.read(head, sizeof head);

@@ -7,12 +7,12 @@
 // the controller to open the link, the module list, one identification of each other module
 // and one parameter read per module: 2N + 1.
 #include "link/CSSocket.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "link/CommandSet.h"
 #include "link/SerialTransport.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "sim/Engine.h"
 #include "sim/GatewayServer.h"
 #include "sim/PtyServer.h"
@@ -55,7 +55,7 @@ struct Window {
     ui::WindowSystem windows{loop};
     link::CXmit xmit{clock};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     OneFirmwareFile firmware;
     rack::CQuorvelDlg main{windows, info, status};
 

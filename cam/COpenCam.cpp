@@ -1,6 +1,6 @@
 #include "cam/COpenCam.h"
 
-#include "app/Language.h"
+#include "text/Language.h"
 #include "platform/Clock.h"
 #include "rack/CInfo.h"
 #include "resources/Dialogs.h"
@@ -32,7 +32,7 @@ constexpr int kWarningBeepHz = 440;
 constexpr int kWarningBeepMs = 200;
 
 // The answer is refused rather than cut: a PIN cut short would be a wrong PIN.
-const std::array<const char*, app::kLanguageCount> kAnswerTooLong = {
+const std::array<const char*, text::kLanguageCount> kAnswerTooLong = {
     "Answer too long: at most %d characters",
     "Réponse trop longue : %d caractères au plus",
     "Risposta troppo lunga: al massimo %d caratteri",
@@ -93,7 +93,7 @@ void COpenCam::Message(const std::string& text, int64_t displayMs) {
 }
 
 void COpenCam::Open(const rack::ModuleRecord& module) {
-    Message(app::LocalizedText(kTextConnecting), kConnectingMs);
+    Message(text::LocalizedText(kTextConnecting), kConnectingMs);
     m_sendPending = false;
     m_mmiOpen = false;
     m_holdUntil = 0;
@@ -146,7 +146,7 @@ void COpenCam::PollCam() {
             m_mainMenuDeadline = NowSeconds();
         } else {
             m_mainMenuDeadline = NowSeconds() + kInitialisingDelayS;
-            Message(app::LocalizedText(kTextCamIniting), kCamInitingMs);
+            Message(text::LocalizedText(kTextCamIniting), kCamInitingMs);
         }
         m_previousStatus = status;
         ShowLight(status);
@@ -183,7 +183,7 @@ void COpenCam::Queue(std::vector<uint8_t> packet) {
 }
 
 void COpenCam::RequestMainMenu() {
-    Message(app::LocalizedText(kTextAskMainMenu), kShortMessageMs);
+    Message(text::LocalizedText(kTextAskMainMenu), kShortMessageMs);
     Queue(MainMenuRequest());
 }
 
@@ -191,7 +191,7 @@ void COpenCam::AnswerMenu(int choice) {
     m_listMode = false;
     EmptyList();
     char text[128];
-    std::snprintf(text, sizeof text, app::LocalizedText(kTextSelectMenu).c_str(), choice);
+    std::snprintf(text, sizeof text, text::LocalizedText(kTextSelectMenu).c_str(), choice);
     Message(text, kShortMessageMs);
     if (m_mmiOpen)
         Queue(MenuAnswer(static_cast<uint8_t>(choice)));
@@ -203,7 +203,7 @@ void COpenCam::AnswerEnquiry(const std::string& text) {
     if (!packet) {
         // Nothing is sent; the enquiry stays open so that the installer can shorten it.
         char refusal[160];
-        std::snprintf(refusal, sizeof refusal, kAnswerTooLong[static_cast<size_t>(app::LanguageIndex())],
+        std::snprintf(refusal, sizeof refusal, kAnswerTooLong[static_cast<size_t>(text::LanguageIndex())],
                       static_cast<int>(kMaxAnswerChars));
         Message(refusal, kAnswerTooLongMs);
         Windows().Beep(kWarningBeepHz, kWarningBeepMs);
@@ -212,7 +212,7 @@ void COpenCam::AnswerEnquiry(const std::string& text) {
     // A blind answer (a PIN) is not shown in clear in the message panel either.
     const bool blind = Item(kAnswerField).Data().passwordChar != 0;
     const std::string shown = blind ? std::string(CharacterCount(text), '*') : text;
-    Message(app::LocalizedText(kTextAnswer) + shown, kShortMessageMs);
+    Message(text::LocalizedText(kTextAnswer) + shown, kShortMessageMs);
     if (m_mmiOpen)
         Queue(std::move(*packet));
     HideAnswerField();
@@ -254,7 +254,7 @@ void COpenCam::OnText(const std::string& text) {
 }
 
 void COpenCam::OnEnquiry(bool blind, int maxLength, const std::string& text) {
-    Message(app::LocalizedText(kTextEnterValue), kShortMessageMs);
+    Message(text::LocalizedText(kTextEnterValue), kShortMessageMs);
     EmptyList();
     Item(kMenuList).AddItem(text);
     ui::Control& field = Item(kAnswerField);
@@ -270,7 +270,7 @@ void COpenCam::OnEnquiry(bool blind, int maxLength, const std::string& text) {
 
 void COpenCam::OnMenu(bool list) {
     m_listMode = list;
-    Message(app::LocalizedText(kTextChooseInList), kChooseInListMs);
+    Message(text::LocalizedText(kTextChooseInList), kChooseInListMs);
     ShowLight(kCamReady);
     m_mainMenuDeadline = 0;
     EmptyList();
@@ -278,7 +278,7 @@ void COpenCam::OnMenu(bool list) {
 
 void COpenCam::OnUnknownTag(uint32_t tag) {
     char text[128];
-    std::snprintf(text, sizeof text, app::LocalizedText(kTextTagNotTreated).c_str(),
+    std::snprintf(text, sizeof text, text::LocalizedText(kTextTagNotTreated).c_str(),
                   static_cast<unsigned>(tag));
     Message(text, kTagNotTreatedMs);
 }

@@ -64,4 +64,12 @@ void CInfo::EndProgress() {
     m_scale = 1;
 }
 
+void CInfo::WarningBeep(int frequencyHz, int durationMs) {
+    Windows().Beep(frequencyHz, durationMs);
+}
+
+platform::Clock& CInfo::ScanClock() {
+    return Windows().GetClock();
+}
+
 } // namespace kaptiv::rack

@@ -2,6 +2,7 @@
 // The message panel: one message at a time for a given display time, with a progress bar
 // underneath that the callers drive directly. Discovery, firmware update, configuration
 // files and the settings editor all report through it.
+#include "rack/ScanFeedback.h"
 #include "ui/Dialog.h"
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 namespace kaptiv::rack {
 
-class CInfo final : public ui::Dialog {
+class CInfo final : public ui::Dialog, public ScanFeedback {
 public:
     static constexpr int kDialogId = 160;
     static constexpr int kMessage = 1024;
@@ -21,7 +22,9 @@ public:
     // Shows text for displayMs (a second message replaces the first and restarts the time).
     // With wait, the calling handler is held for the display time as well, through the clock:
     // nothing else runs meanwhile, as when the original slept.
-    void ShowMessage(const std::string& text, int64_t displayMs, bool wait = false);
+    void ShowMessage(const std::string& text, int64_t displayMs, bool wait = false) override;
+    void WarningBeep(int frequencyHz, int durationMs) override;
+    platform::Clock& ScanClock() override;
     const std::string& Message() const { return m_message; }
     bool IsShown() const { return m_shown; }
 

@@ -1,13 +1,13 @@
 #include "rack/CQuorvelDlg.h"
 
-#include "app/Language.h"
 #include "link/CSSocket.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "platform/DeviceWatch.h"
 #include "rack/CInfo.h"
+#include "rack/CSTATUS.h"
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
+#include "text/Language.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -37,27 +37,27 @@ constexpr uint8_t kPersonalityRecordMark = 0x83;
 constexpr uint8_t kPersonalityUnchanged = 0xFF;
 
 bool IsSwitchableModulator(uint8_t type) {
-    return type == 5 || type == 6 || type == 8 || type == 11;
+    return type == type::kModT2 || type == type::kModT4 || type == type::kModC4 || type == type::kModC2;
 }
 // COFDM 2 <-> QAM 2 and COFDM 4 <-> QAM 4.
 uint8_t OtherPersonality(uint8_t type) {
     switch (type) {
-    case 5:
-        return 11;
-    case 6:
-        return 8;
-    case 8:
-        return 6;
+    case type::kModT2:
+        return type::kModC2;
+    case type::kModT4:
+        return type::kModC4;
+    case type::kModC4:
+        return type::kModT4;
     default:
-        return 5;
+        return type::kModT2;
     }
 }
 bool HasUsbKey(uint8_t type) {
-    return type == kTypeSat2 || type == kTypeSat2Rev || type == kTypeTerrestrial;
+    return type == type::kSat2_0 || type == type::kSat2 || type == type::kTerrestrial;
 }
 } // namespace
 
-CQuorvelDlg::CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, link::CSTATUS& status)
+CQuorvelDlg::CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, rack::CSTATUS& status)
     : ui::Dialog(windows, resources::DialogTemplateById(resources::kDialogMain)), m_info(info),
       m_status(status), m_ownXmit(std::make_unique<link::CXmit>(windows.GetClock())) {
     AttachLink(nullptr, nullptr);
@@ -353,7 +353,7 @@ void CQuorvelDlg::SelectModule(int n) {
         case ModuleRole::Output:
             m_chain = FindChain(m_image, n);
             if (!m_chain.HasInput()) {
-                m_info.ShowMessage(app::LocalizedText(kTextNeedsInputAndOutput), kChainMessageMs);
+                m_info.ShowMessage(text::LocalizedText(kTextNeedsInputAndOutput), kChainMessageMs);
                 break;
             }
             SetRowImage(m_chain.input, true);

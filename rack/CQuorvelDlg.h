@@ -17,7 +17,6 @@
 #include <string>
 
 namespace kaptiv::link {
-class CSTATUS;
 class CSSocket;
 class CXmit;
 } // namespace kaptiv::link
@@ -29,6 +28,7 @@ class DeviceWatch;
 namespace kaptiv::rack {
 
 class CInfo;
+class CSTATUS;
 
 class CQuorvelDlg : public ui::Dialog, private ScanHost {
 public:
@@ -63,7 +63,7 @@ public:
     static constexpr ui::PointPx kMessagePanelAt{136, 482};
     static constexpr ui::PointPx kStatusPanelAt{0, 516};
 
-    CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, link::CSTATUS& status);
+    CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, CSTATUS& status);
     ~CQuorvelDlg() override;
 
     // The link the window scans through, and the gateway session whose link-up message
@@ -105,7 +105,7 @@ public:
 
     RackImage& Image() { return m_image; }
     CInfo& Info() const { return m_info; }
-    link::CSTATUS& Status() const { return m_status; }
+    CSTATUS& Status() const { return m_status; }
 
     void OnInitDialog() override;
     void OnTimer(int timerId) override;
@@ -138,7 +138,7 @@ private:
     void ShowComingLater(const char* what);
 
     CInfo& m_info;
-    link::CSTATUS& m_status;
+    CSTATUS& m_status;
     // Stands in until a link is attached: it has no port to open, so a scan finds no rack.
     std::unique_ptr<link::CXmit> m_ownXmit;
     link::CXmit* m_xmit = nullptr;

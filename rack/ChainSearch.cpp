@@ -55,8 +55,8 @@ Chain FindChain(const RackImage& image, int row) {
 
 int ModuleImage(uint8_t type) {
     // Normal icons by type code; pairs of (normal, highlighted) in the image list.
-    constexpr int kImages[kTypeCount] = {0, 2, 4, 6, 2, 4, 4, 2, 8, 10, 12, 8, 14, 16, 18};
-    return type < kTypeCount ? kImages[type] : kEmptyRowImage;
+    constexpr int kImages[type::kCount] = {0, 2, 4, 6, 2, 4, 4, 2, 8, 10, 12, 8, 14, 16, 18};
+    return type < type::kCount ? kImages[type] : kEmptyRowImage;
 }
 
 } // namespace kaptiv::rack

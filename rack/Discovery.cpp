@@ -1,9 +1,7 @@
 #include "rack/Discovery.h"
 
-#include "app/Language.h"
 #include "link/Frame.h"
-#include "rack/CInfo.h"
-#include "ui/WindowSystem.h"
+#include "text/Language.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,9 +22,9 @@ constexpr int kTextNoFirmware = 33;
 constexpr uint8_t kMaxRelease = 255;
 } // namespace
 
-Discovery::Discovery(link::CommandSet& commands, RackImage& image, CInfo& info, FirmwareCheck& firmware,
-                     ScanHost& host)
-    : m_commands(commands), m_image(image), m_info(info), m_firmware(firmware), m_host(host) {}
+Discovery::Discovery(link::CommandSet& commands, RackImage& image, ScanFeedback& feedback,
+                     FirmwareCheck& firmware, ScanHost& host)
+    : m_commands(commands), m_image(image), m_feedback(feedback), m_firmware(firmware), m_host(host) {}
 
 ScanReport Discovery::Run() {
     m_host.BeginScan();
@@ -41,8 +39,8 @@ ScanReport Discovery::Run() {
         if (end == PassEnd::Stop)
             break;
         if (m_image.FirmwareCount() == 0) {
-            m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
-            m_info.ShowMessage(app::LocalizedText(kTextNoFirmware), kFailureMs, true);
+            m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
+            m_feedback.ShowMessage(text::LocalizedText(kTextNoFirmware), kFailureMs, true);
         }
         if (end != PassEnd::Updated || !firstPass || overGateway)
             break;
@@ -55,15 +53,15 @@ ScanReport Discovery::Run() {
 Discovery::PassEnd Discovery::RunPass(bool firstPass, ScanReport& report) {
     link::CXmit& xmit = m_commands.Xmit();
     m_host.ClearModuleList();
-    m_info.ShowMessage(app::LocalizedText(kTextSearching), kSearchingMs);
+    m_feedback.ShowMessage(text::LocalizedText(kTextSearching), kSearchingMs);
 
     if (!xmit.OpenLink()) {
-        m_info.ShowMessage(app::LocalizedText(kTextNotFound), kFailureMs, true);
+        m_feedback.ShowMessage(text::LocalizedText(kTextNotFound), kFailureMs, true);
         m_host.HideDeviceChangeIndicator();
         report.outcome = ScanOutcome::HardwareNotFound;
         return PassEnd::NotFound;
     }
-    m_info.ShowMessage(app::LocalizedText(kTextFound), kSearchingMs);
+    m_feedback.ShowMessage(text::LocalizedText(kTextFound), kSearchingMs);
     {
         // Wakes the controller; its answer is read again with the other modules.
         std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
@@ -76,7 +74,7 @@ Discovery::PassEnd Discovery::RunPass(bool firstPass, ScanReport& report) {
     const bool updated = ReadBlocksAndCheck(firstPass);
     m_image.TakeReference();
     if (!updated) {
-        m_info.ShowMessage("", 1);
+        m_feedback.ShowMessage("", 1);
         xmit.ClearLinkLost();
         m_host.RackConnected();
         report.outcome = ScanOutcome::Connected;
@@ -105,8 +103,8 @@ bool Discovery::ReadModuleList(ScanReport& report) {
         char text[128];
         std::snprintf(text, sizeof text, "Module list refused: %d modules listed, at most %d.",
                       static_cast<int>(n / kModuleListEntrySize), static_cast<int>(kHalfSize - 1));
-        m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
-        m_info.ShowMessage(text, kRefusedMs, true);
+        m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
+        m_feedback.ShowMessage(text, kRefusedMs, true);
         xmit.CloseSerialPort();
         report.outcome = ScanOutcome::TooManyModules;
         return false;
@@ -137,9 +135,9 @@ bool Discovery::IdentifyAll(ScanReport& report) {
 
 void Discovery::StopAtInactive(size_t index, ScanReport& report) {
     char text[256];
-    std::snprintf(text, sizeof text, "%s (#%d)", app::LocalizedText(kTextInactive).c_str(),
+    std::snprintf(text, sizeof text, "%s (#%d)", text::LocalizedText(kTextInactive).c_str(),
                   static_cast<int>(index));
-    m_info.ShowMessage(text, kFailureMs, true);
+    m_feedback.ShowMessage(text, kFailureMs, true);
     m_commands.RestartAll();
     m_commands.Xmit().CloseSerialPort();
     report.outcome = ScanOutcome::InactiveModule;
@@ -160,8 +158,8 @@ bool Discovery::ReadBlocksAndCheck(bool firstPass) {
             char text[128];
             std::snprintf(text, sizeof text, "Module %d: parameter block of %d bytes refused (at most %d).",
                           static_cast<int>(i), xmit.AnswerLength(), static_cast<int>(kMaxBlockSize));
-            m_info.Windows().Beep(kWarningBeepHz, kWarningBeepMs);
-            m_info.ShowMessage(text, kRefusedMs, true);
+            m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
+            m_feedback.ShowMessage(text, kRefusedMs, true);
         }
         m_host.ShowModuleRow(i);
         if (firstPass && OfferToFirmwareCheck(i))
@@ -176,12 +174,12 @@ bool Discovery::OfferToFirmwareCheck(size_t index) {
     const uint8_t savedType = record.type;
     const uint8_t savedRelease = record.release;
     uint8_t offset = 0;
-    if (record.type == kTypeSat2Rev)
+    if (record.type == type::kSat2)
         offset = kSat2RevReleaseOffset;
-    else if (record.type == kTypeTerrestrial)
+    else if (record.type == type::kTerrestrial)
         offset = kTerrestrialReleaseOffset;
     if (offset != 0) {
-        record.type = kTypeSat2;
+        record.type = type::kSat2_0;
         // Saturates: a release that wrapped round would look older than every file and
         // have the module flashed backwards.
         record.release = static_cast<uint8_t>(std::min<int>(record.release + offset, kMaxRelease));
@@ -197,8 +195,8 @@ void Discovery::RebootAndWait() {
     const bool overGateway = xmit.IsGatewayLinkUp();
     m_commands.RestartAll();
     xmit.CloseSerialPort();
-    m_info.ShowMessage(app::LocalizedText(kTextRebooting), kRebootMs);
-    platform::Clock& clock = m_info.Windows().GetClock();
+    m_feedback.ShowMessage(text::LocalizedText(kTextRebooting), kRebootMs);
+    platform::Clock& clock = m_feedback.ScanClock();
     if (overGateway) {
         clock.SleepMs(kRebootMs);
         return;

@@ -2,18 +2,17 @@
 // One scan of the rack: open the link, list the modules, identify each one, read its
 // parameter block, offer it to the firmware check on the first pass, and reboot and scan
 // again when the check changed a module. The scan blocks the user-interface thread, as
-// every request does; it reports through the message panel and changes the main window
-// only through ScanHost.
+// every request does; it reports through ScanFeedback (the message panel) and changes the
+// main window only through ScanHost.
 #include "link/CommandSet.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/RackImage.h"
+#include "rack/ScanFeedback.h"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace kaptiv::rack {
-
-class CInfo;
 
 // What a scan does to the main window.
 class ScanHost {
@@ -62,7 +61,7 @@ public:
     static constexpr uint8_t kSat2RevReleaseOffset = 38;
     static constexpr uint8_t kTerrestrialReleaseOffset = 52;
 
-    Discovery(link::CommandSet& commands, RackImage& image, CInfo& info, FirmwareCheck& firmware,
+    Discovery(link::CommandSet& commands, RackImage& image, ScanFeedback& feedback, FirmwareCheck& firmware,
               ScanHost& host);
 
     ScanReport Run();
@@ -82,7 +81,7 @@ private:
 
     link::CommandSet& m_commands;
     RackImage& m_image;
-    CInfo& m_info;
+    ScanFeedback& m_feedback;
     FirmwareCheck& m_firmware;
     ScanHost& m_host;
 };

@@ -21,11 +21,11 @@ bool ModuleRecord::DiffersFromReference() const {
 std::string ReleaseText(const ModuleRecord& r) {
     char text[64];
     int n = std::snprintf(text, sizeof text, "\r\n%d.%d", r.release / 10, r.release % 10);
-    if (r.hardwareRevision != 0 || r.type == kTypeHdEncoder) {
+    if (r.hardwareRevision != 0 || r.type == type::kHdEncoder) {
         const size_t room = sizeof text - static_cast<size_t>(n);
-        if (r.type == kTypeIpStreamer)
+        if (r.type == type::kIpStreamer)
             std::snprintf(text + n, room, ".%d", r.hardwareRevision);
-        else if (r.type == kTypeHdEncoder)
+        else if (r.type == type::kHdEncoder)
             std::snprintf(text + n, room, ".%d.%d", r.hardwareRevision, r.subRelease);
         else
             std::snprintf(text + n, room, "(H%d)", r.hardwareRevision);
@@ -48,7 +48,7 @@ std::optional<std::vector<ModuleListEntry>> ParseModuleList(std::span<const uint
 }
 
 void RackImage::StartScan() {
-    records[0].type = kTypeController;
+    records[0].type = type::kPowerSupply;
     records[0].address = 0;
     moduleCount = 1;
 }

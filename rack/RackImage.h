@@ -4,7 +4,7 @@
 // the installer changed, a second half that receives a loaded configuration file, and the
 // table of firmware files found on disk.
 #include "link/CommandSet.h"
-#include "rack/ModuleType.h"
+#include "platform/ModuleType.h"
 
 #include <array>
 #include <cstdint>

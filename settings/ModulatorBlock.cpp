@@ -24,7 +24,7 @@ constexpr size_t kEncodeScratch = 4 * kMaxBlockSize;
 // The single-channel type stores one transport stream id, all others four (whatever their
 // channel count).
 size_t StoredTransportStreamIds(uint8_t type) {
-    return type == kTypeModT1 ? 1 : 4;
+    return type == type::kModT1 ? 1 : 4;
 }
 
 // Reads fields at a running offset that follows the layout even past the end of the block;
@@ -74,7 +74,7 @@ void DecodeRadio(std::span<const uint8_t> block, ModulatorRadio& radio) {
 // The services and their per-service fields; a service whose entry is cut off by the end of the
 // block is dropped, its later per-service fields still count in the layout.
 void DecodeServices(uint8_t type, FieldCursor& in, size_t count, ModulatorValues& values) {
-    if (type == kTypeModT1) {
+    if (type == type::kModT1) {
         for (size_t i = 0; i < count; ++i) {
             const bool present = in.Holds(2);
             const uint16_t id = in.U16(0);
@@ -179,10 +179,10 @@ std::string CheckServices(uint8_t type, const ModulatorValues& values) {
                std::to_string(kMaxModulatorServices) + " a modulator holds";
     for (size_t i = 0; i < values.services.size(); ++i) {
         const ModulatorService& s = values.services[i];
-        if (type != kTypeModT1 && s.channel > kChannelMask)
+        if (type != type::kModT1 && s.channel > kChannelMask)
             return "output channel " + std::to_string(s.channel) + " of service " +
                    std::to_string(s.serviceId) + " does not fit the channel byte";
-        if (type == kTypeModT1 && i >= kType2MaskBits && s.descrambledUpstream)
+        if (type == type::kModT1 && i >= kType2MaskBits && s.descrambledUpstream)
             return "service " + std::to_string(s.serviceId) +
                    " cannot be marked descrambled: the mask holds the first 16 services only";
     }
@@ -218,7 +218,7 @@ EncodeResult EncodeModulatorBlock(uint8_t type, const ModulatorValues& values,
     out.U8(*level);
     out.U8(static_cast<uint8_t>(values.services.size()));
 
-    if (type == kTypeModT1) {
+    if (type == type::kModT1) {
         uint16_t mask = 0;
         for (size_t i = 0; i < values.services.size(); ++i) {
             out.U16(values.services[i].serviceId);

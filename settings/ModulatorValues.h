@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/ModuleFamily.h"
+#include "platform/ModuleType.h"
 
 namespace kaptiv::settings {
 
@@ -76,27 +76,13 @@ struct ModulatorValues {
     bool operator==(const ModulatorValues&) const = default;
 };
 
-constexpr bool IsModulatorType(uint8_t type) {
-    return LayoutOfType(type) == BlockLayout::Modulator;
-}
 constexpr bool IsQamModulatorType(uint8_t type) {
-    return type == kTypeModC2 || type == kTypeModC4;
+    return type == type::kModC2 || type == type::kModC4;
 }
 
-// Output channels by type: 1 (type 2), 2 (types 5, 11), 4 (types 6, 8); 0 for other types.
+// Output channels of a modulator: 1 (type 2), 2 (types 5, 11), 4 (types 6, 8); 0 for other types.
 constexpr int ModulatorChannelCount(uint8_t type) {
-    switch (type) {
-    case kTypeModT1:
-        return 1;
-    case kTypeModT2:
-    case kTypeModC2:
-        return 2;
-    case kTypeModT4:
-    case kTypeModC4:
-        return 4;
-    default:
-        return 0;
-    }
+    return IsModulatorType(type) ? OutputChannelCount(type) : 0;
 }
 
 // Adjacent channels are one bandwidth apart: 7000 kHz for 7 MHz, 8000 kHz otherwise.

@@ -1,8 +1,8 @@
 #include "settings/TunerBlock.h"
 
 #include "platform/Bytes.h"
+#include "platform/ModuleType.h"
 #include "settings/BlockText.h"
-#include "settings/ModuleFamily.h"
 
 #include <array>
 

@@ -6,12 +6,12 @@
 //
 //   kaptiv-web-host [--listen ADDRESS] [--ui-port N] [--no-browser] [--gallery]
 #include "Gallery.h"
-#include "link/CSTATUS.h"
 #include "platform/Clock.h"
 #include "platform/EventLoop.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "resources/Images.h"
 #include "ui/WindowSystem.h"
 #include "web/WebDisplay.h"
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     ui::WindowSystem windows(loop);
 
     rack::CInfo info(windows);
-    link::CSTATUS status(windows);
+    rack::CSTATUS status(windows);
     rack::CDetachInfo transfer(windows);
     TestMainWindow main(windows, info, status);
     main.Create();

@@ -1,10 +1,10 @@
 #include "tools/json/BlockJson.h"
 
+#include "platform/ModuleType.h"
 #include "settings/EncoderBlock.h"
 #include "settings/HdEncoderBlock.h"
 #include "settings/IpStreamerBlock.h"
 #include "settings/ModulatorBlock.h"
-#include "settings/ModuleFamily.h"
 #include "settings/TunerBlock.h"
 #include "tools/json/EncoderJson.h"
 #include "tools/json/IpStreamerJson.h"

@@ -1,7 +1,7 @@
 #include "tools/json/EncoderJson.h"
 
+#include "platform/ModuleType.h"
 #include "settings/BlockText.h"
-#include "settings/ModuleFamily.h"
 #include "tools/json/JsonFieldReader.h"
 
 #include <array>
@@ -99,7 +99,7 @@ json EncoderToJson(const EncoderValues& values, bool changed) {
                             {"contrast", c.contrast},
                             {"saturation", c.saturation}});
     }
-    return {{"type", kTypeAvEncoder},
+    return {{"type", type::kAvEncoder},
             {"counter", values.counter},
             {"channels", std::move(channels)},
             {"passThrough", ListsToJson(values.passThrough)},
@@ -109,7 +109,7 @@ json EncoderToJson(const EncoderValues& values, bool changed) {
 bool EncoderFromJson(const json& j, EncoderValues& values, bool& changed, std::string& error) {
     error.clear();
     JsonFieldReader f(error);
-    CheckType(f, j, kTypeAvEncoder);
+    CheckType(f, j, type::kAvEncoder);
     f.Integer(j, "", "counter", values.counter);
     if (const json* channels = f.Array(j, "", "channels", values.channels.size())) {
         for (size_t i = 0; i < channels->size() && f.Ok(); ++i) {
@@ -145,7 +145,7 @@ json HdEncoderToJson(const HdEncoderValues& values, bool changed) {
                             {"audioCodingText", ChoiceText(kAudioCodings, c.audioCoding)},
                             {"name", ToUtf8(c.name)}});
     }
-    return {{"type", kTypeHdEncoder},
+    return {{"type", type::kHdEncoder},
             {"counter", values.counter},
             {"passThrough", ListsToJson(values.passThrough)},
             {"channels", std::move(channels)},
@@ -155,7 +155,7 @@ json HdEncoderToJson(const HdEncoderValues& values, bool changed) {
 bool HdEncoderFromJson(const json& j, HdEncoderValues& values, bool& changed, std::string& error) {
     error.clear();
     JsonFieldReader f(error);
-    CheckType(f, j, kTypeHdEncoder);
+    CheckType(f, j, type::kHdEncoder);
     f.Integer(j, "", "counter", values.counter);
     ListsFromJson(f, j, values.passThrough);
     if (const json* channels = f.Array(j, "", "channels", values.channels.size())) {

@@ -1,7 +1,7 @@
 #include "tools/json/IpStreamerJson.h"
 
+#include "platform/ModuleType.h"
 #include "settings/BlockText.h"
-#include "settings/ModuleFamily.h"
 #include "tools/json/JsonFieldReader.h"
 
 #include <array>
@@ -37,7 +37,7 @@ json IpStreamerToJson(const IpStreamerValues& v) {
                             {"streamText", name.empty() ? json(nullptr) : json(name)}});
     }
     const auto qos = static_cast<size_t>(v.qos);
-    return {{"type", kTypeIpStreamer},
+    return {{"type", type::kIpStreamer},
             {"dhcp", v.dhcp},
             {"mac", HexText(v.mac, ':')},
             {"address", AddressText(v.address)},
@@ -62,8 +62,8 @@ bool IpStreamerFromJson(const json& j, IpStreamerValues& v, std::string& error) 
     error.clear();
     JsonFieldReader f(error);
     if (const json* type = f.Member(j, "", "type")) {
-        if (!type->is_number_integer() || type->get<long long>() != kTypeIpStreamer)
-            f.Fail("type", "does not match module type " + std::to_string(kTypeIpStreamer));
+        if (!type->is_number_integer() || type->get<long long>() != type::kIpStreamer)
+            f.Fail("type", "does not match module type " + std::to_string(type::kIpStreamer));
     }
     f.Bool(j, "", "dhcp", v.dhcp);
     f.HexBytes(j, "", "mac", v.mac);

@@ -144,7 +144,7 @@ json NitToJson(std::span<const uint8_t> section) {
 }
 
 size_t JsonTransportStreamIds(uint8_t type) {
-    return type == kTypeModT1 ? 1 : 4;
+    return type == type::kModT1 ? 1 : 4;
 }
 
 } // namespace
@@ -325,7 +325,7 @@ bool ModulatorFromJson(uint8_t type, const json& j, ModulatorValues& values, std
     }
     if (j.contains("services") && !ServicesFromJson(j["services"], values.services, error))
         return false;
-    if (type == kTypeModT1)
+    if (type == type::kModT1)
         for (ModulatorService& s : values.services)
             s.channel = 1; // the single-channel modulator has no channel byte
     return true;

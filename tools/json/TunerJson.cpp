@@ -1,7 +1,7 @@
 #include "tools/json/TunerJson.h"
 
+#include "platform/ModuleType.h"
 #include "settings/BlockText.h"
-#include "settings/ModuleFamily.h"
 #include "tools/json/JsonFieldReader.h"
 
 #include <array>

@@ -12,7 +12,8 @@ using namespace kaptiv::settings;
 
 namespace {
 
-constexpr uint8_t kTypes[] = {kTypeModT1, kTypeModT2, kTypeModT4, kTypeModC4, kTypeModC2};
+constexpr uint8_t kTypes[] = {kaptiv::type::kModT1, kaptiv::type::kModT2, kaptiv::type::kModT4,
+                              kaptiv::type::kModC4, kaptiv::type::kModC2};
 
 void Check(bool condition) {
     if (!condition)

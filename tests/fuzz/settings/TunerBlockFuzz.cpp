@@ -1,8 +1,8 @@
 // Tuner blocks: the first byte picks the module type (1, 4, 7, 10, 12), the rest is the block.
 // Decoding never reads outside the block; a decoded block that can be written again decodes to
 // the same values, and writing those gives the same bytes.
+#include "platform/ModuleType.h"
 #include "settings/BlockText.h"
-#include "settings/ModuleFamily.h"
 #include "settings/TunerBlock.h"
 
 #include <cstdint>
@@ -13,7 +13,8 @@ using namespace kaptiv::settings;
 
 namespace {
 
-constexpr uint8_t kTypes[] = {kTypeSat1_0, kTypeSat1, kTypeSat2_0, kTypeSat2, kTypeTerrestrial};
+constexpr uint8_t kTypes[] = {kaptiv::type::kSat1_0, kaptiv::type::kSat1, kaptiv::type::kSat2_0,
+                              kaptiv::type::kSat2, kaptiv::type::kTerrestrial};
 
 // The server address is written table-coded and read plain: what comes back is what the table
 // keeps of it.

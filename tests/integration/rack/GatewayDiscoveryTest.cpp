@@ -1,10 +1,10 @@
 // The main window finds the simulated demo rack through the gateway over loopback TCP, on
 // real time with short bounded deadlines.
 #include "link/CSSocket.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "sim/Engine.h"
 #include "sim/GatewayServer.h"
 #include "sim/Rack.h"
@@ -39,7 +39,7 @@ struct GatewayDiscovery : ::testing::Test {
     link::CXmit xmit{clock};
     link::CSSocket socket{loop};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     OneFirmwareFile firmware;
     CQuorvelDlg main{windows, info, status};
 

@@ -1,6 +1,6 @@
 #include "app/CQuorvelApp.h"
-#include "app/Language.h"
 #include "app/StartupFiles.h"
+#include "text/Language.h"
 
 #include "TempFolder.h"
 
@@ -32,7 +32,7 @@ protected:
     }
     void TearDown() override {
         std::filesystem::current_path(m_previous);
-        app::SetLanguageIndex(0);
+        text::SetLanguageIndex(0);
     }
 
     TempFolder m_program;
@@ -111,7 +111,7 @@ TEST_F(CQuorvelAppTest, StartsFromTheProgramFolderAndEndsWithTheMainWindow) {
     EXPECT_EQ(settings.programFolder, std::filesystem::current_path());
     EXPECT_EQ(application.MainWindow().Image().applicationFolder, std::filesystem::current_path().string());
     EXPECT_TRUE(settings.advancedMode);
-    EXPECT_EQ(app::LanguageIndex(), static_cast<int>(app::Language::Italian));
+    EXPECT_EQ(text::LanguageIndex(), static_cast<int>(text::Language::Italian));
     EXPECT_EQ(settings.network.serverPort, gateway.Port());
     EXPECT_EQ(m_config.Read("kaptiv.ini"),
               "serverPort=" + std::to_string(gateway.Port()) + "\nserverAddress=127.0.0.1\n");

@@ -1,6 +1,6 @@
-#include "app/Language.h"
 #include "app/StartupFiles.h"
 #include "app/StartupSettings.h"
+#include "text/Language.h"
 
 #include "TempFolder.h"
 
@@ -11,6 +11,7 @@
 
 using namespace kaptiv::app;
 using kaptiv::app::test::TempFolder;
+using kaptiv::text::Language;
 
 namespace {
 

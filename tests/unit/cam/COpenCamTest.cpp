@@ -3,11 +3,11 @@
 // simulated rack; the panel's packets are read back from what the module received.
 #include "cam/COpenCam.h"
 #include "cam/MmiCodec.h"
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "platform/Bytes.h"
 #include "platform/EventLoop.h"
 #include "rack/CInfo.h"
+#include "rack/CSTATUS.h"
 #include "rack/CQuorvelDlg.h"
 #include "sim/Engine.h"
 #include "sim/SerialLine.h"
@@ -54,7 +54,7 @@ struct CamPanel : ::testing::Test {
     std::unique_ptr<mulvane::SerialLine> line;
     link::CXmit xmit{clock};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     COpenCam panel{windows, info, xmit};
     rack::CQuorvelDlg main{windows, info, status};
 

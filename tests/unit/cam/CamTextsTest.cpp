@@ -1,6 +1,6 @@
 // The panel's messages in the five languages, byte for byte as the installers know them
 // (the Italian "ask for main menu" carries a no-break space, C2 A0, after "Richiesta").
-#include "app/Language.h"
+#include "text/Language.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +44,6 @@ const std::array<Row, 8> kExpected = {{
 TEST(CamTexts, RowsFortyOneToFortyEightInAllFiveLanguages) {
     for (int row = 0; row < 8; ++row)
         for (int language = 0; language < 5; ++language)
-            EXPECT_EQ(kaptiv::app::LocalizedText(41 + row, language), kExpected[row][language])
+            EXPECT_EQ(kaptiv::text::LocalizedText(41 + row, language), kExpected[row][language])
                 << "row " << 41 + row << " language " << language;
 }

@@ -1,6 +1,6 @@
 #include "rack/CQuorvelDlg.h"
-#include "link/CSTATUS.h"
 #include "rack/CInfo.h"
+#include "rack/CSTATUS.h"
 #include "resources/Images.h"
 #include "ui/ScriptedResponder.h"
 
@@ -18,7 +18,7 @@ struct MainFixture : ::testing::Test {
     platform::EventLoop loop{clock};
     ui::WindowSystem windows{loop};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     CQuorvelDlg main{windows, info, status};
 
     void SetUp() override { main.Create(); }
@@ -72,7 +72,7 @@ TEST(MainWindow, RunsModallyUntilClosedWithInertButtons) {
     platform::EventLoop loop{clock};
     ui::WindowSystem windows{loop};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     CQuorvelDlg main{windows, info, status};
     std::vector<std::string> failures;
     ui::ScriptedResponder responder{windows, [&](const std::string& what) { failures.push_back(what); }};

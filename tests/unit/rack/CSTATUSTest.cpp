@@ -1,10 +1,10 @@
-#include "link/CSTATUS.h"
+#include "rack/CSTATUS.h"
 #include "ui/WindowSystem.h"
 
 #include <gtest/gtest.h>
 
 using namespace kaptiv;
-using link::CSTATUS;
+using rack::CSTATUS;
 
 namespace {
 

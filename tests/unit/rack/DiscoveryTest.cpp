@@ -3,7 +3,7 @@
 #include "MainWindowSupport.h"
 
 #include "link/CommandSet.h"
-#include "rack/ModuleType.h"
+#include "platform/ModuleType.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST_F(Discovery, DemoRackFillsTheColumnAndStartsTheWatchdog) {
         EXPECT_EQ(Text(Row(int(i))), rack::ListRowText(r)) << i;
         EXPECT_EQ(r.blockLength, modules[i].block.size()) << i;
         // The blocks of the controller and the CI module are never compared or written.
-        EXPECT_EQ(r.referenceLength, rack::HasEditableBlock(r.type) ? r.blockLength : 0) << i;
+        EXPECT_EQ(r.referenceLength, kaptiv::HasEditableBlock(r.type) ? r.blockLength : 0) << i;
     }
     EXPECT_EQ(Text(Row(1)), "RkSat2.0\r\n2.3(H3)");
     EXPECT_EQ(RowImage(0), 1); // the controller is selected: highlighted

@@ -1,10 +1,10 @@
 #pragma once
 // The main window over the simulated rack's in-memory bus, on virtual time.
-#include "link/CSTATUS.h"
 #include "link/CXmit.h"
 #include "platform/EventLoop.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "sim/Engine.h"
 #include "sim/Rack.h"
 #include "sim/SerialLine.h"
@@ -61,7 +61,7 @@ struct MainWindowOnSim {
     std::unique_ptr<mulvane::SerialLine> line;
     link::CXmit xmit{clock};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     RecordingFirmware firmware;
     rack::CQuorvelDlg main{windows, info, status};
 

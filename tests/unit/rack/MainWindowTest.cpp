@@ -1,8 +1,8 @@
 // Selection, chains, commands and the title of the main window, on a rack image filled by
 // hand (no link).
-#include "link/CSTATUS.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
+#include "rack/CSTATUS.h"
 #include "ui/ScriptedResponder.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ struct MainWindow : ::testing::Test {
     platform::EventLoop loop{clock};
     ui::WindowSystem windows{loop};
     rack::CInfo info{windows};
-    link::CSTATUS status{windows};
+    rack::CSTATUS status{windows};
     CQuorvelDlg main{windows, info, status};
 
     void SetUp() override {

@@ -30,9 +30,9 @@ TEST(ModuleNames, ReleaseTextsAndSuffixes) {
     EXPECT_EQ(ReleaseText(Record(13, 15, 0)), "\r\n1.5");
     // The HD encoder shows hardware revision and sub-release even with revision 0.
     EXPECT_EQ(ReleaseText(Record(14, 30, 0, 1)), "\r\n3.0.0.1");
-    EXPECT_EQ(ModuleName(0), "RkPSU");
-    EXPECT_EQ(ModuleName(12), "QVXCT2");
-    EXPECT_EQ(ModuleName(15), "");
+    EXPECT_STREQ(ModuleName(0), "RkPSU");
+    EXPECT_STREQ(ModuleName(12), "QVXCT2");
+    EXPECT_STREQ(ModuleName(15), "");
     EXPECT_EQ(RoleOf(15), ModuleRole::None);
 }
 

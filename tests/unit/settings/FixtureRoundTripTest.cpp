@@ -1,10 +1,10 @@
 // Every hand-made fixture block of the tuner, encoder and IP streamer families survives
 // decode -> encode -> decode with the same values, and a full-length block comes back byte for
 // byte.
+#include "platform/ModuleType.h"
 #include "settings/EncoderBlock.h"
 #include "settings/HdEncoderBlock.h"
 #include "settings/IpStreamerBlock.h"
-#include "settings/ModuleFamily.h"
 #include "settings/TunerBlock.h"
 
 #include "BlockTestSupport.h"
@@ -81,16 +81,16 @@ TEST_P(FixtureRoundTrip, DecodeEncodeDecodeIsStable) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Blocks, FixtureRoundTrip,
-                         ::testing::Values(FixtureCase{"type-1.hex", kTypeSat1_0, true},
-                                           FixtureCase{"type-4.hex", kTypeSat1, true},
-                                           FixtureCase{"type-7.hex", kTypeSat2_0, true},
-                                           FixtureCase{"type-7-short.hex", kTypeSat2_0, false},
-                                           FixtureCase{"type-10.hex", kTypeSat2, true},
-                                           FixtureCase{"type-12.hex", kTypeTerrestrial, true},
-                                           FixtureCase{"type-9.hex", kTypeAvEncoder, true},
-                                           FixtureCase{"type-9-cascade.hex", kTypeAvEncoder, true},
-                                           FixtureCase{"type-14.hex", kTypeHdEncoder, true},
-                                           FixtureCase{"type-13.hex", kTypeIpStreamer, true}),
+                         ::testing::Values(FixtureCase{"type-1.hex", type::kSat1_0, true},
+                                           FixtureCase{"type-4.hex", type::kSat1, true},
+                                           FixtureCase{"type-7.hex", type::kSat2_0, true},
+                                           FixtureCase{"type-7-short.hex", type::kSat2_0, false},
+                                           FixtureCase{"type-10.hex", type::kSat2, true},
+                                           FixtureCase{"type-12.hex", type::kTerrestrial, true},
+                                           FixtureCase{"type-9.hex", type::kAvEncoder, true},
+                                           FixtureCase{"type-9-cascade.hex", type::kAvEncoder, true},
+                                           FixtureCase{"type-14.hex", type::kHdEncoder, true},
+                                           FixtureCase{"type-13.hex", type::kIpStreamer, true}),
                          [](const auto& info) {
                              std::string name = info.param.file;
                              name = name.substr(0, name.find('.'));
@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(Blocks, FixtureRoundTrip,
 
 // Values the fixtures' authors computed by hand from the layouts.
 TEST(FixtureValues, TunersDecodeAsDescribed) {
-    const auto sat1 = DecodeTunerBlock(kTypeSat1_0, Fixture("type-1.hex")).values;
+    const auto sat1 = DecodeTunerBlock(type::kSat1_0, Fixture("type-1.hex")).values;
     ASSERT_EQ(sat1.sections.size(), 1u);
     EXPECT_EQ(sat1.sections[0].frequencyMHz, 12188);
     EXPECT_EQ(sat1.sections[0].symbolRate, 27500);
@@ -111,11 +111,11 @@ TEST(FixtureValues, TunersDecodeAsDescribed) {
     EXPECT_EQ(sat1.sections[0].services,
               (std::vector<SelectedService>{{7201, 0}, {7202, 0}, {7204, 0}, {7205, 0}}));
 
-    const auto sat4 = DecodeTunerBlock(kTypeSat1, Fixture("type-4.hex")).values;
+    const auto sat4 = DecodeTunerBlock(type::kSat1, Fixture("type-4.hex")).values;
     EXPECT_EQ(sat4.sections[0].frequencyMHz, 11362);
     EXPECT_EQ(sat4.sections[0].fecIndex, 1);
 
-    const auto sat7 = DecodeTunerBlock(kTypeSat2_0, Fixture("type-7.hex")).values;
+    const auto sat7 = DecodeTunerBlock(type::kSat2_0, Fixture("type-7.hex")).values;
     ASSERT_EQ(sat7.sections.size(), 3u);
     EXPECT_EQ(sat7.sections[0].frequencyMHz, 11303);
     EXPECT_TRUE(sat7.sections[0].horizontal);
@@ -135,7 +135,7 @@ TEST(FixtureValues, TunersDecodeAsDescribed) {
     EXPECT_EQ(sat7.lockTimeout, 12);
     EXPECT_TRUE(sat7.lockWatchdog);
 
-    const auto sat10 = DecodeTunerBlock(kTypeSat2, Fixture("type-10.hex")).values;
+    const auto sat10 = DecodeTunerBlock(type::kSat2, Fixture("type-10.hex")).values;
     EXPECT_EQ(sat10.sections[2].frequencyMHz, 10600);
     EXPECT_EQ(sat10.schedule[1].fileName, U"udp://@:5004");
     EXPECT_EQ(sat10.streamedName, U"Info H\u00F4tel");
@@ -146,7 +146,7 @@ TEST(FixtureValues, TunersDecodeAsDescribed) {
     EXPECT_FALSE(sat10.lockWatchdog);
     EXPECT_TRUE(sat10.lockFieldsPresent);
 
-    const auto ct2 = DecodeTunerBlock(kTypeTerrestrial, Fixture("type-12.hex")).values;
+    const auto ct2 = DecodeTunerBlock(type::kTerrestrial, Fixture("type-12.hex")).values;
     EXPECT_EQ(ct2.terrestrial[0].standard, static_cast<uint8_t>(DvbStandard::DvbT2));
     EXPECT_EQ(ct2.terrestrial[0].bandwidthMHz, 8);
     EXPECT_EQ(ct2.terrestrial[0].frequencyKHz, 586000u);

@@ -40,13 +40,13 @@ TEST(ModulatorBlock, FrequencyFailingTheRangeCheckKeepsTheStoredWord) {
     v.radio.frequencyKHz = 858000;                    // channel 4 would be on 882000 kHz
     const std::vector<uint8_t> stored = {0x0E, 0x88}; // 3720 x 125 kHz = 465 MHz
     const EncodeResult four =
-        EncodeModulatorBlock(kTypeModT4, v, ModulatorEncodeContext::FromStoredBlock(stored));
+        EncodeModulatorBlock(type::kModT4, v, ModulatorEncodeContext::FromStoredBlock(stored));
     ASSERT_TRUE(four.Ok()) << four.error;
     EXPECT_EQ(four.block[0], 0x0E);
     EXPECT_EQ(four.block[1], 0x88);
     // One channel at 858 MHz is on the air: 6864 x 125 kHz.
     const EncodeResult one =
-        EncodeModulatorBlock(kTypeModT1, v, ModulatorEncodeContext::FromStoredBlock(stored));
+        EncodeModulatorBlock(type::kModT1, v, ModulatorEncodeContext::FromStoredBlock(stored));
     ASSERT_TRUE(one.Ok()) << one.error;
     EXPECT_EQ((one.block[0] << 8) | one.block[1], 6864);
     // Lower bound, and 7 MHz spacing lets four channels fit under 860 MHz from 839 MHz.
@@ -63,22 +63,22 @@ TEST(ModulatorBlock, SymbolRateOutsideTheBandwidthIsFlaggedButStillWritten) {
     EXPECT_FALSE(SymbolRateInRange(kBandwidthCode7MHz, 6091));
     ModulatorValues v = TwoServices();
     v.symbolRateKSps = 6961;
-    const EncodeResult built = EncodeModulatorBlock(kTypeModC4, v, {});
+    const EncodeResult built = EncodeModulatorBlock(type::kModC4, v, {});
     ASSERT_TRUE(built.Ok()) << built.error;
-    EXPECT_EQ(DecodeModulatorBlock(kTypeModC4, built.block).values.symbolRateKSps, 6961);
+    EXPECT_EQ(DecodeModulatorBlock(type::kModC4, built.block).values.symbolRateKSps, 6961);
 }
 
 TEST(ModulatorBlock, Type2ServiceListEndsWithFFAndTheDescrambledMask) {
     ModulatorValues v = TwoServices();
     v.services.push_back(
         {.serviceId = 0x0789, .outputServiceId = 0x0789, .channel = 1, .descrambledUpstream = true});
-    const EncodeResult built = EncodeModulatorBlock(kTypeModT1, v, {});
+    const EncodeResult built = EncodeModulatorBlock(type::kModT1, v, {});
     ASSERT_TRUE(built.Ok()) << built.error;
     const std::vector<uint8_t> list(built.block.begin() + 8, built.block.begin() + 18);
     EXPECT_EQ(list, (std::vector<uint8_t>{3, 0x12, 0x34, 0x04, 0x56, 0x07, 0x89, 0xFF, 0x00, 0x05}));
 
     // Read back: all on channel 1, marks from the mask, output ids right after the network id.
-    const auto decoded = DecodeModulatorBlock(kTypeModT1, built.block);
+    const auto decoded = DecodeModulatorBlock(type::kModT1, built.block);
     ASSERT_TRUE(decoded.Ok()) << decoded.error;
     ASSERT_EQ(decoded.values.services.size(), 3u);
     EXPECT_TRUE(decoded.values.services[0].descrambledUpstream);
@@ -94,11 +94,11 @@ TEST(ModulatorBlock, Type2ServiceListEndsWithFFAndTheDescrambledMask) {
 TEST(ModulatorBlock, ChannelByteCarriesChannelAndDescrambledBit) {
     ModulatorValues v = TwoServices();
     v.services[1].channel = 2;
-    const EncodeResult built = EncodeModulatorBlock(kTypeModC2, v, {});
+    const EncodeResult built = EncodeModulatorBlock(type::kModC2, v, {});
     ASSERT_TRUE(built.Ok()) << built.error;
     EXPECT_EQ(built.block[11], 0x81);
     EXPECT_EQ(built.block[14], 0x02);
-    const auto decoded = DecodeModulatorBlock(kTypeModC2, built.block);
+    const auto decoded = DecodeModulatorBlock(type::kModC2, built.block);
     ASSERT_TRUE(decoded.Ok());
     EXPECT_EQ(decoded.values.services[1].channel, 2);
 }
@@ -106,13 +106,13 @@ TEST(ModulatorBlock, ChannelByteCarriesChannelAndDescrambledBit) {
 TEST(ModulatorBlock, ShortBlocksGiveTheDefaults) {
     const ModulatorRadio previous{.frequencyKHz = 602000, .levelStep = 12};
     const std::vector<uint8_t> seven = {0x0E, 0x88, 1, 2, 2, 1, 3};
-    const auto radioOnly = DecodeModulatorBlock(kTypeModT2, seven, previous);
+    const auto radioOnly = DecodeModulatorBlock(type::kModT2, seven, previous);
     ASSERT_TRUE(radioOnly.Ok());
     EXPECT_EQ(radioOnly.values.radio, previous);
 
     // Radio settings and one service: everything after the service list takes its default.
     const std::vector<uint8_t> block = {0x0E, 0x88, 1, 2, 2, 1, 3, 10, 1, 0x04, 0xD2, 0x02};
-    const auto decoded = DecodeModulatorBlock(kTypeModT4, block, previous);
+    const auto decoded = DecodeModulatorBlock(type::kModT4, block, previous);
     ASSERT_TRUE(decoded.Ok());
     const ModulatorValues& v = decoded.values;
     EXPECT_EQ(v.radio.frequencyKHz, 465000u);
@@ -133,17 +133,17 @@ TEST(ModulatorBlock, ShortBlocksGiveTheDefaults) {
 
     // A service whose entry is cut off is dropped; a count above 100 reads as none.
     const std::vector<uint8_t> cut = {0x0E, 0x88, 1, 2, 2, 1, 3, 10, 2, 0x04, 0xD2, 0x02, 0x04};
-    EXPECT_EQ(DecodeModulatorBlock(kTypeModT4, cut).values.services.size(), 1u);
+    EXPECT_EQ(DecodeModulatorBlock(type::kModT4, cut).values.services.size(), 1u);
     std::vector<uint8_t> many = block;
     many[8] = 101;
-    EXPECT_TRUE(DecodeModulatorBlock(kTypeModT4, many).values.services.empty());
+    EXPECT_TRUE(DecodeModulatorBlock(type::kModT4, many).values.services.empty());
 }
 
 TEST(ModulatorBlock, StoredNitOfLengthZeroDecodesAsVersion5Eacem) {
     // Type 5 with no services: count 0, ONID, four TS ids, L = 0, flag, NID, watchdog.
     const std::vector<uint8_t> block = {0x0E, 0x88, 2, 0, 0, 0, 0, 255, 0, 0x20, 0xFA, 0, 1,
                                         0,    2,    0, 3, 0, 4, 0, 0,   1, 0x30, 0x01, 0};
-    const auto decoded = DecodeModulatorBlock(kTypeModT2, block);
+    const auto decoded = DecodeModulatorBlock(type::kModT2, block);
     ASSERT_TRUE(decoded.Ok());
     EXPECT_EQ(decoded.values.nitVersion, 5);
     EXPECT_EQ(decoded.values.lcnFlavour, LcnFlavour::Eacem);
@@ -157,11 +157,11 @@ TEST(ModulatorBlock, StoredNitOfLengthZeroDecodesAsVersion5Eacem) {
 TEST(ModulatorBlock, RefusesWhatTheBlockCannotHold) {
     ModulatorValues v = TwoServices();
     v.radio.levelStep = 0;
-    EXPECT_FALSE(EncodeModulatorBlock(kTypeModT2, v, {}).Ok());
+    EXPECT_FALSE(EncodeModulatorBlock(type::kModT2, v, {}).Ok());
 
     v = TwoServices();
     v.services.resize(101, {.serviceId = 7, .channel = 1});
-    EXPECT_NE(EncodeModulatorBlock(kTypeModT2, v, {}).error.find("100"), std::string::npos);
+    EXPECT_NE(EncodeModulatorBlock(type::kModT2, v, {}).error.find("100"), std::string::npos);
 
     // 100 services without numbers split over two channels: a NIT of about 370 bytes on top
     // of 930 bytes of fields.
@@ -170,22 +170,22 @@ TEST(ModulatorBlock, RefusesWhatTheBlockCannotHold) {
     for (uint16_t id = 1; id <= 100; ++id)
         v.services.push_back(
             {.serviceId = id, .outputServiceId = id, .channel = static_cast<uint8_t>(1 + id % 2)});
-    const EncodeResult tooLong = EncodeModulatorBlock(kTypeModT2, v, {});
+    const EncodeResult tooLong = EncodeModulatorBlock(type::kModT2, v, {});
     EXPECT_NE(tooLong.error.find("1024"), std::string::npos) << tooLong.error;
 
     // The type 2 mask has 16 bits: the 17th service cannot be marked.
     v.services.resize(17);
     v.services[16].descrambledUpstream = true;
-    EXPECT_FALSE(EncodeModulatorBlock(kTypeModT1, v, {}).Ok());
+    EXPECT_FALSE(EncodeModulatorBlock(type::kModT1, v, {}).Ok());
     v.services[16].descrambledUpstream = false;
-    EXPECT_TRUE(EncodeModulatorBlock(kTypeModT1, v, {}).Ok());
+    EXPECT_TRUE(EncodeModulatorBlock(type::kModT1, v, {}).Ok());
 
     v = TwoServices();
     v.services[0].logicalChannel = 1024;
-    EXPECT_FALSE(EncodeModulatorBlock(kTypeModT2, v, {}).Ok());
+    EXPECT_FALSE(EncodeModulatorBlock(type::kModT2, v, {}).Ok());
 
-    EXPECT_FALSE(EncodeModulatorBlock(kTypeIpStreamer, TwoServices(), {}).Ok());
-    EXPECT_FALSE(DecodeModulatorBlock(kTypeModT2, std::vector<uint8_t>(1025)).Ok());
+    EXPECT_FALSE(EncodeModulatorBlock(type::kIpStreamer, TwoServices(), {}).Ok());
+    EXPECT_FALSE(DecodeModulatorBlock(type::kModT2, std::vector<uint8_t>(1025)).Ok());
 }
 
 } // namespace

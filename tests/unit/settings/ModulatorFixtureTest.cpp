@@ -69,11 +69,12 @@ TEST_P(ModulatorFixture, EncodesBackToTheSameBytesAndDecodesStably) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModulatorTypes, ModulatorFixture,
-                         testing::Values(kTypeModT1, kTypeModT2, kTypeModT4, kTypeModC4, kTypeModC2),
+                         testing::Values(type::kModT1, type::kModT2, type::kModT4, type::kModC4,
+                                         type::kModC2),
                          [](const auto& info) { return "type" + std::to_string(info.param); });
 
 TEST(ModulatorFixtureValues, SingleChannelType2) {
-    const ModulatorValues v = DecodeFixture(kTypeModT1);
+    const ModulatorValues v = DecodeFixture(type::kModT1);
     EXPECT_EQ(v.radio, (ModulatorRadio{.frequencyKHz = 546000,
                                        .bandwidthCode = kBandwidthCode8MHz,
                                        .codeRate = 1,
@@ -99,7 +100,7 @@ TEST(ModulatorFixtureValues, SingleChannelType2) {
 }
 
 TEST(ModulatorFixtureValues, TwoChannelItcType5) {
-    const ModulatorValues v = DecodeFixture(kTypeModT2);
+    const ModulatorValues v = DecodeFixture(type::kModT2);
     EXPECT_EQ(v.radio.frequencyKHz, 177500u);
     EXPECT_EQ(v.radio.bandwidthCode, kBandwidthCode7MHz);
     EXPECT_EQ(v.radio.levelStep, 25);
@@ -117,7 +118,7 @@ TEST(ModulatorFixtureValues, TwoChannelItcType5) {
 }
 
 TEST(ModulatorFixtureValues, FourChannelType6WithDescrambledServices) {
-    const ModulatorValues v = DecodeFixture(kTypeModT4);
+    const ModulatorValues v = DecodeFixture(type::kModT4);
     ASSERT_EQ(v.services.size(), 8u);
     std::vector<uint16_t> descrambled;
     for (const ModulatorService& s : v.services)
@@ -135,13 +136,13 @@ TEST(ModulatorFixtureValues, FourChannelType6WithDescrambledServices) {
 }
 
 TEST(ModulatorFixtureValues, QamTypes8And11CarryTheSymbolRate) {
-    const ModulatorValues four = DecodeFixture(kTypeModC4);
+    const ModulatorValues four = DecodeFixture(type::kModC4);
     EXPECT_EQ(four.radio.constellation, 4); // QAM256
     EXPECT_EQ(four.symbolRateKSps, 6900);
     ASSERT_EQ(four.services.size(), 2u);
     EXPECT_EQ(four.services[1].channel, 3);
     EXPECT_EQ(four.services[1].outputServiceId, 6402);
-    const ModulatorValues two = DecodeFixture(kTypeModC2);
+    const ModulatorValues two = DecodeFixture(type::kModC2);
     EXPECT_EQ(two.symbolRateKSps, 6875);
     EXPECT_EQ(two.nitVersion, 0);
     EXPECT_EQ(two.services[3].outputServiceId, 6900);

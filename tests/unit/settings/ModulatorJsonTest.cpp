@@ -26,9 +26,9 @@ std::vector<uint8_t> ReadFixture(uint8_t type) {
 }
 
 TEST(ModulatorJson, NamesEveryFieldAndShowsTheNitDecodedAndAsHex) {
-    const auto decoded = DecodeModulatorBlock(kTypeModT4, ReadFixture(kTypeModT4));
+    const auto decoded = DecodeModulatorBlock(type::kModT4, ReadFixture(type::kModT4));
     ASSERT_TRUE(decoded.Ok());
-    const nlohmann::json j = ModulatorToJson(kTypeModT4, decoded.values);
+    const nlohmann::json j = ModulatorToJson(type::kModT4, decoded.values);
     EXPECT_EQ(j["frequencyKHz"], 474000);
     EXPECT_EQ(j["channelFrequenciesKHz"], nlohmann::json({474000, 482000, 490000, 498000}));
     EXPECT_EQ(j["codeRateText"], "2/3");
@@ -48,7 +48,7 @@ TEST(ModulatorJson, NamesEveryFieldAndShowsTheNitDecodedAndAsHex) {
 }
 
 TEST(ModulatorJson, ReadsBackToTheSameBlockForEveryType) {
-    for (uint8_t type : {kTypeModT1, kTypeModT2, kTypeModT4, kTypeModC4, kTypeModC2}) {
+    for (uint8_t type : {type::kModT1, type::kModT2, type::kModT4, type::kModC4, type::kModC2}) {
         const std::vector<uint8_t> block = ReadFixture(type);
         const auto decoded = DecodeModulatorBlock(type, block);
         ASSERT_TRUE(decoded.Ok());
@@ -68,7 +68,7 @@ TEST(ModulatorJson, RefusesValuesOutsideTheirFields) {
     const auto refuses = [](const char* text, const char* key) {
         ModulatorValues values;
         std::string error;
-        const bool ok = ModulatorFromJson(kTypeModT2, nlohmann::json::parse(text), values, error);
+        const bool ok = ModulatorFromJson(type::kModT2, nlohmann::json::parse(text), values, error);
         EXPECT_FALSE(ok) << text;
         EXPECT_NE(error.find(key), std::string::npos) << error;
     };
@@ -85,7 +85,7 @@ TEST(ModulatorJson, RefusesValuesOutsideTheirFields) {
     ModulatorValues values;
     values.networkId = 77;
     std::string error;
-    ASSERT_TRUE(ModulatorFromJson(kTypeModT2, nlohmann::json::parse(R"({"services": [{"serviceId": 9}]})"),
+    ASSERT_TRUE(ModulatorFromJson(type::kModT2, nlohmann::json::parse(R"({"services": [{"serviceId": 9}]})"),
                                   values, error))
         << error;
     EXPECT_EQ(values.networkId, 77);

@@ -1,7 +1,7 @@
 #include "settings/TunerBlock.h"
 
 #include "BlockTestSupport.h"
-#include "settings/ModuleFamily.h"
+#include "platform/ModuleType.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ TEST(TunerFrequency, RefusesFrequenciesTheWordCannotCarry) {
     EXPECT_FALSE(FrequencyWordFits(10600 + 0x8000));
 
     TunerValues v;
-    v.type = kTypeSat1;
+    v.type = type::kSat1;
     v.sections.resize(1);
     v.sections[0].frequencyMHz = 9000;
     const auto result = EncodeTunerBlock(v, {});
@@ -54,7 +54,7 @@ TEST(TunerBlock, SingleSectionGoldenBytes) {
     // 10     FEC code 16 = "3/4"
     // 02     two services: 3101 clear, 3104 via the second CI module
     const auto golden = Hex("06 4C 55 F0 10 02 0C 1D 0C 20 00 02");
-    const TunerValues v = Decoded(kTypeSat1_0, golden);
+    const TunerValues v = Decoded(type::kSat1_0, golden);
     ASSERT_EQ(v.sections.size(), 1u);
     EXPECT_EQ(v.sections[0].frequencyMHz, 11362);
     EXPECT_EQ(v.sections[0].symbolRate, 22000);
@@ -65,23 +65,23 @@ TEST(TunerBlock, SingleSectionGoldenBytes) {
 
 TEST(TunerBlock, KeepsAnUnlistedFecCodeOfType4) {
     const auto block = Hex("86 34 6B 6C 13 00"); // FEC code 19: no rate of the list
-    const TunerValues v = Decoded(kTypeSat1, block);
+    const TunerValues v = Decoded(type::kSat1, block);
     EXPECT_STREQ(FecText(v.sections[0].fecIndex), "");
     EXPECT_TRUE(SameBytes(block, Encoded(v)));
 }
 
 TEST(TunerBlock, MissingCamNumbersReadAsOne) {
     // Two services announced, only the first CAM byte present.
-    const TunerValues v = Decoded(kTypeSat1_0, Hex("06 4C 55 F0 0F 02 0C 1D 0C 1E 00"));
+    const TunerValues v = Decoded(type::kSat1_0, Hex("06 4C 55 F0 0F 02 0C 1D 0C 1E 00"));
     EXPECT_EQ(v.sections[0].services, (std::vector<SelectedService>{{3101, 0}, {3102, 1}}));
 }
 
 TEST(TunerBlock, SectionsOnlyBlockTakesTailDefaultsAndGetsNoLockFields) {
     // Decoding a full block first proves nothing is carried over to the next decode.
-    ASSERT_TRUE(DecodeTunerBlock(kTypeSat2_0, Fixture("type-7.hex")).Ok());
+    ASSERT_TRUE(DecodeTunerBlock(type::kSat2_0, Fixture("type-7.hex")).Ok());
     const auto shortBlock = Fixture("type-7-short.hex");
     ASSERT_EQ(shortBlock.size(), 30u);
-    const TunerValues v = Decoded(kTypeSat2_0, shortBlock);
+    const TunerValues v = Decoded(type::kSat2_0, shortBlock);
     EXPECT_EQ(v.streamingServiceId, 0);
     EXPECT_TRUE(v.schedule.empty());
     EXPECT_EQ(v.streamedName, U"");
@@ -108,7 +108,7 @@ TEST(TunerBlock, SectionsOnlyBlockTakesTailDefaultsAndGetsNoLockFields) {
 }
 
 TEST(TunerBlock, LockFieldsSurviveWhateverMovesThem) {
-    TunerValues v = Decoded(kTypeSat2_0, Fixture("type-7.hex"));
+    TunerValues v = Decoded(type::kSat2_0, Fixture("type-7.hex"));
     ASSERT_TRUE(v.lockFieldsPresent);
     ASSERT_EQ(v.lockTimeout, 12);
     v.sections[0].services.push_back({1106, 0});
@@ -116,21 +116,21 @@ TEST(TunerBlock, LockFieldsSurviveWhateverMovesThem) {
     const auto block = Encoded(v);
     ASSERT_GE(block.size(), 3u);
     EXPECT_TRUE(SameBytes(Hex("00 0C 01"), {block.end() - 3, block.end()}));
-    const TunerValues again = Decoded(kTypeSat2_0, block);
+    const TunerValues again = Decoded(type::kSat2_0, block);
     EXPECT_EQ(again.lockTimeout, 12);
     EXPECT_TRUE(again.lockFieldsPresent);
 
     // A module whose block stopped before them never receives them, even when the new block is
     // shorter than the one it sent.
-    TunerValues withoutLock = Decoded(kTypeSat2_0, std::vector<uint8_t>(block.begin(), block.end() - 3));
+    TunerValues withoutLock = Decoded(type::kSat2_0, std::vector<uint8_t>(block.begin(), block.end() - 3));
     ASSERT_FALSE(withoutLock.lockFieldsPresent);
     withoutLock.sections[0].services.clear();
     withoutLock.schedule.clear();
-    EXPECT_FALSE(Decoded(kTypeSat2_0, Encoded(withoutLock)).lockFieldsPresent);
+    EXPECT_FALSE(Decoded(type::kSat2_0, Encoded(withoutLock)).lockFieldsPresent);
 }
 
 TEST(TunerBlock, LockCheckBoxesDecideTheWrittenValues) {
-    TunerValues v = Decoded(kTypeSat2_0, Fixture("type-7.hex"));
+    TunerValues v = Decoded(type::kSat2_0, Fixture("type-7.hex"));
     auto lockBytes = [&](uint16_t timeout, TunerChecks checks) {
         v.lockTimeout = timeout;
         const auto result = EncodeTunerBlock(v, checks);
@@ -143,9 +143,9 @@ TEST(TunerBlock, LockCheckBoxesDecideTheWrittenValues) {
 }
 
 TEST(TunerBlock, ServerAddressIsWrittenTableCodedAndReadPlain) {
-    TunerValues v = Decoded(kTypeSat2_0, Fixture("type-7-short.hex"));
+    TunerValues v = Decoded(type::kSat2_0, Fixture("type-7-short.hex"));
     v.serverAddress = U"10.0.\"1\".2";
-    const TunerValues again = Decoded(kTypeSat2_0, Encoded(v));
+    const TunerValues again = Decoded(type::kSat2_0, Encoded(v));
     EXPECT_EQ(again.serverAddress, U"10.0.1.2"); // the table has no double quote
 
     v.serverAddress = std::u32string(65, U'1');
@@ -153,7 +153,7 @@ TEST(TunerBlock, ServerAddressIsWrittenTableCodedAndReadPlain) {
 }
 
 TEST(TunerBlock, RefusesWhatDoesNotFitItsField) {
-    TunerValues v = Decoded(kTypeSat2_0, Fixture("type-7.hex"));
+    TunerValues v = Decoded(type::kSat2_0, Fixture("type-7.hex"));
     TunerValues tooMany = v;
     tooMany.sections[1].services.assign(101, {1, 0});
     EXPECT_NE(EncodeTunerBlock(tooMany, {}).error.find("section B"), std::string::npos);
@@ -173,13 +173,13 @@ TEST(TunerBlock, RefusesWhatDoesNotFitItsField) {
 }
 
 TEST(TunerBlock, RefusesBlocksItCannotHold) {
-    EXPECT_FALSE(DecodeTunerBlock(kTypeSat2_0, std::vector<uint8_t>(1025, 0)).Ok());
-    EXPECT_FALSE(DecodeTunerBlock(kTypeSat1_0, Hex("06 4C 55 F0 0F 65")).Ok()); // 101 services
-    EXPECT_FALSE(DecodeTunerBlock(kTypeAvEncoder, Hex("00")).Ok());
+    EXPECT_FALSE(DecodeTunerBlock(type::kSat2_0, std::vector<uint8_t>(1025, 0)).Ok());
+    EXPECT_FALSE(DecodeTunerBlock(type::kSat1_0, Hex("06 4C 55 F0 0F 65")).Ok()); // 101 services
+    EXPECT_FALSE(DecodeTunerBlock(type::kAvEncoder, Hex("00")).Ok());
     auto schedule = Fixture("type-7-short.hex");
     const auto tail = Hex("04 A6 0B"); // 11 schedule entries
     schedule.insert(schedule.end(), tail.begin(), tail.end());
-    EXPECT_FALSE(DecodeTunerBlock(kTypeSat2_0, schedule).Ok());
+    EXPECT_FALSE(DecodeTunerBlock(type::kSat2_0, schedule).Ok());
 }
 
 } // namespace

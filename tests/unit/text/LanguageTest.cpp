@@ -1,5 +1,5 @@
-#include "app/Language.h"
-#include "app/LanguageTable.h"
+#include "text/Language.h"
+#include "text/LanguageTable.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace kaptiv::app;
+using namespace kaptiv::text;
 
 namespace {
 

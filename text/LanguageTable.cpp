@@ -2,12 +2,12 @@
 // (bytes C2 A0) that some German and Italian texts carry where the others have an ordinary
 // space. Columns: English, French, Italian, German, Spanish. Rows 80, 81 and 85 are unused
 // and empty in every language.
-#include "app/LanguageTable.h"
+#include "text/LanguageTable.h"
 
 // The tables are written for a UTF-8 execution character set.
 static_assert(sizeof("\u00A0") == 3, "string literals must be UTF-8 encoded");
 
-namespace kaptiv::app {
+namespace kaptiv::text {
 
 const std::array<TextRow, kLocalizedTextCount> kLocalizedTextTable = {{
     /* 0 */ {"NoName", "SansNom", "SenzaNome", "KeinName", "SinNombre"},
@@ -267,4 +267,4 @@ const std::array<TextRow, kHeadingRowCount> kHeadingTable = {{
     {"-", "-", "-", "-", "-"},
 }};
 
-} // namespace kaptiv::app
+} // namespace kaptiv::text

@@ -1,9 +1,9 @@
-#include "link/CSTATUS.h"
+#include "rack/CSTATUS.h"
 
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
 
-namespace kaptiv::link {
+namespace kaptiv::rack {
 
 namespace {
 constexpr ui::Color kNoticeRed{255, 0, 0};
@@ -56,4 +56,4 @@ void CSTATUS::OnTimer(int timerId) {
     Item(timerId == kActivityTimer ? kActivityLamp : kWriteLamp).SetImage(m_lampOff);
 }
 
-} // namespace kaptiv::link
+} // namespace kaptiv::rack

@@ -5,9 +5,9 @@
 #include "link/LinkIndicators.h"
 #include "ui/Dialog.h"
 
-namespace kaptiv::link {
+namespace kaptiv::rack {
 
-class CSTATUS final : public ui::Dialog, public LinkIndicators {
+class CSTATUS final : public ui::Dialog, public link::LinkIndicators {
 public:
     static constexpr int kDialogId = 254;
     static constexpr int kActivityLamp = 1205;
@@ -44,4 +44,4 @@ private:
     ui::ImageRef m_writeOn;
 };
 
-} // namespace kaptiv::link
+} // namespace kaptiv::rack

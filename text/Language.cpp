@@ -1,8 +1,8 @@
-#include "app/Language.h"
+#include "text/Language.h"
 
-#include "app/LanguageTable.h"
+#include "text/LanguageTable.h"
 
-namespace kaptiv::app {
+namespace kaptiv::text {
 
 namespace {
 
@@ -50,4 +50,4 @@ std::string TranslateHeading(std::string_view english, int language) {
     return std::string(english);
 }
 
-} // namespace kaptiv::app
+} // namespace kaptiv::text

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace kaptiv::app {
+namespace kaptiv::text {
 
 // Column order of both tables.
 enum class Language : int { English = 0, French = 1, Italian = 2, German = 3, Spanish = 4 };
@@ -35,4 +35,4 @@ std::string LocalizedText(int number, int language);
 std::string TranslateHeading(std::string_view english);
 std::string TranslateHeading(std::string_view english, int language);
 
-} // namespace kaptiv::app
+} // namespace kaptiv::text

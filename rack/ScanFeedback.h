@@ -1,0 +1,21 @@
+#pragma once
+// What a scan needs from the windows around it: a line in the message panel, the warning
+// beep, and the clock its waits go through. The message panel implements it; the scan knows
+// nothing else of the window system.
+#include "platform/Clock.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kaptiv::rack {
+
+class ScanFeedback {
+public:
+    virtual ~ScanFeedback() = default;
+    // Shows text for displayMs; with wait, holds the caller for the display time as well.
+    virtual void ShowMessage(const std::string& text, int64_t displayMs, bool wait = false) = 0;
+    virtual void WarningBeep(int frequencyHz, int durationMs) = 0;
+    virtual platform::Clock& ScanClock() = 0;
+};
+
+} // namespace kaptiv::rack

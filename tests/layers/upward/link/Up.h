@@ -1,0 +1,3 @@
+#pragma once
+#include "rack/Thing.h"
+#include "link/Own.h"
