@@ -29,10 +29,8 @@ bool IsEncoder(uint8_t type) {
 //  - common-interface module: CAM status (0 no CAM, 1 initialising, 2 ready);
 //  - controller: supply state (0 good), temperature in degrees Celsius, fan state (1 on);
 //  - modulators and IP streamer: output state (1 running), temperature in degrees Celsius.
-constexpr uint8_t kLocked = 2;
-constexpr uint8_t kNoSignal = 0;
 constexpr uint8_t kUsbKeyPresent = 1;
-constexpr uint8_t kCamReady = 2;
+constexpr uint8_t kUsbKeyAbsent = 0;
 
 } // namespace
 
@@ -41,15 +39,9 @@ uint8_t Answer::Control() const {
 }
 
 RackEngine::RackEngine(RackConfig rack, uint64_t seed)
-    : m_restartSilenceMs(rack.restartSilenceMs), m_rng(seed) {
-    for (auto& config : rack.modules) {
-        ModuleState state;
-        state.block = config.block;
-        state.config = std::move(config);
-        if (state.config.type == kTypeCommonInterface)
-            state.cam = std::make_unique<SimCam>();
-        m_modules.push_back(std::move(state));
-    }
+    : m_restartSilenceMs(rack.restartSilenceMs), m_rng(seed), m_seed(seed) {
+    for (auto& config : rack.modules)
+        m_modules.emplace_back(std::move(config), seed);
 }
 
 RackConfig RackEngine::Config() const {
@@ -94,6 +86,7 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
                                          int64_t nowMs) {
     std::lock_guard lock(m_mutex);
     command &= kCommandMask;
+    m_lastNowMs = nowMs;
     m_requests.push_back({nowMs, destination, command, {data.begin(), data.end()}});
     if (m_requests.size() > kMaxRequestHistory)
         m_requests.pop_front();
@@ -143,15 +136,22 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
     Answer answer;
     answer.source = module.config.address;
     answer.kind = kAnswerPositive;
+    if (module.files) {
+        module.files->Advance(nowMs);
+        if (auto handled = HandleKeyRequest(module, command, data)) {
+            if (*handled)
+                answer.data = std::move(**handled);
+            else
+                answer.kind = kAnswerNegative;
+            return answer;
+        }
+    }
     switch (command) {
     case kCmdIdentify:
         answer.data = IdentifyAnswer(module);
         break;
     case kCmdReadStatus:
-        if (module.cam && !module.config.status)
-            answer.data = {module.cam->Status(nowMs)};
-        else
-            answer.data = StatusAnswer(module);
+        answer.data = StatusAnswer(module, nowMs);
         break;
     case kCmdWriteData:
         module.written.emplace_back(data.begin(), data.end());
@@ -159,16 +159,15 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
             module.written.pop_front();
         // The controller and the CI module have no settings block; what they receive through
         // this command (CAM packets on the CI module) is only kept in the history.
-        if (module.config.type != kTypeController && module.config.type != kTypeCommonInterface)
+        if (module.config.type != kTypeController && module.config.type != kTypeCommonInterface) {
             module.block.assign(data.begin(), data.end());
+            module.dynamics.OnBlock(module.block, nowMs);
+        }
         if (module.cam)
             module.cam->Receive(data, nowMs);
         break;
     case kCmdReadData:
-        if (module.cam && module.config.readData.empty())
-            answer.data = module.cam->TakeRecords(nowMs);
-        else
-            answer.data = module.config.address == kAddrController ? ModuleList() : module.config.readData;
+        answer.data = ReadDataAnswer(module, nowMs);
         break;
     case kCmdReadParameters:
         answer.data = module.block;
@@ -199,6 +198,46 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
         break;
     }
     return answer;
+}
+
+std::optional<std::optional<std::vector<uint8_t>>>
+RackEngine::HandleKeyRequest(ModuleState& module, uint8_t command, std::span<const uint8_t> data) {
+    ModuleFiles& files = *module.files;
+    switch (command) {
+    case kCmdExecute: {
+        if (data.empty())
+            return std::nullopt; // the plain execute
+        const auto end = std::find(data.begin(), data.end(), uint8_t{0});
+        module.texts.emplace_back(data.begin(), end);
+        if (module.texts.size() > kMaxHistoryPerModule)
+            module.texts.pop_front();
+        // A text without its terminating 0 is refused like any text the module cannot run.
+        const bool ok = end != data.end() && files.Execute(std::string_view(module.texts.back()));
+        return ok ? std::optional(std::vector<uint8_t>{}) : std::optional<std::vector<uint8_t>>{};
+    }
+    case kCmdReadNameList:
+        return std::optional(files.NameList());
+    case kCmdSetMode:
+        if (!data.empty())
+            files.SetMode(data[0]);
+        return std::optional(std::vector<uint8_t>{});
+    case kCmdFile: {
+        if (data.empty())
+            return std::nullopt;
+        // Files by name ("/..." then 0) and the block requests go to the key's file system;
+        // components by number stay with the module's loader.
+        const bool byName =
+            (data[0] == kFileCreate || data[0] == kFileOpen) && data.size() >= 2 && data[1] == '/';
+        const bool block = data[0] == kFileReadBlock || data[0] == kFileWriteForm4;
+        if (data[0] == kFileClose)
+            module.openComponent = -1;
+        if (!byName && !block && data[0] != kFileClose)
+            return std::nullopt;
+        return std::optional(files.FileRequest(data, m_faults, module.config.address));
+    }
+    default:
+        return std::nullopt;
+    }
 }
 
 void RackEngine::HandleFile(ModuleState& module, std::span<const uint8_t> data) {
@@ -248,24 +287,91 @@ std::vector<uint8_t> RackEngine::ModuleList() const {
     return list;
 }
 
-std::vector<uint8_t> RackEngine::StatusAnswer(const ModuleState& module) {
+std::vector<uint8_t> RackEngine::StatusAnswer(ModuleState& module, int64_t nowMs) {
     const ModuleConfig& c = module.config;
     if (c.status)
         return *c.status;
     auto jitter = [this](int base) {
         return static_cast<uint8_t>(base + std::uniform_int_distribution<int>(-2, 2)(m_rng));
     };
-    if (IsSingleInputTuner(c.type))
-        return {kLocked, jitter(90), jitter(70)};
-    if (IsDualInputTuner(c.type))
-        return {kLocked, jitter(90), jitter(70), kNoSignal, 0, 0, kUsbKeyPresent, 0, 0, 0, 0, 0};
+    if (IsSingleInputTuner(c.type) || IsDualInputTuner(c.type))
+        return module.dynamics.TunerStatus(
+            nowMs, module.files && !module.files->KeyPresent() ? kUsbKeyAbsent : kUsbKeyPresent,
+            module.block);
     if (IsEncoder(c.type))
-        return {module.block.empty() ? uint8_t{0} : module.block[0], 0};
-    if (c.type == kTypeCommonInterface)
-        return {kCamReady};
+        return module.dynamics.EncoderStatus(module.block,
+                                             [this, nowMs](uint16_t id) { return FindService(id, nowMs); });
+    if (module.cam)
+        return {module.cam->Status(nowMs)};
     if (c.type == kTypeController)
         return {0, jitter(41), 1};
     return {1, jitter(45)};
+}
+
+std::vector<uint8_t> RackEngine::ReadDataAnswer(ModuleState& module, int64_t nowMs) {
+    const ModuleConfig& c = module.config;
+    if (c.address == kAddrController)
+        return ModuleList();
+    if (!c.readData.empty())
+        return c.readData;
+    if (module.cam)
+        return module.cam->TakeRecords(nowMs);
+    if (IsSingleInputTuner(c.type) || IsDualInputTuner(c.type) || IsEncoder(c.type))
+        return module.dynamics.ServiceList(nowMs, module.block,
+                                           [this, nowMs](uint16_t id) { return FindService(id, nowMs); });
+    if (IsOutputType(c.type)) {
+        auto& rng = module.dynamics.Random();
+        const auto temperature = static_cast<uint8_t>(std::uniform_int_distribution<int>(43, 47)(rng));
+        return OutputRates(
+            c.type, module.block, [this, nowMs](uint16_t id) { return ServiceRateKbps(id, nowMs); },
+            temperature);
+    }
+    return {};
+}
+
+// A service some input of the rack receives now, by id (the first one found in slot order).
+std::optional<ReceivedService> RackEngine::FindService(uint16_t id, int64_t nowMs) const {
+    for (const auto& module : m_modules) {
+        if (m_faults.IsRemoved(module.config.address))
+            continue;
+        for (size_t input = 0; input < 3; ++input)
+            if (const InputReception* r = module.dynamics.Reception(input, nowMs))
+                for (const auto& s : r->services)
+                    if (s.id == id)
+                        return s;
+    }
+    return std::nullopt;
+}
+
+// What a service carries at the moment: a received service its nominal rate, an encoder
+// channel its video and audio rates, a streaming tuner's play-out service (while it has a
+// schedule) a fixed rate; each varies by a few percent from answer to answer. A service
+// nothing in the rack provides has no rate.
+uint32_t RackEngine::ServiceRateKbps(uint16_t id, int64_t nowMs) {
+    constexpr uint32_t kPlayOutKbps = 3500;
+    uint32_t nominal = 0;
+    for (const auto& module : m_modules) {
+        if (nominal || m_faults.IsRemoved(module.config.address))
+            break;
+        const uint8_t type = module.config.type;
+        if (IsEncoder(type)) {
+            if (auto view = ReadEncoder(type, module.block))
+                for (const auto& ch : view->channels)
+                    if (ch.serviceId == id && !nominal)
+                        nominal = ch.videoKbps + ch.audioKbps;
+        } else if (IsDualInputTuner(type)) {
+            if (auto tail = ReadTunerTail(type, module.block))
+                if (tail->streamingServiceId == id && !tail->schedule.empty())
+                    nominal = kPlayOutKbps;
+        }
+    }
+    if (!nominal)
+        if (const auto s = FindService(id, nowMs))
+            nominal = NominalRateKbps(*s, m_seed);
+    if (!nominal)
+        return 0;
+    const int percent = std::uniform_int_distribution<int>(-3, 3)(m_rng);
+    return static_cast<uint32_t>(nominal * (100 + percent) / 100);
 }
 
 std::vector<ReceivedRequest> RackEngine::RequestsTo(uint8_t address) const {
@@ -334,8 +440,95 @@ SimCam* RackEngine::Cam(uint8_t address) {
 
 void RackEngine::SetBlock(uint8_t address, std::vector<uint8_t> block) {
     std::lock_guard lock(m_mutex);
-    if (ModuleState* module = Find(address))
+    if (ModuleState* module = Find(address)) {
         module->block = std::move(block);
+        module->dynamics.OnBlock(module->block, m_lastNowMs);
+    }
+}
+
+void RackEngine::SetInputSignal(uint8_t address, size_t input, bool on) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address))
+        module->dynamics.SetSignal(input, on, m_lastNowMs);
+}
+
+void RackEngine::SetReception(uint8_t address, size_t input, InputReception reception) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address))
+        module->dynamics.SetReception(input, std::move(reception), m_lastNowMs);
+}
+
+uint8_t RackEngine::LockState(uint8_t address, size_t input, int64_t nowMs) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module ? module->dynamics.Lock(input, nowMs) : kLockNone;
+}
+
+std::vector<ReceivedService> RackEngine::ReceivedServices(uint8_t address, size_t input,
+                                                          int64_t nowMs) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module ? module->dynamics.Received(input, nowMs) : std::vector<ReceivedService>{};
+}
+
+void RackEngine::SetUsbKeyPresent(uint8_t address, bool present) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address); module && module->files)
+        module->files->SetKeyPresent(present);
+}
+
+std::vector<NamedFile> RackEngine::UsbKeyFiles(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyFiles() : std::vector<NamedFile>{};
+}
+
+void RackEngine::PutUsbKeyFile(uint8_t address, const std::string& name, std::vector<uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address); module && module->files)
+        module->files->PutKeyFile(name, std::move(bytes));
+}
+
+std::optional<std::vector<uint8_t>> RackEngine::ModuleFile(uint8_t address, const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->File(path) : std::nullopt;
+}
+
+uint64_t RackEngine::UsbKeyBytes(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyBytes() : 0;
+}
+
+uint64_t RackEngine::UsbKeyCapacity(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->KeyCapacity() : 0;
+}
+
+std::string RackEngine::ModuleLog(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->Log() : std::string();
+}
+
+uint8_t RackEngine::LogMode(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->Mode() : 0;
+}
+
+int RackEngine::SyncCount(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module && module->files ? module->files->SyncCount() : 0;
+}
+
+uint8_t RackEngine::ChangeIndicator(uint8_t address) const {
+    std::lock_guard lock(m_mutex);
+    const ModuleState* module = Find(address);
+    return module ? module->dynamics.ChangeIndicator() : 0;
 }
 
 void RackEngine::BumpChangeCounter(uint8_t address) {

@@ -2,8 +2,10 @@
 // The modules of the rack: what each one answers to a request, whatever transport carried
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
+#include "sim/Dynamics.h"
 #include "sim/Cam.h"
 #include "sim/Faults.h"
+#include "sim/ModuleFiles.h"
 #include "sim/Rack.h"
 
 #include <cstdint>
@@ -77,16 +79,45 @@ public:
     // An encoder whose settings changed on its front panel: the block's change counter
     // (byte 0, which its status answer repeats) moves on by one.
     void BumpChangeCounter(uint8_t address);
+    // A tuner input's antenna or cable plugged in or out (the input loses or regains lock).
+    void SetInputSignal(uint8_t address, size_t input, bool on);
+    // The multiplex an input receives changes (a service added by the broadcaster).
+    void SetReception(uint8_t address, size_t input, InputReception reception);
+
+    // Measures as the modules would give them at nowMs --------------------------------------
+    uint8_t LockState(uint8_t address, size_t input, int64_t nowMs) const;
+    std::vector<ReceivedService> ReceivedServices(uint8_t address, size_t input, int64_t nowMs) const;
+    uint8_t ChangeIndicator(uint8_t address) const;
+
+    // USB key and log of the streaming modules (types 7, 10, 12) --------------------------
+    // Plugging the key out or in flips the USB-key byte of the status answer.
+    void SetUsbKeyPresent(uint8_t address, bool present);
+    std::vector<NamedFile> UsbKeyFiles(uint8_t address) const; // names without "/mnt/"
+    void PutUsbKeyFile(uint8_t address, const std::string& name, std::vector<uint8_t> bytes);
+    std::optional<std::vector<uint8_t>> ModuleFile(uint8_t address, const std::string& path) const;
+    uint64_t UsbKeyBytes(uint8_t address) const;
+    uint64_t UsbKeyCapacity(uint8_t address) const;
+    std::string ModuleLog(uint8_t address) const; // /logFile as it stands
+    uint8_t LogMode(uint8_t address) const;
+    int SyncCount(uint8_t address) const;
 
 private:
+    static constexpr uint8_t kCamModuleType = 3; // the common-interface module carries a CAM
     struct ModuleState {
+        ModuleState(ModuleConfig c, uint64_t seed)
+            : config(std::move(c)), block(config.block), dynamics(config, seed),
+              files(IsStreamingTunerType(config.type) ? std::make_unique<ModuleFiles>(config, seed)
+                                                      : nullptr),
+              cam(config.type == kCamModuleType ? std::make_unique<SimCam>() : nullptr) {}
         ModuleConfig config;
         std::vector<uint8_t> block;
         std::deque<std::vector<uint8_t>> written;
         int executes = 0;
         std::deque<std::string> texts;
-        int openComponent = -1;      // component opened by number, until closed
-        std::unique_ptr<SimCam> cam; // common-interface modules
+        int openComponent = -1; // component opened by number, until closed
+        ModuleDynamics dynamics;
+        std::unique_ptr<ModuleFiles> files; // streaming modules only
+        std::unique_ptr<SimCam> cam;        // common-interface modules only
     };
 
     ModuleState* Find(uint8_t address);
@@ -95,8 +126,15 @@ private:
                                    int64_t nowMs, bool& restartSelf);
     std::vector<uint8_t> IdentifyAnswer(const ModuleState& module) const;
     static void HandleFile(ModuleState& module, std::span<const uint8_t> data);
+    // A request the streaming module's file system answers: nothing when it is not one
+    // (the ordinary handling follows), else the answer data or nothing for a negative answer.
+    std::optional<std::optional<std::vector<uint8_t>>> HandleKeyRequest(ModuleState& module, uint8_t command,
+                                                                        std::span<const uint8_t> data);
     std::vector<uint8_t> ModuleList() const;
-    std::vector<uint8_t> StatusAnswer(const ModuleState& module);
+    std::vector<uint8_t> StatusAnswer(ModuleState& module, int64_t nowMs);
+    std::vector<uint8_t> ReadDataAnswer(ModuleState& module, int64_t nowMs);
+    std::optional<ReceivedService> FindService(uint16_t id, int64_t nowMs) const;
+    uint32_t ServiceRateKbps(uint16_t id, int64_t nowMs);
     int64_t DrawDelay(const ModuleConfig& config);
 
     mutable std::mutex m_mutex;
@@ -108,6 +146,8 @@ private:
     int m_restarts = 0;
     std::deque<ReceivedRequest> m_requests;
     std::mt19937_64 m_rng;
+    uint64_t m_seed;
+    int64_t m_lastNowMs = 0;
 };
 
 } // namespace mulvane

@@ -108,6 +108,8 @@ void Faults::Clear() {
     m_removed.clear();
     m_typeChanges.clear();
     m_throttled = false;
+    m_blockWriteCountdown.clear();
+    m_createCountdown.clear();
 }
 
 AnswerFate Faults::Consume(uint8_t address) {
@@ -134,6 +136,47 @@ AnswerFate Faults::Consume(uint8_t address) {
         fate.corruptChecksum = true;
     }
     return fate;
+}
+
+namespace {
+
+// Counts down to the failing occurrence; true exactly once, at the nth call.
+bool CountDown(std::map<uint8_t, int>& countdowns, uint8_t address) {
+    auto it = countdowns.find(address);
+    if (it == countdowns.end())
+        return false;
+    if (--it->second > 0)
+        return false;
+    countdowns.erase(it);
+    return true;
+}
+
+} // namespace
+
+void Faults::FailNthBlockWrite(uint8_t address, int n) {
+    std::lock_guard lock(m_mutex);
+    if (n > 0)
+        m_blockWriteCountdown[address] = n;
+    else
+        m_blockWriteCountdown.erase(address);
+}
+
+void Faults::RefuseNthCreate(uint8_t address, int n) {
+    std::lock_guard lock(m_mutex);
+    if (n > 0)
+        m_createCountdown[address] = n;
+    else
+        m_createCountdown.erase(address);
+}
+
+bool Faults::ConsumeBlockWriteFailure(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    return CountDown(m_blockWriteCountdown, address);
+}
+
+bool Faults::ConsumeCreateRefusal(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    return CountDown(m_createCountdown, address);
 }
 
 } // namespace mulvane

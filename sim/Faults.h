@@ -50,6 +50,15 @@ public:
     void ThrottleSerial(bool on);
     bool SerialThrottled() const;
 
+    // Files of a streaming module -----------------------------------------------------
+    // The nth block written to a file of the module from now on (1 = the next) is refused;
+    // likewise the nth file creation. 0 cancels.
+    void FailNthBlockWrite(uint8_t address, int n);
+    void RefuseNthCreate(uint8_t address, int n);
+    // Called by the module for each block write and each creation: true when it must fail.
+    bool ConsumeBlockWriteFailure(uint8_t address);
+    bool ConsumeCreateRefusal(uint8_t address);
+
     // Clears every fault.
     void Clear();
 
@@ -68,6 +77,8 @@ private:
     std::map<uint8_t, std::pair<uint8_t, TypeChangeScope>> m_typeChanges;
     uint64_t m_disconnectGeneration = 0;
     bool m_throttled = false;
+    std::map<uint8_t, int> m_blockWriteCountdown;
+    std::map<uint8_t, int> m_createCountdown;
 };
 
 } // namespace mulvane

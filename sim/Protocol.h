@@ -56,7 +56,10 @@ inline constexpr uint8_t kFlashRestartAll = 0x03;
 
 // Sub-codes of the file command (first data byte) that the simulator acts on.
 inline constexpr uint8_t kFileCreate = 0x00;
+inline constexpr uint8_t kFileOpen = 0x01;
 inline constexpr uint8_t kFileClose = 0x02;
+inline constexpr uint8_t kFileReadBlock = 0x03;
+inline constexpr uint8_t kFileWriteForm4 = 0x04;
 inline constexpr uint8_t kFileWriteForm5 = 0x05;
 // A modulator's personality component: the record 0x83, wanted type, two more bytes.
 inline constexpr uint16_t kPersonalityComponent = 0x0FFF;

@@ -1,9 +1,12 @@
 #include "sim/Rack.h"
 
 #include "sim/DemoBlocks.h"
+#include "sim/ModuleFiles.h"
 #include "sim/Protocol.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -24,6 +27,27 @@ ModuleConfig DemoModule(uint8_t address, uint8_t type, uint8_t release, uint8_t 
     m.runningPersonality = 1;
     m.identifyLength = identifyLength;
     m.block = DemoBlockFor(type);
+    m.inputs = DefaultReception(type);
+    return m;
+}
+
+// The streaming tuner of the demo: a remote receiver, a USB key with the two files its
+// schedule plays, and a log that has seen a start-up.
+ModuleConfig DemoStreamingTuner(ModuleConfig m) {
+    m.remoteReceiver = {192, 168, 10, 51};
+    // Made once: every demo rack of the process (tests build many) shares the same bytes.
+    static const UsbKeyConfig key = [] {
+        UsbKeyConfig k;
+        k.files = {{"promo_matin.ts", DemoTransportStream("promo_matin.ts", 188 * 500)},
+                   {"meteo_soir.ts", DemoTransportStream("meteo_soir.ts", 188 * 250)}};
+        return k;
+    }();
+    m.usbKey = key;
+    m.log = "[       0.000] kernel: RkSat2.0 starting\n"
+            "[       1.204] usb: key mounted on /mnt (2 files)\n"
+            "[       1.530] play-out: schedule of 2 entries loaded\n"
+            "[       2.018] tuner A: locked 11303 MHz H\n"
+            "[       2.377] tuner B: locked 12515 MHz V\n";
     return m;
 }
 
@@ -50,17 +74,17 @@ RackConfig DemoRack() {
     controller.runningPersonality = 0;
     rack.modules = {
         controller,
-        DemoModule(10, 7, 23, 3, 7),  // twin satellite tuner with USB key
-        DemoModule(11, 3, 14, 1, 6),  // common interface with CAM
-        DemoModule(12, 6, 21, 2, 7),  // COFDM modulator, 4 channels
-        DemoModule(13, 12, 12, 1, 7), // DVB-T/T2/C tuner
-        DemoModule(14, 11, 18, 1, 7), // QAM modulator, 2 channels
-        DemoModule(15, 14, 30, 1, 7), // HD encoder
-        DemoModule(16, 13, 15, 1, 7), // IP streamer
-        DemoModule(17, 4, 35, 1, 3),  // single satellite tuner, old firmware: 3-byte identification
-        DemoModule(18, 2, 27, 1, 4),  // COFDM modulator, 1 channel
-        DemoModule(19, 9, 41, 2, 5),  // A/V encoder
-        DemoModule(20, 8, 19, 1, 7),  // QAM modulator, 4 channels
+        DemoStreamingTuner(DemoModule(10, 7, 23, 3, 7)), // twin satellite tuner with USB key
+        DemoModule(11, 3, 14, 1, 6),                     // common interface with CAM
+        DemoModule(12, 6, 21, 2, 7),                     // COFDM modulator, 4 channels
+        DemoModule(13, 12, 12, 1, 7),                    // DVB-T/T2/C tuner
+        DemoModule(14, 11, 18, 1, 7),                    // QAM modulator, 2 channels
+        DemoModule(15, 14, 30, 1, 7),                    // HD encoder
+        DemoModule(16, 13, 15, 1, 7),                    // IP streamer
+        DemoModule(17, 4, 35, 1, 3), // single satellite tuner, old firmware: 3-byte identification
+        DemoModule(18, 2, 27, 1, 4), // COFDM modulator, 1 channel
+        DemoModule(19, 9, 41, 2, 5), // A/V encoder
+        DemoModule(20, 8, 19, 1, 7), // QAM modulator, 4 channels
     };
     return rack;
 }
@@ -178,6 +202,166 @@ bool ReadHexField(const nlohmann::json& j, const char* key, std::vector<uint8_t>
     return true;
 }
 
+bool ReadU16(const nlohmann::json& j, const char* key, uint16_t& out, std::string& error) {
+    if (!j.contains(key))
+        return true;
+    const auto& v = j.at(key);
+    if (!v.is_number_integer() || v.get<int64_t>() < 0 || v.get<int64_t>() > 65535) {
+        error = std::string("\"") + key + "\" must be an integer 0..65535";
+        return false;
+    }
+    out = static_cast<uint16_t>(v.get<int64_t>());
+    return true;
+}
+
+bool ReadBool(const nlohmann::json& j, const char* key, bool& out, std::string& error) {
+    if (!j.contains(key))
+        return true;
+    if (!j.at(key).is_boolean()) {
+        error = std::string("\"") + key + "\" must be true or false";
+        return false;
+    }
+    out = j.at(key).get<bool>();
+    return true;
+}
+
+bool ReadInputs(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
+    if (!j.contains("inputs"))
+        return true;
+    const auto& inputs = j.at("inputs");
+    if (!inputs.is_array() || inputs.size() > 3) {
+        error = "\"inputs\" must be an array of at most 3 inputs";
+        return false;
+    }
+    m.inputs.clear();
+    for (const auto& in : inputs) {
+        InputReception r;
+        if (!in.is_object()) {
+            error = "an input must be an object";
+            return false;
+        }
+        if (!ReadU16(in, "tsid", r.transportStreamId, error) ||
+            !ReadU16(in, "onid", r.originalNetworkId, error) || !ReadBool(in, "signal", r.signal, error))
+            return false;
+        if (in.contains("services")) {
+            const auto& services = in.at("services");
+            if (!services.is_array() || services.size() > 100) {
+                error = "\"services\" must be an array of at most 100 services";
+                return false;
+            }
+            for (const auto& sj : services) {
+                ReceivedService s;
+                if (!sj.is_object() || !sj.contains("id") || !ReadU16(sj, "id", s.id, error)) {
+                    error = "a service needs an \"id\" 0..65535";
+                    return false;
+                }
+                if (sj.contains("name")) {
+                    if (!sj.at("name").is_string()) {
+                        error = "a service \"name\" must be a text";
+                        return false;
+                    }
+                    s.name = sj.at("name").get<std::string>();
+                }
+                if (!ReadBool(sj, "radio", s.radio, error) || !ReadBool(sj, "crypted", s.crypted, error))
+                    return false;
+                r.services.push_back(std::move(s));
+            }
+        }
+        m.inputs.push_back(std::move(r));
+    }
+    return true;
+}
+
+bool ReadRemoteReceiver(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
+    if (!j.contains("remoteReceiver"))
+        return true;
+    const auto& v = j.at("remoteReceiver");
+    unsigned a[4];
+    char tail = 0;
+    if (!v.is_string() ||
+        std::sscanf(v.get<std::string>().c_str(), "%u.%u.%u.%u%c", &a[0], &a[1], &a[2], &a[3], &tail) != 4 ||
+        a[0] > 255 || a[1] > 255 || a[2] > 255 || a[3] > 255) {
+        error = "\"remoteReceiver\" must be a dotted address like \"192.168.1.20\"";
+        return false;
+    }
+    for (int i = 0; i < 4; ++i)
+        m.remoteReceiver[static_cast<size_t>(i)] = static_cast<uint8_t>(a[i]);
+    return true;
+}
+
+bool ReadUsbKey(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
+    if (j.contains("log")) {
+        if (!j.at("log").is_string()) {
+            error = "\"log\" must be a text";
+            return false;
+        }
+        m.log = j.at("log").get<std::string>();
+    }
+    if (!j.contains("usbKey"))
+        return true;
+    const auto& k = j.at("usbKey");
+    if (!k.is_object()) {
+        error = "\"usbKey\" must be an object";
+        return false;
+    }
+    UsbKeyConfig key;
+    if (!ReadBool(k, "present", key.present, error))
+        return false;
+    if (k.contains("capacityBytes")) {
+        const auto& v = k.at("capacityBytes");
+        if (!v.is_number_unsigned() || v.get<uint64_t>() > (uint64_t{1} << 32)) {
+            error = "\"capacityBytes\" must be an integer 0..4294967296";
+            return false;
+        }
+        key.capacityBytes = v.get<uint64_t>();
+    }
+    uint64_t total = 0;
+    if (k.contains("files")) {
+        if (!k.at("files").is_array()) {
+            error = "\"files\" must be an array";
+            return false;
+        }
+        for (const auto& f : k.at("files")) {
+            if (!f.is_object() || !f.contains("name") || !f.at("name").is_string()) {
+                error = "a key file needs a \"name\"";
+                return false;
+            }
+            const std::string name = f.at("name").get<std::string>();
+            const bool nameOk =
+                !name.empty() && name.size() <= 249 && std::none_of(name.begin(), name.end(), [](char c) {
+                    return c == '/' || c == 0 || static_cast<unsigned char>(c) < 0x20;
+                });
+            if (!nameOk) {
+                error =
+                    "key file name \"" + name + "\" must be 1..249 bytes without '/' or control characters";
+                return false;
+            }
+            std::vector<uint8_t> bytes;
+            if (f.contains("size") && f.at("size").is_number_unsigned() &&
+                f.at("size").get<uint64_t>() <= kMaxUsbKeyFileBytes) {
+                bytes = DemoTransportStream(name, f.at("size").get<size_t>());
+            } else if (f.contains("text") && f.at("text").is_string()) {
+                const std::string text = f.at("text").get<std::string>();
+                bytes.assign(text.begin(), text.end());
+            } else if (f.contains("hex")) {
+                if (!ReadHexField(f, "hex", bytes, error))
+                    return false;
+            } else {
+                error = "key file \"" + name + "\" needs \"size\" (at most 64 MiB), \"text\" or \"hex\"";
+                return false;
+            }
+            total += bytes.size();
+            key.files.emplace_back(name, std::move(bytes));
+        }
+    }
+    if (total > key.capacityBytes) {
+        error = "the key's files exceed its capacityBytes";
+        return false;
+    }
+    m.usbKey = std::move(key);
+    return true;
+}
+
 bool ReadModule(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
     if (!j.is_object()) {
         error = "a module must be an object";
@@ -208,6 +392,9 @@ bool ReadModule(const nlohmann::json& j, ModuleConfig& m, std::string& error) {
             return false;
         m.status = std::move(status);
     }
+    m.inputs = DefaultReception(m.type);
+    if (!ReadInputs(j, m, error) || !ReadRemoteReceiver(j, m, error) || !ReadUsbKey(j, m, error))
+        return false;
     if (j.contains("answerDelayMs")) {
         const auto& d = j.at("answerDelayMs");
         if (!d.is_array() || d.size() != 2 || !d[0].is_number_integer() || !d[1].is_number_integer()) {

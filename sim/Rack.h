@@ -19,22 +19,44 @@
 //         "block": "01 02 0A ...",         // initial parameter block, hex; default: demo block of the type
 //         "status": "02 5A 40",            // fixed status answer, hex; default: by family
 //         "readData": "",                  // answer to the read-data command, hex (not the controller)
-//         "answerDelayMs": [0, 2]          // answer delay, drawn per answer from this range
+//         "answerDelayMs": [0, 2],         // answer delay, drawn per answer from this range
+//         "inputs": [                      // tuners: reception per input (A, B, C); default: demo lists
+//           { "tsid": 1031, "onid": 7936, "signal": true,
+//             "services": [ { "id": 1101, "name": "Canal Nord HD", "radio": false, "crypted": false } ] }
+//         ],
+//         "remoteReceiver": "192.168.1.20", // types 7, 10, 12: remote receiver address in the status
+//         "usbKey": { "present": true, "capacityBytes": 67108864,   // types 7, 10, 12
+//                     "files": [ { "name": "clip.ts", "size": 188000 },  // generated TS packets
+//                                { "name": "a.txt", "text": "..." }, { "name": "b.bin", "hex": "01 02" } ] },
+//         "log": "boot\n"                  // types 7, 10, 12: the log's first lines
 //       }
 //     ]
 //   }
 //
 // Hex texts: bytes as pairs of hex digits ("0A", "0x0A" or runs like "0A1B"), separated by
 // blanks or commas; '#' starts a comment that runs to the end of the line.
+#include "sim/Services.h"
+
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace mulvane {
 
 inline constexpr int kMaxModuleType = 14;
 inline constexpr int64_t kDefaultRestartSilenceMs = 3000;
+
+// The USB key of a streaming module (types 7, 10, 12).
+inline constexpr uint64_t kDefaultUsbKeyCapacity = 64ull << 20;
+inline constexpr uint64_t kMaxUsbKeyFileBytes = 64ull << 20;
+struct UsbKeyConfig {
+    bool present = true;
+    uint64_t capacityBytes = kDefaultUsbKeyCapacity;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files; // names as listed (no "/mnt/")
+};
 
 struct ModuleConfig {
     uint8_t address = 0;
@@ -50,6 +72,14 @@ struct ModuleConfig {
     std::vector<uint8_t> readData;
     int answerDelayMinMs = 0;
     int answerDelayMaxMs = 2;
+    // Tuners: what each input receives (A, B, then C of the twin tuners); see Services.h.
+    std::vector<InputReception> inputs;
+    // Types 7, 10, 12: address of the remote receiver, last 4 bytes of their status.
+    std::array<uint8_t, 4> remoteReceiver{};
+    // Types 7, 10, 12: the USB key (none given: an empty key of the default size) and the
+    // log the module starts with.
+    std::optional<UsbKeyConfig> usbKey;
+    std::string log;
 };
 
 struct RackConfig {

@@ -275,7 +275,8 @@ TEST_F(CamPanel, AnAnswerOfOneHundredEighteenCharactersIsRefusedAndNothingSent) 
     // An enquiry that sets no limit of its own (answer_text_length 0), not blind.
     const std::string prompt = "Installer code";
     Bytes enq = {0x9F, 0x88, 0x07, static_cast<uint8_t>(2 + prompt.size()), 0x00, 0x00};
-    enq.insert(enq.end(), prompt.begin(), prompt.end());
+    for (const char c : prompt)
+        enq.push_back(static_cast<uint8_t>(c));
     Bytes packet = {0xA0, static_cast<uint8_t>(5 + enq.size()), 0x01, 0x90, 0x02, 0x00, 0x04};
     packet.insert(packet.end(), enq.begin(), enq.end());
     Bytes record = {0x00, static_cast<uint8_t>(packet.size() + 2), 0x01, 0x00};

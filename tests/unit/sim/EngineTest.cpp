@@ -99,11 +99,15 @@ TEST_F(EngineFixture, WrittenBlockIsReadBackAndKeptInTheHistory) {
 TEST_F(EngineFixture, ExecuteCountsOrRecordsTheShellCommand) {
     Ask(10, kCmdExecute);
     Ask(10, kCmdExecute);
-    auto t = Ask(10, kCmdExecute, {'l', 's', ' ', '/', 'm', 'n', 't', 0});
+    auto t = Ask(10, kCmdExecute, {'s', 'y', 'n', 'c', 0});
     ASSERT_TRUE(t.answer);
     EXPECT_EQ(t.answer->Command(), kAnswerPositive);
+    // The streaming module runs only its shell subset: other texts are recorded and refused.
+    auto refused = Ask(10, kCmdExecute, {'l', 's', ' ', '/', 'm', 'n', 't', 0});
+    ASSERT_TRUE(refused.answer);
+    EXPECT_EQ(refused.answer->Command(), kAnswerNegative);
     EXPECT_EQ(engine.ExecuteCount(10), 2);
-    EXPECT_EQ(engine.ExecutedTexts(10), std::vector<std::string>{"ls /mnt"});
+    EXPECT_EQ(engine.ExecutedTexts(10), (std::vector<std::string>{"sync", "ls /mnt"}));
 }
 
 TEST_F(EngineFixture, StatusFollowsTheFamily) {
