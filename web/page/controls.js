@@ -209,12 +209,18 @@ Kaptiv.Controls = (() => {
       return n;
     },
     update(n, c) {
-      n.replaceChildren(...c.items.map((t, i) => {
-        const r = el('div', i === c.selected ? 'item selected' : 'item');
-        r.dataset.index = i;
-        r.textContent = t;
-        return r;
-      }));
+      // Lines are rebuilt only when they change: a selection alone must not replace the line
+      // under the pointer between the two clicks of a double-click.
+      const same = n.children.length === c.items.length && c.items.every((t, i) => n.children[i].textContent === t);
+      if (!same) {
+        n.replaceChildren(...c.items.map((t, i) => {
+          const r = el('div', 'item');
+          r.dataset.index = i;
+          r.textContent = t;
+          return r;
+        }));
+      }
+      [...n.children].forEach((r, i) => r.classList.toggle('selected', i === c.selected));
     },
   };
 
