@@ -14,8 +14,9 @@ constexpr int kExitStartupFailed = 1;
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
       m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows),
-      m_mainWindow(windows, m_info, m_status), m_configValidate(windows),
+      m_openCam(windows, m_info, m_xmit), m_mainWindow(windows, m_info, m_status), m_configValidate(windows),
       m_configFiles(windows, m_info, m_configValidate) {
+    m_mainWindow.SetCommonInterfacePanel(&m_openCam);
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
     m_mainWindow.SetConfigurationFiles(&m_configFiles);

@@ -11,6 +11,7 @@
 #include "firmware/FirmwareUpdate.h"
 #include "configfiles/CConfigValidate.h"
 #include "configfiles/ConfigFileTransfer.h"
+#include "cam/COpenCam.h"
 #include "link/CSSocket.h"
 #include "link/CommandSet.h"
 #include "link/CXmit.h"
@@ -57,6 +58,7 @@ public:
     rack::CDetachInfo& DetachInfo() { return m_detachInfo; }
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
     report::CReport& Report() { return m_report; }
+    cam::COpenCam& OpenCam() { return m_openCam; }
     // The gateway socket while InitInstance runs; null before and after.
     link::CSSocket* Socket() { return m_socket.get(); }
 
@@ -78,7 +80,7 @@ private:
     rack::CInfo m_info;
     rack::CSTATUS m_status;
     rack::CDetachInfo m_detachInfo;
-    // The common-interface menu (COpenCam) takes its place here, before the main window.
+    cam::COpenCam m_openCam;
     rack::CQuorvelDlg m_mainWindow;
     report::CReport m_report{m_mainWindow, &m_settingsPage};
     // The firmware check the main window's scans make, with its own view of the command set.

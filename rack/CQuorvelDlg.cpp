@@ -122,6 +122,8 @@ void CQuorvelDlg::OnInitDialog() {
     if (m_chainPage && !m_chainPage->Panel().IsCreated())
         m_chainPage->Panel().Create(this);
     m_status.LoadLampBitmaps();
+    if (m_camPanel != nullptr && !m_camPanel->PanelWindow().IsCreated())
+        m_camPanel->CreatePanel(*this);
 
     ui::Control& list = Item(kModuleList);
     std::vector<ui::ImageRef> images;
@@ -338,10 +340,14 @@ void CQuorvelDlg::SelectModule(int n) {
     m_chain = Chain{};
     Item(kLogButton).Show(false);
     Item(kPersonalityButton).Enable(false);
-    // The common-interface menu is closed here once it exists.
     if (m_chainPage)
         m_chainPage->CloseChain();
     m_info.ShowMessage("", kClearMessageMs);
+    if (m_camPanelOpen) {
+        m_camPanelOpen = false;
+        m_camPanel->Close();
+        m_info.ShowMessage("", kClearMessageMs);
+    }
     PlacePanels(nullptr);
 
     for (int row = 0; row < kModuleRows; ++row)
@@ -355,7 +361,13 @@ void CQuorvelDlg::SelectModule(int n) {
             break;
         case ModuleRole::CommonInterface:
             SetRowImage(n, true);
-            ShowComingLater("The common-interface menu");
+            if (m_camPanel == nullptr) {
+                ShowComingLater("The common-interface menu");
+                break;
+            }
+            PlacePanels(&m_camPanel->PanelWindow());
+            m_camPanelOpen = true;
+            m_camPanel->Open(record);
             break;
         case ModuleRole::Input:
         case ModuleRole::Output:

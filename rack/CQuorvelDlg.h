@@ -8,6 +8,7 @@
 #include "rack/ChainPage.h"
 #include "rack/ChainSearch.h"
 #include "rack/ConfigurationFiles.h"
+#include "rack/CommonInterfacePanel.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/InstallationReport.h"
@@ -88,6 +89,9 @@ public:
     // The installation report behind button 1027 (may be null: the button then only says that
     // the report is not available).
     void SetInstallationReport(InstallationReport* report) { m_report = report; }
+    // The CAM menu panel of common-interface modules (null: selecting one opens nothing).
+    // Set before creating the window, which creates the panel as its child.
+    void SetCommonInterfacePanel(CommonInterfacePanel* panel) { m_camPanel = panel; }
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -166,6 +170,8 @@ private:
     std::function<void()> m_fetchModuleLog;
     ConfigurationFiles* m_configFiles = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
+    CommonInterfacePanel* m_camPanel = nullptr;
+    bool m_camPanelOpen = false;
     RackImage m_image;
 
     int m_selected = kNoModule;

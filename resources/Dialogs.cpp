@@ -7,7 +7,8 @@ namespace kaptiv::resources {
 
 const ui::DialogTemplate* FindDialogTemplate(int id) {
     static const ui::DialogTemplate* const kAll[] = {&kMainTemplate, &kInfoTemplate, &kDetachInfoTemplate,
-                                                     &kStatusTemplate, &kConfigValidateTemplate};
+                                                     &kStatusTemplate, &kConfigValidateTemplate,
+                                                     &kOpenCamTemplate};
     for (const ui::DialogTemplate* tmpl : kAll)
         if (tmpl->id == id)
             return tmpl;

@@ -7,6 +7,7 @@ namespace kaptiv::resources {
 
 inline constexpr int kDialogMain = 102;
 inline constexpr int kDialogInfo = 160;
+inline constexpr int kDialogOpenCam = 161;
 inline constexpr int kDialogDetachInfo = 241;
 inline constexpr int kDialogStatus = 254;
 inline constexpr int kDialogSettingsPage = 145;
@@ -14,6 +15,7 @@ inline constexpr int kDialogConfigValidate = 195;
 
 extern const ui::DialogTemplate kMainTemplate;
 extern const ui::DialogTemplate kInfoTemplate;
+extern const ui::DialogTemplate kOpenCamTemplate;
 extern const ui::DialogTemplate kDetachInfoTemplate;
 extern const ui::DialogTemplate kStatusTemplate;
 // Built on first use (its controls are generated in loops).

@@ -31,7 +31,6 @@ bool IsEncoder(uint8_t type) {
 //  - modulators and IP streamer: output state (1 running), temperature in degrees Celsius.
 constexpr uint8_t kUsbKeyPresent = 1;
 constexpr uint8_t kUsbKeyAbsent = 0;
-constexpr uint8_t kCamReady = 2;
 
 } // namespace
 
@@ -147,6 +146,8 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
 
 std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
                                            std::span<const uint8_t> data, int64_t nowMs, bool& restartSelf) {
+    if (module.cam)
+        module.cam->PowerOn(nowMs);
     Answer answer;
     answer.source = module.config.address;
     answer.kind = kAnswerPositive;
@@ -177,6 +178,8 @@ std::optional<Answer> RackEngine::Dispatch(ModuleState& module, uint8_t command,
             module.block.assign(data.begin(), data.end());
             module.dynamics.OnBlock(module.block, nowMs);
         }
+        if (module.cam)
+            module.cam->Receive(data, nowMs);
         break;
     case kCmdReadData:
         answer.data = ReadDataAnswer(module, nowMs);
@@ -319,8 +322,8 @@ std::vector<uint8_t> RackEngine::StatusAnswer(ModuleState& module, int64_t nowMs
     if (IsEncoder(c.type))
         return module.dynamics.EncoderStatus(module.block,
                                              [this, nowMs](uint16_t id) { return FindService(id, nowMs); });
-    if (c.type == kTypeCommonInterface)
-        return {kCamReady};
+    if (module.cam)
+        return {module.cam->Status(nowMs)};
     if (c.type == kTypeController)
         return {0, jitter(41), 1};
     return {1, jitter(45)};
@@ -332,6 +335,8 @@ std::vector<uint8_t> RackEngine::ReadDataAnswer(ModuleState& module, int64_t now
         return ModuleList();
     if (!c.readData.empty())
         return c.readData;
+    if (module.cam)
+        return module.cam->TakeRecords(nowMs);
     if (IsSingleInputTuner(c.type) || IsDualInputTuner(c.type) || IsEncoder(c.type))
         return module.dynamics.ServiceList(nowMs, module.block,
                                            [this, nowMs](uint16_t id) { return FindService(id, nowMs); });
@@ -446,6 +451,12 @@ void RackEngine::ClearHistory() {
         module.texts.clear();
     }
     m_restarts = 0;
+}
+
+SimCam* RackEngine::Cam(uint8_t address) {
+    std::lock_guard lock(m_mutex);
+    ModuleState* module = Find(address);
+    return module ? module->cam.get() : nullptr;
 }
 
 void RackEngine::SetBlock(uint8_t address, std::vector<uint8_t> block) {

@@ -3,6 +3,7 @@
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
 #include "sim/Dynamics.h"
+#include "sim/Cam.h"
 #include "sim/Faults.h"
 #include "sim/FirmwareLoader.h"
 #include "sim/ModuleFiles.h"
@@ -72,6 +73,10 @@ public:
     int RestartCount() const;
     void ClearHistory();
 
+    // The CAM behind a common-interface module (null for other modules and addresses). It
+    // lives as long as the engine and locks itself.
+    SimCam* Cam(uint8_t address);
+
     // Changes made on the module's own side ----------------------------------------------
     void SetBlock(uint8_t address, std::vector<uint8_t> block);
     // An encoder whose settings changed on its front panel: the block's change counter
@@ -100,11 +105,13 @@ public:
     int SyncCount(uint8_t address) const;
 
 private:
+    static constexpr uint8_t kCamModuleType = 3; // the common-interface module carries a CAM
     struct ModuleState {
         ModuleState(ModuleConfig c, uint64_t seed)
             : config(std::move(c)), block(config.block), dynamics(config, seed),
               files(IsStreamingTunerType(config.type) ? std::make_unique<ModuleFiles>(config, seed)
-                                                      : nullptr) {}
+                                                      : nullptr),
+              cam(config.type == kCamModuleType ? std::make_unique<SimCam>() : nullptr) {}
         ModuleConfig config;
         std::vector<uint8_t> block;
         std::deque<std::vector<uint8_t>> written;
@@ -113,6 +120,7 @@ private:
         int openComponent = -1; // component opened by number, until closed
         ModuleDynamics dynamics;
         std::unique_ptr<ModuleFiles> files; // streaming modules only
+        std::unique_ptr<SimCam> cam;        // common-interface modules only
     };
 
     ModuleState* Find(uint8_t address);

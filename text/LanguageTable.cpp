@@ -141,33 +141,30 @@ const std::array<TextRow, kLocalizedTextCount> kLocalizedTextTable = {{
      "ERRORE : NON È POSSIBILE APRIRE IL FILE !", "FEHLER : DIE DATEI KANN NICHT GEÖFFNET WERDEN !",
      "ERROR : NO ES POSIBLE ABRIR EL FICHERO !"},
     /* 41 */
-    {"Connecting to common interface", "Connexion à l'interface commune",
-     "Connessione all'interfaccia comune", "Verbindung zum Common Interface",
-     "Conectando con la interfaz común"},
+    {"Connecting to common interface", "Connection au module", "Connessione al modulo common interface",
+     "Verbindung zu Common Interface", "Conexion con el modulo IC"},
     /* 42 */
-    {"CAM initing. Wait...", "Initialisation du CAM. Patienter...", "Inizializzazione CAM. Attendere...",
-     "CAM wird initialisiert. Warten...", "Inicializando el CAM. Espere..."},
+    {"CAM initing. Wait...", "Initialisation Module...", "Inizializzazione CAM. Attendere...",
+     "CAM Inizialisierung. Bitte warten...", "Inicializando IC. Porfavor espere..."},
     /* 43 */
-    {"Ask for main menu", "Demande du menu principal", "Richiesta del\u00A0menu principale",
-     "Hauptmenü anfordern", "Solicitud del menú principal"},
+    {"Ask for main menu", "Requête menu principal", "Richiesta\u00A0menu principale", "Anfrage für das Haupmenü",
+     "Petición menú principal"},
     /* 44 */
-    {"Select menu %d", "Sélection du menu %d", "Selezione menu %d", "Menü %d auswählen",
-     "Seleccionar menú %d"},
+    {"Select menu %d", "Choix menu %d", "Seleziona menu %d", "Menü auswählen %d", "Seleccionar menú %d"},
     /* 45 */ {"Answer : ", "Réponse : ", "Risposta : ", "Antwort : ", "Respuesta : "},
     /* 46 */
     {"Doubleclick on list to select or Escape for previous menu",
-     "Double-cliquer sur la liste pour choisir ou Echap pour le menu précédent",
-     "Doppio clic sulla lista per scegliere o Esc per il menu precedente",
-     "Doppelklick auf die Liste zum Auswählen oder Esc für das vorherige Menü",
-     "Doble clic en la lista para elegir o Escape para el menú anterior"},
-    // The button names stay as the (untranslated) dialog shows them.
+     "Double clic sur liste pour sélection ou touche échap pour menu précédent",
+     "Doppioclick nella lista per selezionare oppure ESC per tornare al menu precedente",
+     "Doppelclick in der Liste oder ESC drücken für das vorige Menü",
+     "DobleClick en la lista o pulsar ESC para volver al menú anterior"},
     /* 47 */
-    {"Enter value and press OK or CANCEL", "Entrer la valeur et appuyer sur OK ou CANCEL",
-     "Inserire il valore e premere OK o CANCEL", "Wert eingeben und OK oder CANCEL drücken",
-     "Introduzca el valor y pulse OK o CANCEL"},
+    {"Enter value and press OK or CANCEL", "Entrer valeur et presser OK ou ANNULER",
+     "Digita il valore e premere OK oppure CANCEL", "Wert eingeben und OK oder CANCEL drücken",
+     "Introducir valor y pulsar OK o CANCEL"},
     /* 48 */
-    {"TAG %06X not treated", "TAG %06X non traité", "TAG %06X non gestito", "TAG %06X nicht behandelt",
-     "TAG %06X no tratado"},
+    {"TAG %06X not treated", "TAG %06X non traité", "TAG %06X non trattata", "TAG %06X nicht behandelt",
+     "TAG %06X no tratada"},
     /* 49 */
     {"Not identified service !", "Service non identifié !", "Servizio non identificato !",
      "Nicht identifizierter Dienst !", "Servicio no identificado !"},

@@ -230,10 +230,16 @@ window.Kaptiv = window.Kaptiv || {};
   let escapeDown = false;
 
   function keyTarget() {
-    if (modalStack.length) return { dialog: modalStack[modalStack.length - 1], control: 0 };
     const focused = document.activeElement;
     const controlNode = focused && focused.closest ? focused.closest('[data-control]') : null;
     const dialogNode = focused && focused.closest ? focused.closest('[data-dialog]') : null;
+    if (modalStack.length) {
+      // Keys go to the modal dialog, or to a child panel inside it that has the focus (the
+      // panels of the main window, which runs modally).
+      const top = modalStack[modalStack.length - 1];
+      const inside = dialogNode && dialogNode.closest(`[data-dialog="${top}"]`);
+      if (!inside) return { dialog: top, control: 0 };
+    }
     if (dialogNode)
       return { dialog: Number(dialogNode.dataset.dialog), control: controlNode ? Number(controlNode.dataset.control) : 0 };
     const main = mainDialog();

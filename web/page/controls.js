@@ -133,9 +133,18 @@ Kaptiv.Controls = (() => {
       if (!c.multiLine) n.type = c.password ? 'password' : 'text';
       n.spellcheck = false;
       n.autocomplete = 'off';
-      n.addEventListener('input', () => send({ type: 'edit', dialog: ctx.dialog, control: ctx.data.id, text: n.value }));
+      // Texts sent while typing and not yet echoed back by the model (see update).
+      n.sentTexts = [];
+      n.addEventListener('input', () => {
+        n.sentTexts.push(n.value);
+        if (n.sentTexts.length > 64) n.sentTexts.shift();
+        send({ type: 'edit', dialog: ctx.dialog, control: ctx.data.id, text: n.value });
+      });
       n.addEventListener('focus', () => send({ type: 'focus', dialog: ctx.dialog, control: ctx.data.id }));
-      n.addEventListener('blur', () => send({ type: 'focuslost', dialog: ctx.dialog, control: ctx.data.id }));
+      n.addEventListener('blur', () => {
+        n.sentTexts = [];
+        send({ type: 'focuslost', dialog: ctx.dialog, control: ctx.data.id });
+      });
       return n;
     },
     update(n, c) {
@@ -144,10 +153,18 @@ Kaptiv.Controls = (() => {
       n.classList.toggle('display', !!c.readOnly && (c.style & STYLE.noCaret) !== 0);
       n.tabIndex = c.readOnly && (c.style & STYLE.noCaret) ? -1 : 0;
       if (c.maxLength > 0) n.maxLength = c.maxLength; else n.removeAttribute('maxlength');
-      if (n.value !== c.text) {
-        const caret = document.activeElement === n ? n.selectionStart : null;
-        n.value = c.text;
-        if (caret !== null) n.setSelectionRange(caret, caret);
+      // The model echoes every text typed. An echo of an older text, arriving while the
+      // installer has typed on, must not undo the newer keys: their own echo follows.
+      const stale = document.activeElement === n ? n.sentTexts.lastIndexOf(c.text) : -1;
+      if (stale >= 0 && stale < n.sentTexts.length - 1) {
+        n.sentTexts.splice(0, stale + 1);
+      } else {
+        n.sentTexts = [];
+        if (n.value !== c.text) {
+          const caret = document.activeElement === n ? n.selectionStart : null;
+          n.value = c.text;
+          if (caret !== null) n.setSelectionRange(caret, caret);
+        }
       }
     },
     recreate(old, c) { return old.multiLine !== c.multiLine || old.password !== c.password; },
@@ -183,15 +200,27 @@ Kaptiv.Controls = (() => {
         if (!row) return;
         send({ type: 'select', dialog: ctx.dialog, control: ctx.data.id, value: Number(row.dataset.index) });
       });
+      // The clicks before it have selected the line; the dialog reads the selection.
+      n.addEventListener('dblclick', (ev) => {
+        const row = ev.target.closest('.item');
+        const index = row ? Number(row.dataset.index) : -1;
+        send({ type: 'dblclick', dialog: ctx.dialog, control: ctx.data.id, row: index, col: 0 });
+      });
       return n;
     },
     update(n, c) {
-      n.replaceChildren(...c.items.map((t, i) => {
-        const r = el('div', i === c.selected ? 'item selected' : 'item');
-        r.dataset.index = i;
-        r.textContent = t;
-        return r;
-      }));
+      // Lines are rebuilt only when they change: a selection alone must not replace the line
+      // under the pointer between the two clicks of a double-click.
+      const same = n.children.length === c.items.length && c.items.every((t, i) => n.children[i].textContent === t);
+      if (!same) {
+        n.replaceChildren(...c.items.map((t, i) => {
+          const r = el('div', 'item');
+          r.dataset.index = i;
+          r.textContent = t;
+          return r;
+        }));
+      }
+      [...n.children].forEach((r, i) => r.classList.toggle('selected', i === c.selected));
     },
   };
 

@@ -124,6 +124,9 @@ TEST_F(EngineFixture, StatusFollowsTheFamily) {
     engine.BumpChangeCounter(12);
     EXPECT_EQ(Ask(12, kCmdReadStatus).answer->data[0], 0x2B);
 
+    // The CAM starts up with its module: initialising at first, then ready.
+    EXPECT_EQ(Hex(Ask(11, kCmdReadStatus).answer->data), "01");
+    now += CamSettings{}.startupDelayMs;
     EXPECT_EQ(Hex(Ask(11, kCmdReadStatus).answer->data), "02"); // CAM ready
 }
 
