@@ -1,9 +1,9 @@
 #include "cam/COpenCam.h"
 
-#include "text/Language.h"
 #include "platform/Clock.h"
 #include "rack/CInfo.h"
 #include "resources/Dialogs.h"
+#include "text/Language.h"
 #include "ui/WindowSystem.h"
 
 #include <array>

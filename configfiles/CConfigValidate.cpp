@@ -1,8 +1,8 @@
 #include "configfiles/CConfigValidate.h"
 
-#include "text/Language.h"
 #include "configfiles/ConfigSummary.h"
 #include "resources/Dialogs.h"
+#include "text/Language.h"
 #include "ui/WindowSystem.h"
 
 namespace kaptiv::configfiles {

@@ -1,8 +1,8 @@
 #include "configfiles/ConfigFileTransfer.h"
 
-#include "text/Language.h"
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
+#include "text/Language.h"
 #include "ui/WindowSystem.h"
 
 #include <filesystem>

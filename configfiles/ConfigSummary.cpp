@@ -1,12 +1,12 @@
 #include "configfiles/ConfigSummary.h"
 
-#include "text/Language.h"
 #include "platform/Bytes.h"
 #include "platform/ModuleType.h"
 #include "settings/BlockText.h"
 #include "settings/EncoderBlock.h"
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
+#include "text/Language.h"
 
 #include <array>
 #include <cstdarg>

@@ -6,9 +6,9 @@
 namespace kaptiv::resources {
 
 const ui::DialogTemplate* FindDialogTemplate(int id) {
-    static const ui::DialogTemplate* const kAll[] = {&kMainTemplate, &kInfoTemplate, &kDetachInfoTemplate,
-                                                     &kStatusTemplate, &kConfigValidateTemplate,
-                                                     &kOpenCamTemplate};
+    static const ui::DialogTemplate* const kAll[] = {&kMainTemplate,           &kInfoTemplate,
+                                                     &kDetachInfoTemplate,     &kStatusTemplate,
+                                                     &kConfigValidateTemplate, &kOpenCamTemplate};
     for (const ui::DialogTemplate* tmpl : kAll)
         if (tmpl->id == id)
             return tmpl;

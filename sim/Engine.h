@@ -2,8 +2,8 @@
 // The modules of the rack: what each one answers to a request, whatever transport carried
 // it. Thread-safe; the serial line, the pty server and the gateway server all feed the one
 // engine of a simulated rack, and tests inspect it from their own thread.
-#include "sim/Dynamics.h"
 #include "sim/Cam.h"
+#include "sim/Dynamics.h"
 #include "sim/Faults.h"
 #include "sim/FirmwareLoader.h"
 #include "sim/ModuleFiles.h"

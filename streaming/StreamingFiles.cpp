@@ -1,11 +1,11 @@
 #include "streaming/StreamingFiles.h"
 
-#include "text/Language.h"
 #include "platform/ModuleType.h"
 #include "rack/CDetachInfo.h"
 #include "settings/BlockText.h"
 #include "streaming/ModuleAnswers.h"
 #include "streaming/ShellText.h"
+#include "text/Language.h"
 #include "ui/Dialog.h"
 #include "ui/WindowSystem.h"
 

@@ -1,4 +1,4 @@
-// Browser test of the common-interface panel: node cam-panel.test.mjs ARTIFACTS CHROMIUM KAPTIV SIM
+// Browser test of the common-interface panel: node cam-panel.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
 // Starts the simulated demo rack and kaptiv against it, opens the page in headless Chromium,
 // selects the CI module, walks into the subscriptions sub-menu and back, answers the CAM's PIN
 // enquiry and sees the CAM's answer. Screenshots of the panel go to ARTIFACTS. Every wait has

@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(receiver.Held() == 0);
     sink.texts.clear();
     // T_data_last, session_number 4, text_last "ok\xE9!", as one record.
-    const std::vector<uint8_t> tpdu = {0xA0, 0x0D, 0x01, 0x90, 0x02, 0x00, 0x04,
-                                       0x9F, 0x88, 0x03, 0x04, 'o',  'k',  0xE9, '!'};
+    const std::vector<uint8_t> tpdu = {0xA0, 0x0D, 0x01, 0x90, 0x02, 0x00, 0x04, 0x9F,
+                                       0x88, 0x03, 0x04, 'o',  'k',  0xE9, '!'};
     receiver.Feed(Record(tpdu), sink);
     Check(sink.texts.size() == 1 && sink.texts[0] == "ok\xC3\xA9!");
     // The panel's own packets, read back, are MMI data with a tag it does not act on.
