@@ -184,6 +184,8 @@ void Control::SetColumnColors(std::vector<ColumnColors> colors) {
 
 void Control::SetCellEdit(std::optional<CellEdit> edit) {
     Require(m_data.kind == ControlKind::ListView, "SetCellEdit");
+    if (edit)
+        edit->serial = ++m_cellEdits;
     Assign(m_data.cellEdit, std::move(edit));
 }
 

@@ -68,6 +68,10 @@ struct CellEdit {
     int row = 0;
     int column = 0;
     std::string text; // the text the editor opened with
+    // Which opening of an editor on this list this is. The page ends an editor on its own and
+    // waits for the program to hear of it; the number tells a new editor on the same cell from
+    // the one just ended, even when the close and the reopening reach the page in one update.
+    unsigned serial = 0;
     bool operator==(const CellEdit&) const = default;
 };
 
@@ -218,6 +222,7 @@ private:
 
     ControlData m_data;
     bool m_dirty = true; // a new control has never been painted
+    unsigned m_cellEdits = 0; // editors opened on this list view so far
     ListHit m_lastHit;
 };
 

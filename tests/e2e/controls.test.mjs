@@ -32,7 +32,7 @@ async function galleryChecks() {
       await page.click(`${g} [data-control="19"] button:first-child`);
       await gallery.waitLine(/^gallery scroll 19 to 6$/);
       return true;
-    })().catch(() => false);
+    })().catch((e) => { console.log(String(e).split('\n')[0]); return false; });
     check(reported, 'edit, check box, combo box, list view (click, selection, double-click) and up-down report to the program');
 
     // The file dialog starts where the program says and browses real folders.
@@ -113,7 +113,7 @@ async function cellEditorChecks() {
     check(committed, 'focus loss commits the text');
     check(problems.length === 0, `no script errors with the cell editor ${problems.join('; ')}`);
     await page.close();
-  } finally {
+  } catch (e) { console.log('LINES:\n' + gallery.lines.join('\n')); throw e; } finally {
     gallery.child.kill('SIGTERM');
   }
 }

@@ -259,8 +259,7 @@ Kaptiv.Controls = (() => {
       n.classList.toggle('icon-mode', c.mode === 'icon');
       const scroll = n.scrollTop;
       const body = n.firstChild;
-      if (c.mode === 'icon') body.replaceChildren(...iconItems(c));
-      else body.replaceChildren(reportTable(c));
+      morphChildren(body, c.mode === 'icon' ? iconItems(c) : [reportTable(c)]);
       n.scrollTop = scroll;
       cellEditor(n, c, ctx);
     },
@@ -292,7 +291,8 @@ Kaptiv.Controls = (() => {
 
   function cellEditor(n, c, ctx) {
     const open = n.cellEditor;
-    const key = c.edit ? `${c.edit.row}:${c.edit.col}` : '';
+    // The serial tells a reopened editor on the same cell from the one the page just ended.
+    const key = c.edit ? `${c.edit.row}:${c.edit.col}:${c.edit.serial}` : '';
     if (!c.edit) {
       n.ended = '';
       if (open) { open.input.remove(); n.cellEditor = null; }
@@ -367,6 +367,32 @@ Kaptiv.Controls = (() => {
       if (row.color) item.style.color = row.color;
       return item;
     });
+  }
+
+  // Brings the rows already on the page to the freshly built ones, keeping every element whose
+  // tag matches. A repaint that lands between the two clicks of a double-click (the first click
+  // selects the row, and the selection comes back as a repaint) would otherwise detach the cell
+  // the mouse went down on, and the browser would never report the double-click.
+  function morph(old, fresh) {
+    if (old.nodeType !== fresh.nodeType || old.nodeName !== fresh.nodeName) {
+      old.replaceWith(fresh);
+      return;
+    }
+    if (old.nodeType !== Node.ELEMENT_NODE) {
+      if (old.nodeValue !== fresh.nodeValue) old.nodeValue = fresh.nodeValue;
+      return;
+    }
+    for (const a of [...old.attributes]) if (!fresh.hasAttribute(a.name)) old.removeAttribute(a.name);
+    for (const a of [...fresh.attributes]) if (old.getAttribute(a.name) !== a.value) old.setAttribute(a.name, a.value);
+    morphChildren(old, [...fresh.childNodes]);
+  }
+
+  function morphChildren(parent, fresh) {
+    const old = [...parent.childNodes];
+    const common = Math.min(old.length, fresh.length);
+    for (let i = 0; i < common; i++) morph(old[i], fresh[i]);
+    for (let i = common; i < old.length; i++) old[i].remove();
+    parent.append(...fresh.slice(common));
   }
 
   function reportTable(c) {

@@ -39,7 +39,7 @@ TEST_F(CellEditFixture, OpenEditorTravelsWithTheListAndReturnEndsItWithTheText) 
     windows.Repaint();
     ASSERT_EQ(display.updates.size(), 1u);
     ASSERT_EQ(display.updates[0].controls.size(), 1u);
-    EXPECT_EQ(display.updates[0].controls[0].control.cellEdit, (CellEdit{0, 2, "7"}));
+    EXPECT_EQ(display.updates[0].controls[0].control.cellEdit, (CellEdit{0, 2, "7", 1}));
 
     EXPECT_EQ(End(0, 2, "42"), DeliverResult::Delivered);
     EXPECT_EQ(dialog.calls, std::vector<std::string>{"endlabel 8 0/2 42"});
@@ -51,6 +51,27 @@ TEST_F(CellEditFixture, EscapeEndsWithoutTextAndDoesNotReachOkOrCancel) {
     EXPECT_EQ(End(1, 2, std::nullopt), DeliverResult::Delivered);
     EXPECT_EQ(dialog.calls, std::vector<std::string>{"endlabel 8 1/2 <cancelled>"});
     EXPECT_FALSE(CInPlaceEdit::OpenOn(dialog, kList));
+}
+
+// The page closes its box at once and may ask for a new editor on the same cell before the
+// program has painted the closed state; the update then carries the new editor only, and the
+// page must be able to tell it from the one it has just ended.
+TEST_F(CellEditFixture, AReopenedEditorOnTheSameCellIsANewEditorForThePage) {
+    ASSERT_TRUE(CInPlaceEdit::Create(dialog, kList, 0, 2, "7"));
+    windows.Repaint();
+    const auto first = display.updates.at(0).controls.at(0).control.cellEdit;
+    display.updates.clear();
+
+    EXPECT_EQ(End(0, 2, std::nullopt), DeliverResult::Delivered);
+    ASSERT_TRUE(CInPlaceEdit::Create(dialog, kList, 0, 2, "7"));
+    windows.Repaint();
+    ASSERT_EQ(display.updates.size(), 1u);
+    ASSERT_EQ(display.updates[0].controls.size(), 1u);
+    const auto second = display.updates[0].controls[0].control.cellEdit;
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(second->row, first->row);
+    EXPECT_EQ(second->column, first->column);
+    EXPECT_NE(second->serial, first->serial);
 }
 
 TEST_F(CellEditFixture, TheEndOfAnotherCellIsRefusedWhileAnEditorIsOpen) {

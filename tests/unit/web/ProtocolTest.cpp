@@ -221,14 +221,14 @@ TEST(UpdateMessages, ListViewCarriesColumnColoursAndTheOpenCellEditor) {
     letter.textColor = ui::Color{255, 255, 255};
     letter.backColor = ui::Color{0x70, 0x92, 0xBE};
     list.columnColors = {letter};
-    list.cellEdit = ui::CellEdit{3, 27, "12"};
+    list.cellEdit = ui::CellEdit{3, 27, "12", 4};
     ui::DisplayUpdate u;
     u.controls = {{145, list}};
     json j = json::parse(EncodeUpdate(u));
     const json& lv = j["controls"][0]["control"];
     EXPECT_EQ(lv["columnColors"]["1"]["color"], "#ffffff");
     EXPECT_EQ(lv["columnColors"]["1"]["back"], "#7092be");
-    EXPECT_EQ(lv["edit"], json({{"row", 3}, {"col", 27}, {"text", "12"}}));
+    EXPECT_EQ(lv["edit"], json({{"row", 3}, {"col", 27}, {"text", "12"}, {"serial", 4}}));
     // Closed: no editor in the message, so the page removes its box.
     u.controls[0].control.cellEdit.reset();
     j = json::parse(EncodeUpdate(u));
