@@ -2,6 +2,7 @@
 
 #include "link/Frame.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -36,6 +37,7 @@ void CSSocket::Disconnect() {
         m_sessionOpen = false;
     }
     m_socket.Close();
+    m_reassembler.Discard(); // a new connection starts on a message boundary
 }
 
 bool CSSocket::SendMessage(uint8_t type, uint16_t id, std::span<const uint8_t> payload) {
@@ -66,13 +68,16 @@ void CSSocket::OnReceive(int errorCode) {
 }
 
 CSSocket::ReadOutcome CSSocket::ReadAndDispatch() {
-    const long n = m_socket.Receive(m_receiveBuffer.data(), m_receiveBuffer.size());
+    // Each read has a buffer of its own: a handler may start a scan whose requests read the
+    // socket again, and the messages of this read must stay intact meanwhile.
+    std::array<uint8_t, kGatewayReceiveSize> buffer;
+    const long n = m_socket.Receive(buffer.data(), buffer.size());
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         return ReadOutcome::Nothing;
     if (n <= 0)
         return ReadOutcome::Failed;
-    WalkGatewayMessages({m_receiveBuffer.data(), static_cast<size_t>(n)},
-                        [this](const GatewayMessage& m) { Dispatch(m); });
+    m_reassembler.Feed({buffer.data(), static_cast<size_t>(n)},
+                       [this](const GatewayMessage& m) { Dispatch(m); });
     return ReadOutcome::Data;
 }
 
@@ -102,15 +107,12 @@ void CSSocket::Dispatch(const GatewayMessage& message) {
 
 void CSSocket::StoreAnswer(std::span<const uint8_t> payload) {
     auto answer = ParseRelayedAnswer(payload);
-    // Outside an exchange nobody waits for it; a payload too short to hold the three
-    // header bytes, or longer than the answer area, is not an answer.
-    if (!answer || !m_answerData || answer->data.size() > kAreaSize)
+    // Outside an exchange nobody waits for it. A payload too short to hold the three header
+    // bytes, one longer than the answer area, or the answer of another module than the one
+    // asked (a late or stray answer) is not the answer; the first that is stays.
+    if (!answer || !m_pending || m_pending->arrived || answer->source != m_pendingAddress)
         return;
-    *m_answerControl = answer->control;
-    if (!answer->data.empty())
-        std::memcpy(m_answerData, answer->data.data(), answer->data.size());
-    *m_answerLength = static_cast<int>(answer->data.size());
-    m_answerArrived = true;
+    m_pending->Store(answer->control, answer->data);
 }
 
 void CSSocket::StartDiscovery() {
@@ -125,39 +127,41 @@ void CSSocket::StartDiscovery() {
     m_startDiscovery();
 }
 
-LinkResult CSSocket::TcpExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data,
-                                 int timeout, uint8_t* answerControl, uint8_t* answerData,
-                                 int* answerLength) {
+Answer CSSocket::TcpExchange(const Request& request) {
     std::lock_guard<std::recursive_mutex> lock(m_tcpLock);
+    Answer answer;
+    answer.result = LinkResult::Refused;
+    const size_t length = request.data.size();
     if (length > 0xFFFF - 8)
-        return LinkResult::Refused;
+        return answer;
     std::vector<uint8_t> inner;
     inner.reserve(length + 3);
-    inner.push_back(address);
+    inner.push_back(request.address);
     inner.push_back(kPcAddress);
-    inner.push_back(command);
-    if (length > 0)
-        inner.insert(inner.end(), data, data + length);
+    inner.push_back(request.command);
+    inner.insert(inner.end(), request.data.begin(), request.data.end());
 
-    m_answerArrived = false;
     const int64_t start = m_loop.GetClock().NowMs();
     const uint8_t relay = static_cast<uint8_t>(GatewayType::Relay);
-    if (!SendMessage(relay, 0, inner))
-        return LinkResult::SendFailed;
-    if (address == kBroadcastAddress) {
+    if (!SendMessage(relay, 0, inner)) {
+        answer.result = LinkResult::SendFailed;
+        return answer;
+    }
+    if (request.address == kBroadcastAddress) {
         // The gateway's own bus segment is reached through address 0: send it a copy.
         inner[0] = kControllerAddress;
         SendMessage(relay, 0, inner);
-        return LinkResult::Ok;
+        answer.result = LinkResult::Ok;
+        return answer;
     }
 
-    m_answerControl = answerControl;
-    m_answerData = answerData;
-    m_answerLength = answerLength;
+    m_pending = &answer;
+    m_pendingAddress = request.address;
     m_inExchange = true;
-    const int64_t deadline = start + static_cast<int64_t>(timeout > 0 ? timeout : 0) * kTcpTimeUnitMs;
+    const int64_t deadline =
+        start + static_cast<int64_t>(request.timeout > 0 ? request.timeout : 0) * kTcpTimeUnitMs;
     bool broken = false;
-    while (!m_answerArrived && !broken) {
+    while (!answer.arrived && !broken) {
         const int64_t left = deadline - m_loop.GetClock().NowMs();
         if (left <= 0)
             break;
@@ -166,15 +170,19 @@ LinkResult CSSocket::TcpExchange(size_t length, uint8_t address, uint8_t command
         broken = ReadAndDispatch() == ReadOutcome::Failed;
     }
     m_inExchange = false;
-    m_answerControl = nullptr;
-    m_answerData = nullptr;
-    m_answerLength = nullptr;
+    m_pending = nullptr;
+    if (!answer.arrived) {
+        // A message begun but not finished by the deadline was the awaited answer, cut short:
+        // its rest must not be read as the start of the next message.
+        m_reassembler.Discard();
+    }
 
     if (broken) {
         // The gateway went away while we waited: reconnect once the exchange is over.
         m_sessionOpen = false;
         m_gatewayLinkState = 0;
         m_socket.Close();
+        m_reassembler.Discard();
         m_loop.Post([this, alive = std::weak_ptr<int>(m_alive)] {
             if (!alive.expired())
                 Reconnect();
@@ -187,9 +195,24 @@ LinkResult CSSocket::TcpExchange(size_t length, uint8_t address, uint8_t command
                 m_startDiscovery();
         });
     }
-    if (!m_answerArrived)
-        return LinkResult::Timeout;
-    return (*answerControl & 0xF0) == kAnswerPositive ? LinkResult::Ok : LinkResult::Negative;
+    if (!answer.arrived)
+        answer.result = LinkResult::Timeout;
+    else
+        answer.result = (answer.control & 0xF0) == kAnswerPositive ? LinkResult::Ok : LinkResult::Negative;
+    return answer;
+}
+
+LinkResult CSSocket::TcpExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data,
+                                 int timeout, uint8_t* answerControl, uint8_t* answerData,
+                                 int* answerLength) {
+    const Answer answer = TcpExchange(Request{address, command, {data, data ? length : 0}, timeout});
+    if (answer.arrived) {
+        *answerControl = answer.control;
+        std::copy(answer.bytes.begin(), answer.bytes.begin() + static_cast<std::ptrdiff_t>(answer.length),
+                  answerData);
+        *answerLength = static_cast<int>(answer.length);
+    }
+    return answer.result;
 }
 
 } // namespace kaptiv::link

@@ -5,6 +5,7 @@
 // up, every exchange travels as a type-7 message instead of a serial frame.
 #include "link/GatewayMessage.h"
 #include "link/LinkResult.h"
+#include "link/Transport.h"
 #include "platform/EventLoop.h"
 #include "platform/TcpSocket.h"
 
@@ -17,7 +18,7 @@
 
 namespace kaptiv::link {
 
-class CSSocket {
+class CSSocket final : public GatewayTransport {
 public:
     static constexpr int64_t kTcpTimeUnitMs = 100;
     // After a failed connection attempt. (An immediate retry would spin on a loopback
@@ -41,9 +42,20 @@ public:
 
     // The TCP half of the exchange; timeout in units of 100 ms. Succeeds only for a
     // positive answer (control byte 0xF0..0xFF): a module's negative answer fails the
-    // exchange exactly as it does on the serial line.
+    // exchange exactly as it does on the serial line. Only a type-7 answer from the module
+    // that was asked is taken; one from another address is ignored.
+    Answer TcpExchange(const Request& request);
+    // The same, copying the answer into the caller's fields once it has returned.
     LinkResult TcpExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data, int timeout,
                            uint8_t* answerControl, uint8_t* answerData, int* answerLength);
+
+    // Transport
+    Answer Exchange(const Request& request) override { return TcpExchange(request); }
+    std::string_view Name() const override { return "gateway"; }
+    // Every exchange through the gateway counts its data both ways plus 100 for the framing.
+    long TrafficOf(const Request& request, const Answer& answer) const override {
+        return static_cast<long>(request.data.size() + answer.length) + 100;
+    }
 
     // Notifications. errorCode 1 marks a read made by TcpExchange itself, whose failure
     // is left to the exchange.
@@ -53,7 +65,9 @@ public:
 
     bool IsSessionOpen() const { return m_sessionOpen; }
     int GatewayLinkState() const { return m_gatewayLinkState; }
-    bool IsRackLinkUp() const { return m_socket.Exists() && m_sessionOpen && m_gatewayLinkState != 0; }
+    bool IsRackLinkUp() const override {
+        return m_socket.Exists() && m_sessionOpen && m_gatewayLinkState != 0;
+    }
     const std::string& ServerAddress() const { return m_serverAddress; }
     uint16_t ServerPort() const { return m_serverPort; }
 
@@ -75,16 +89,16 @@ private:
     uint16_t m_serverPort = 0;
     std::recursive_mutex m_tcpLock;
 
-    uint8_t* m_answerControl = nullptr;
-    uint8_t* m_answerData = nullptr;
-    int* m_answerLength = nullptr;
-    bool m_answerArrived = false;
+    // The answer value the pending exchange will return, filled by the type-7 message from
+    // the module asked; null while no exchange waits.
+    Answer* m_pending = nullptr;
+    uint8_t m_pendingAddress = 0;
+    GatewayReassembler m_reassembler;
     int m_gatewayLinkState = 0;
     bool m_sessionOpen = false;
     bool m_inExchange = false;
     bool m_discoveryDeferred = false;
     std::function<void()> m_startDiscovery;
-    std::array<uint8_t, kGatewayReceiveSize> m_receiveBuffer{};
     // Tasks posted to the loop check that the socket still exists when they run.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

@@ -1,6 +1,5 @@
 #include "link/CXmit.h"
 
-#include "link/CSSocket.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
@@ -46,40 +45,60 @@ bool CXmit::IsGatewayLinkUp() const {
 }
 
 bool CXmit::IsLinkOpen() const {
-    return m_port != nullptr || IsGatewayLinkUp();
+    return m_serial != nullptr || IsGatewayLinkUp();
 }
 
 bool CXmit::CloseSerialPort() {
-    if (!m_port)
+    if (!m_serial)
         return false;
-    m_port.reset();
+    m_serial.reset();
     return true;
+}
+
+Transport* CXmit::ActiveTransport() {
+    if (IsGatewayLinkUp())
+        return m_gateway;
+    return m_serial.get();
+}
+
+Answer CXmit::Unsent(LinkResult result) {
+    Answer answer;
+    answer.result = result;
+    return answer;
+}
+
+Answer CXmit::Run(Transport& transport, const Request& request) {
+    m_indicators->LightLamps(m_writeFlag);
+    Answer answer = transport.Exchange(request);
+    m_tcpTraffic += transport.TrafficOf(request, answer);
+    return answer;
 }
 
 bool CXmit::Exchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data, int timeout) {
     char notice[16];
     std::snprintf(notice, sizeof notice, "LME#%02X", address);
 
-    LinkResult result;
-    if (length > kMaxFrameData) {
-        result = LinkResult::Refused;
-    } else if (IsGatewayLinkUp()) {
-        m_indicators->LightLamps(m_writeFlag);
-        m_answerLength = 0;
-        result = m_gateway->TcpExchange(length, address, command, data, timeout, &m_answerControl,
-                                        m_answerData.data(), &m_answerLength);
-        m_tcpTraffic += static_cast<long>(length) + m_answerLength + 100;
-    } else if (m_port) {
-        m_indicators->LightLamps(m_writeFlag);
-        result = SerialExchange(length, address, command, data, timeout);
-    } else {
-        result = LinkResult::NoLink;
+    const Request request{address, command, {data, data ? length : 0}, timeout};
+    // A request that cannot be sent whole is refused before any transport sees it.
+    const bool refused = length > kMaxFrameData || (length > 0 && !data);
+    Transport* transport = refused ? nullptr : ActiveTransport();
+    const Answer answer =
+        transport ? Run(*transport, request) : Unsent(refused ? LinkResult::Refused : LinkResult::NoLink);
+    // Here, and only here, the request (address, command, data, transport name) and its
+    // outcome (answer.result, answer.control, answer.Data()) are known together: the one
+    // point to observe every exchange of the tool.
+    [[maybe_unused]] const std::string_view transportName = transport ? transport->Name() : "none";
+
+    m_lastResult = answer.result;
+    m_answerLength = static_cast<int>(answer.length);
+    if (answer.arrived) {
+        m_answerControl = answer.control;
+        std::memcpy(m_answerData.data(), answer.bytes.data(), answer.length);
     }
-    m_lastResult = result;
 
     // A request refused before anything was sent says nothing about the rack.
-    const bool failed = result != LinkResult::Ok;
-    if (failed && result != LinkResult::Refused && !m_linkLost) {
+    const bool failed = answer.result != LinkResult::Ok;
+    if (failed && answer.result != LinkResult::Refused && !m_linkLost) {
         m_linkLost = true;
         if (address != kControllerAddress)
             m_indicators->ShowLinkNotice(notice);
@@ -87,73 +106,6 @@ bool CXmit::Exchange(size_t length, uint8_t address, uint8_t command, const uint
     m_indicators->ArmLampTimers();
     m_writeFlag = false;
     return !failed;
-}
-
-LinkResult CXmit::SerialExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data,
-                                 int timeout) {
-    DrainInput();
-    m_answerLength = 0;
-    if (!m_transmit.Build(address, command, data, length))
-        return LinkResult::Refused;
-    const bool sent = SendFrame();
-    if (address == kBroadcastAddress)
-        return sent ? LinkResult::Ok : LinkResult::SendFailed;
-    // A failed write abandons the rest of the frame; the answer is still awaited.
-    return ReceiveAnswer(timeout);
-}
-
-void CXmit::DrainInput() {
-    uint8_t scratch[256];
-    while (m_port && m_port->Read(scratch, sizeof scratch, m_clock.NowMs()) > 0) {
-    }
-}
-
-bool CXmit::SendFrame() {
-    const uint8_t* bytes = m_transmit.Bytes();
-    const size_t size = m_transmit.Size();
-    uint8_t echo[kPieceSize];
-    for (size_t offset = 0; offset < size; offset += kPieceSize) {
-        const size_t piece = std::min(kPieceSize, size - offset);
-        if (!m_port->Write(bytes + offset, piece))
-            return false;
-        // The bus returns our own bytes: read them off the line before the answer.
-        const int64_t echoDeadline = m_clock.NowMs() + kEchoWaitMs;
-        size_t echoed = 0;
-        while (echoed < piece) {
-            const size_t n = m_port->Read(echo, piece - echoed, echoDeadline);
-            if (n == 0)
-                break;
-            echoed += n;
-        }
-    }
-    return true;
-}
-
-LinkResult CXmit::ReceiveAnswer(int timeout) {
-    const int64_t deadline = m_clock.NowMs() + static_cast<int64_t>(std::max(timeout, 0)) * kSerialTimeUnitMs;
-    m_parser.Reset();
-    uint8_t chunk[512];
-    for (;;) {
-        const size_t n = m_port->Read(chunk, sizeof chunk, deadline);
-        if (n == 0)
-            return m_parser.RefusedOversize() ? LinkResult::AnswerTooLong : LinkResult::Timeout;
-        for (size_t i = 0; i < n; ++i) {
-            const AnswerParser::Outcome outcome = m_parser.Feed(chunk[i]);
-            if (outcome == AnswerParser::Outcome::Pending)
-                continue;
-            m_answerControl = m_parser.Control();
-            m_answerLength = static_cast<int>(m_parser.Length());
-            std::memcpy(m_answerData.data(), m_parser.Data(), m_parser.Length());
-            switch (outcome) {
-            case AnswerParser::Outcome::Positive:
-                return LinkResult::Ok;
-            case AnswerParser::Outcome::Negative:
-                return LinkResult::Negative;
-            default:
-                return LinkResult::BadChecksum;
-            }
-        }
-    }
 }
 
 bool CXmit::IdentifiesAsController() {
@@ -173,8 +125,9 @@ bool CXmit::OpenLink() {
     const int start = m_portNumber;
     int n = start;
     do {
-        m_port = m_opener->Open(n);
-        if (m_port) {
+        if (auto port = m_opener->Open(n))
+            m_serial = std::make_unique<SerialLineTransport>(m_clock, std::move(port));
+        if (m_serial) {
             m_linkLost = false;
             bool found;
             {

@@ -1,11 +1,13 @@
 #pragma once
-// The link to the rack: the one exchange operation through which every request passes,
-// on the serial bus (stuffed frames, echo read-back) or, while the gateway session is up
-// and reports a rack link, as a relayed message through the IP gateway.
+// The link to the rack: the one exchange operation through which every request passes. It
+// picks a transport (the IP gateway while its session is up and reports a rack link, else
+// the serial line) and keeps the answer the transport returns in the answer fields.
 #include "link/Frame.h"
 #include "link/LinkIndicators.h"
 #include "link/LinkResult.h"
+#include "link/SerialLineTransport.h"
 #include "link/SerialTransport.h"
+#include "link/Transport.h"
 
 #include <array>
 #include <cstdint>
@@ -18,13 +20,11 @@ class Clock;
 
 namespace kaptiv::link {
 
-class CSSocket;
-
 class CXmit {
 public:
-    static constexpr size_t kPieceSize = 400;   // written at a time, echo read back after each
-    static constexpr int64_t kEchoWaitMs = 100; // per piece
-    static constexpr int64_t kSerialTimeUnitMs = 10;
+    static constexpr size_t kPieceSize = SerialLineTransport::kPieceSize;
+    static constexpr int64_t kEchoWaitMs = SerialLineTransport::kEchoWaitMs;
+    static constexpr int64_t kSerialTimeUnitMs = SerialLineTransport::kTimeUnitMs;
     static constexpr int kIdentifyTimeout = 10;
     static constexpr uint8_t kCmdIdentify = 0x10;
     static constexpr uint8_t kIdentifyMark = 0x77; // first byte of every identification answer
@@ -37,7 +37,8 @@ public:
     void SetIndicators(LinkIndicators* indicators) {
         m_indicators = indicators ? indicators : &m_noIndicators;
     }
-    void SetGateway(CSSocket* socket) { m_gateway = socket; }
+    // The gateway session (CSSocket), or any other transport that is up only at times.
+    void SetGateway(GatewayTransport* gateway) { m_gateway = gateway; }
     void SetPortOpener(std::unique_ptr<SerialPortOpener> opener);
 
     // Sends one request and waits for its answer. length: data bytes (at most 65535);
@@ -74,19 +75,19 @@ public:
     int PortNumber() const { return m_portNumber; }
 
 private:
-    LinkResult SerialExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data,
-                              int timeout);
-    void DrainInput();
-    bool SendFrame();
-    LinkResult ReceiveAnswer(int timeout);
+    // The gateway while its session is up and reports a rack link, else the open serial
+    // line, else none.
+    Transport* ActiveTransport();
+    Answer Run(Transport& transport, const Request& request);
+    static Answer Unsent(LinkResult result);
     bool IdentifiesAsController(); // exchange lock held by the caller
 
     platform::Clock& m_clock;
     NoIndicators m_noIndicators;
     LinkIndicators* m_indicators = &m_noIndicators;
-    CSSocket* m_gateway = nullptr;
+    GatewayTransport* m_gateway = nullptr;
     std::unique_ptr<SerialPortOpener> m_opener;
-    std::unique_ptr<SerialTransport> m_port;
+    std::unique_ptr<SerialLineTransport> m_serial;
 
     bool m_linkLost = false;
     long m_tcpTraffic = 0;
@@ -95,8 +96,6 @@ private:
     uint8_t m_answerControl = 0;
     std::array<uint8_t, kAreaSize> m_answerData{};
     int m_answerLength = 0;
-    FrameBuilder m_transmit;
-    AnswerParser m_parser;
     bool m_writeFlag = false;
     LinkResult m_lastResult = LinkResult::NoLink;
 };

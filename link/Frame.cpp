@@ -47,6 +47,12 @@ void AnswerParser::Reset() {
     m_length = 0;
     m_index = 0;
     m_refusedOversize = false;
+    m_expectedSource = -1;
+}
+
+void AnswerParser::Reset(uint8_t expectedSource) {
+    Reset();
+    m_expectedSource = expectedSource;
 }
 
 AnswerParser::Outcome AnswerParser::Feed(uint8_t byte) {
@@ -73,7 +79,7 @@ AnswerParser::Outcome AnswerParser::Handle(uint8_t b) {
         m_state = (b == kPcAddress || b == kBroadcastAddress) ? State::Source : State::Idle;
         break;
     case State::Source:
-        m_state = State::Control;
+        m_state = (m_expectedSource < 0 || b == m_expectedSource) ? State::Control : State::Idle;
         break;
     case State::Control: {
         const uint8_t kind = b & 0xF0;

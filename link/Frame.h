@@ -43,6 +43,7 @@ private:
 // stop). Frames not addressed to the PC (0xFD) or to all (0xFF), and frames whose control
 // byte is neither a positive (0xF0) nor a negative (0xE0) answer, are ignored until the
 // next start byte. A 0x02 followed by anything but a second 0x02 starts a new frame.
+// When told which module was asked, frames from any other source are ignored as well.
 class AnswerParser {
 public:
     enum class Outcome {
@@ -53,6 +54,9 @@ public:
     };
 
     void Reset();
+    // As Reset, and from now on only frames whose source is expectedSource are answers;
+    // a frame from any other module is ignored until the next start byte.
+    void Reset(uint8_t expectedSource);
     Outcome Feed(uint8_t byte);
 
     uint8_t Control() const { return m_control; } // high nibble of the answer control
@@ -72,6 +76,7 @@ private:
     size_t m_length = 0;
     size_t m_index = 0;
     bool m_refusedOversize = false;
+    int m_expectedSource = -1; // -1: any source
     std::array<uint8_t, kAreaSize> m_data{};
 };
 

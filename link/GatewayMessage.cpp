@@ -38,6 +38,26 @@ WalkEnd WalkGatewayMessages(std::span<const uint8_t> data,
     return WalkEnd::Complete;
 }
 
+WalkEnd GatewayReassembler::Feed(std::span<const uint8_t> data,
+                                 const std::function<void(const GatewayMessage&)>& onMessage) {
+    std::vector<uint8_t> joined;
+    std::span<const uint8_t> bytes = data;
+    if (!m_held.empty()) {
+        joined.swap(m_held);
+        joined.insert(joined.end(), data.begin(), data.end());
+        bytes = joined;
+    }
+    // Keep the unfinished tail before any handler runs: a handler may read the socket again
+    // (a scan started by the gateway's link-up), and what it reads follows this tail.
+    size_t used = 0;
+    const WalkEnd end = WalkGatewayMessages(
+        bytes, [&](const GatewayMessage& m) { used += kGatewayHeaderSize + m.payload.size(); });
+    if (end == WalkEnd::CutOff)
+        m_held.assign(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end());
+    WalkGatewayMessages(bytes.first(used), onMessage);
+    return end;
+}
+
 std::optional<RelayedAnswer> ParseRelayedAnswer(std::span<const uint8_t> payload) {
     if (payload.size() < 3)
         return std::nullopt;

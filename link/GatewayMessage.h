@@ -44,6 +44,22 @@ enum class WalkEnd {
 WalkEnd WalkGatewayMessages(std::span<const uint8_t> data,
                             const std::function<void(const GatewayMessage&)>& onMessage);
 
+// Joins the messages of the TCP stream across reads: TCP keeps no message boundaries, so a
+// message cut at the end of one read is completed by the next ones. Bytes held for an
+// unfinished message are bounded by the 16-bit length field. A length field under the
+// header size cannot be resynchronised: whatever is held is dropped with the read. The
+// handler may feed this object again (a nested read); the bytes it feeds follow the tail.
+class GatewayReassembler {
+public:
+    WalkEnd Feed(std::span<const uint8_t> data, const std::function<void(const GatewayMessage&)>& onMessage);
+    // Drops the start of an unfinished message (its rest is not coming).
+    void Discard() { m_held.clear(); }
+    size_t Held() const { return m_held.size(); }
+
+private:
+    std::vector<uint8_t> m_held;
+};
+
 // The payload of a relayed answer (type 7 from the gateway).
 struct RelayedAnswer {
     uint8_t destination = 0;
