@@ -140,6 +140,10 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
         answer->data.clear();
     }
     answer->corruptChecksum = fate.corruptChecksum;
+    answer->truncated = fate.truncated;
+    answer->byteByByte = fate.byteByByte;
+    if (fate.otherAddress)
+        answer->source = OtherAddress(answer->source);
     answer->delayMs = DrawDelay(module->config) + fate.extraDelayMs;
     return answer;
 }

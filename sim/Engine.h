@@ -35,6 +35,8 @@ struct Answer {
     std::vector<uint8_t> data;
     int64_t delayMs = 0; // from the end of the request to the first byte of the answer
     bool corruptChecksum = false;
+    bool truncated = false;  // delivered cut short (sim/AnswerFaults.h)
+    bool byteByByte = false; // delivered one byte at a time
 
     // Control byte with the length form, as on the line.
     uint8_t Control() const;

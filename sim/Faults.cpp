@@ -38,6 +38,18 @@ void Faults::AnswerNegativelyAlways(uint8_t address, bool on) {
         m_negativeAddresses.erase(address);
 }
 
+void Faults::InjectAnswerFault(AnswerFault fault, int count) {
+    std::lock_guard lock(m_mutex);
+    m_answerFaults[fault].next = count > 0 ? count : 0;
+}
+
+void Faults::InjectAnswerFaultEvery(AnswerFault fault, int n) {
+    std::lock_guard lock(m_mutex);
+    AnswerFaultPlan& plan = m_answerFaults[fault];
+    plan.every = n > 0 ? n : 0;
+    plan.phase = 0;
+}
+
 void Faults::RemoveModule(uint8_t address) {
     std::lock_guard lock(m_mutex);
     m_removed.insert(address);
@@ -105,6 +117,7 @@ void Faults::Clear() {
     m_corruptNext = 0;
     m_negativeNext = 0;
     m_negativeAddresses.clear();
+    m_answerFaults.clear();
     m_removed.clear();
     m_typeChanges.clear();
     m_throttled = false;
@@ -134,6 +147,29 @@ AnswerFate Faults::Consume(uint8_t address) {
     if (m_corruptNext > 0) {
         --m_corruptNext;
         fate.corruptChecksum = true;
+    }
+    for (auto& [fault, plan] : m_answerFaults) {
+        bool hit = false;
+        if (plan.next > 0) {
+            --plan.next;
+            hit = true;
+        } else if (plan.every > 0) {
+            hit = plan.phase == 0;
+            plan.phase = (plan.phase + 1) % plan.every;
+        }
+        if (!hit)
+            continue;
+        switch (fault) {
+        case AnswerFault::Truncated:
+            fate.truncated = true;
+            break;
+        case AnswerFault::ByteByByte:
+            fate.byteByByte = true;
+            break;
+        case AnswerFault::OtherAddress:
+            fate.otherAddress = true;
+            break;
+        }
     }
     return fate;
 }

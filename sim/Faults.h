@@ -2,6 +2,8 @@
 // Fault injection, shared by the simulator's transports and by the tests that drive them.
 // Every operation is thread-safe: tests set faults from their own thread while the pty or
 // gateway server runs on its background thread.
+#include "sim/AnswerFaults.h"
+
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -19,6 +21,9 @@ struct AnswerFate {
     bool negative = false;
     bool corruptChecksum = false;
     int64_t extraDelayMs = 0;
+    bool truncated = false;    // only the first half of the answer's bytes is delivered
+    bool byteByByte = false;   // each byte delivered on its own, kByteGapMs apart
+    bool otherAddress = false; // the answer comes from another bus address
 };
 
 class Faults {
@@ -30,6 +35,10 @@ public:
     void CorruptNextChecksum(int count = 1);
     void AnswerNegatively(int count);
     void AnswerNegativelyAlways(uint8_t address, bool on = true);
+    // The next count answers are delivered with the fault (sim/AnswerFaults.h).
+    void InjectAnswerFault(AnswerFault fault, int count);
+    // One answer in every n is delivered with the fault, from now on; 0 stops it.
+    void InjectAnswerFaultEvery(AnswerFault fault, int n);
 
     // Rack -----------------------------------------------------------------------------
     // A removed module does not answer and leaves the controller's module list.
@@ -73,6 +82,12 @@ private:
     int m_corruptNext = 0;
     int m_negativeNext = 0;
     std::set<uint8_t> m_negativeAddresses;
+    struct AnswerFaultPlan {
+        int next = 0;  // the next answers that get the fault
+        int every = 0; // then one in every n, counted by phase
+        int phase = 0;
+    };
+    std::map<AnswerFault, AnswerFaultPlan> m_answerFaults;
     std::set<uint8_t> m_removed;
     std::map<uint8_t, std::pair<uint8_t, TypeChangeScope>> m_typeChanges;
     uint64_t m_disconnectGeneration = 0;

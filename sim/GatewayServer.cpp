@@ -38,6 +38,7 @@ struct GatewayServer::Client {
         int64_t dueMs;
         uint16_t id;
         std::vector<uint8_t> payload;
+        bool raw = false; // bytes of a message, written as they stand (a faulty delivery)
     };
     int fd = -1;
     GatewayReader reader;
@@ -150,11 +151,15 @@ bool GatewayServer::Send(Client& client, uint8_t type, uint16_t id, const std::v
     if (client.closing)
         return false;
     auto message = EncodeGatewayMessage(type, id, payload);
-    if (!message)
+    return message && SendBytes(client, *message);
+}
+
+bool GatewayServer::SendBytes(Client& client, const std::vector<uint8_t>& bytes) {
+    if (client.closing)
         return false;
     size_t sent = 0;
-    while (sent < message->size()) {
-        const ssize_t n = send(client.fd, message->data() + sent, message->size() - sent, MSG_NOSIGNAL);
+    while (sent < bytes.size()) {
+        const ssize_t n = send(client.fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
         if (n <= 0) {
             client.closing = true;
             return false;
@@ -202,6 +207,10 @@ void GatewayServer::Relay(Client& client, const GatewayMessage& message, int64_t
         return;
     std::vector<uint8_t> payload = {kAddrPc, answer->source, answer->Control()};
     payload.insert(payload.end(), answer->data.begin(), answer->data.end());
+    if (answer->truncated || answer->byteByByte) {
+        ScheduleFaultyAnswer(client, message.id, payload, *answer, nowMs);
+        return;
+    }
     if (answer->delayMs <= 0 && client.answers.empty()) {
         Send(client, static_cast<uint8_t>(GatewayType::Relay), message.id, payload);
         return;
@@ -210,6 +219,20 @@ void GatewayServer::Relay(Client& client, const GatewayMessage& message, int64_t
     if (!client.answers.empty())
         due = std::max(due, client.answers.back().dueMs);
     client.answers.push_back({due, message.id, std::move(payload)});
+}
+
+void GatewayServer::ScheduleFaultyAnswer(Client& client, uint16_t id, const std::vector<uint8_t>& payload,
+                                         const Answer& answer, int64_t nowMs) {
+    auto message = EncodeGatewayMessage(static_cast<uint8_t>(GatewayType::Relay), id, payload);
+    if (!message)
+        return;
+    int64_t due = nowMs + answer.delayMs;
+    if (!client.answers.empty())
+        due = std::max(due, client.answers.back().dueMs);
+    for (auto& piece : DeliveryPieces(*message, answer.truncated, answer.byteByByte)) {
+        client.answers.push_back({due, id, std::move(piece), true});
+        due += answer.byteByByte ? kByteGapMs : 0;
+    }
 }
 
 bool GatewayServer::HandleMessage(Client& client, const GatewayMessage& message, int64_t nowMs) {
@@ -307,8 +330,11 @@ void GatewayServer::Run() {
             if (linkChanged)
                 Send(*client, static_cast<uint8_t>(GatewayType::LinkState), NextId(), {linkState});
             while (!client->answers.empty() && client->answers.front().dueMs <= now) {
-                Send(*client, static_cast<uint8_t>(GatewayType::Relay), client->answers.front().id,
-                     client->answers.front().payload);
+                const Client::Scheduled& due = client->answers.front();
+                if (due.raw)
+                    SendBytes(*client, due.payload);
+                else
+                    Send(*client, static_cast<uint8_t>(GatewayType::Relay), due.id, due.payload);
                 client->answers.pop_front();
             }
             if (!client->answers.empty())

@@ -9,7 +9,8 @@
 // addressed to 0 that follows it get no answer. Keep-alives (type 8) are answered, and the
 // gateway sends its own every few seconds. Type 6 from the PC, or a length field under the
 // 5-byte header, ends the connection. While the rack link is down requests go unanswered;
-// an answer whose frame came in corrupted is not relayed.
+// an answer whose frame came in corrupted is not relayed. The answer faults (sim/AnswerFaults.h)
+// send a relayed answer cut short or one byte per send.
 #include "sim/Engine.h"
 #include "sim/GatewayMessage.h"
 
@@ -66,6 +67,10 @@ private:
     bool HandleMessage(Client& client, const GatewayMessage& message, int64_t nowMs);
     void Relay(Client& client, const GatewayMessage& message, int64_t nowMs);
     bool Send(Client& client, uint8_t type, uint16_t id, const std::vector<uint8_t>& payload);
+    bool SendBytes(Client& client, const std::vector<uint8_t>& bytes);
+    // A relayed answer cut short or sent byte by byte (sim/AnswerFaults.h).
+    void ScheduleFaultyAnswer(Client& client, uint16_t id, const std::vector<uint8_t>& payload,
+                              const Answer& answer, int64_t nowMs);
     uint16_t NextId();
     void Wake();
 

@@ -27,7 +27,7 @@ size_t SerialLine::BadChecksums() const {
     return m_parser.BadChecksums();
 }
 
-int64_t SerialLine::Transmit(std::span<const uint8_t> bytes, int64_t startUs) {
+int64_t SerialLine::Transmit(std::span<const uint8_t> bytes, int64_t startUs, int64_t gapUs) {
     // Output stays in line order: nothing overtakes what is already on the line.
     const int64_t from = std::max(startUs, m_lineFreeUs);
     const bool throttled = ThrottledLocked();
@@ -36,6 +36,7 @@ int64_t SerialLine::Transmit(std::span<const uint8_t> bytes, int64_t startUs) {
         if (throttled) // byte i has gone through after (i + 1) byte times, rounded up
             readyUs = from + (static_cast<int64_t>(i + 1) * kUsPerSecond + kThrottledBytesPerSecond - 1) /
                                  kThrottledBytesPerSecond;
+        readyUs = std::max(readyUs, from + static_cast<int64_t>(i) * gapUs);
         m_output.push_back({readyUs, bytes[i]});
     }
     m_lineFreeUs = std::max(m_lineFreeUs, readyUs);
@@ -64,7 +65,10 @@ void SerialLine::SerialWrite(std::span<const uint8_t> bytes, int64_t nowMs) {
             EncodeFrame(kAddrPc, answer->source, answer->kind, answer->data, answer->corruptChecksum);
         if (!encoded)
             continue;
-        Transmit(*encoded, arrivedUs + answer->delayMs * kUsPerMs);
+        if (answer->truncated)
+            *encoded = TruncatedAnswer(*encoded);
+        Transmit(*encoded, arrivedUs + answer->delayMs * kUsPerMs,
+                 answer->byteByByte ? kByteGapMs * kUsPerMs : 0);
     }
 }
 

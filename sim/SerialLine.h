@@ -42,8 +42,9 @@ private:
         uint8_t value;
     };
     bool ThrottledLocked() const;
-    // Puts bytes on the line from startUs on; returns when the last one has gone through.
-    int64_t Transmit(std::span<const uint8_t> bytes, int64_t startUs);
+    // Puts bytes on the line from startUs on, each at least gapUs after the one before;
+    // returns when the last one has gone through.
+    int64_t Transmit(std::span<const uint8_t> bytes, int64_t startUs, int64_t gapUs = 0);
 
     RackEngine* m_engine;
     mutable std::mutex m_mutex;

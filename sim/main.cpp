@@ -1,5 +1,6 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
+#include "sim/AnswerFaults.h"
 #include "sim/ConfigFileRack.h"
 #include "sim/Engine.h"
 #include "sim/FirmwareFolder.h"
@@ -15,6 +16,8 @@
 #include <poll.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -39,6 +42,11 @@ void PrintHelp() {
                 "  --pty-link PATH     also expose the serial bus on a pty, with a symlink at PATH\n"
                 "  --baud-limit        throttle the serial line to 115200 baud (11,520 bytes/s)\n"
                 "  --seed N            seed of the simulator's randomness (default 1)\n"
+                "  --answer-fault NAME[:N]\n"
+                "                      deliver one answer in N (default: every answer) with a fault:\n"
+                "                      truncated (the first half of its bytes only), byte-by-byte\n"
+                "                      (each byte written on its own, 1 ms apart) or other-address\n"
+                "                      (sent from another bus address); may be given more than once\n"
                 "  --write-firmware DIR  write a firmware folder with updates for this rack into DIR\n"
                 "                      (index QVX.FRM, newer releases, one personality change, an HD\n"
                 "                      component); the modules then accept exactly these files\n"
@@ -73,6 +81,7 @@ int main(int argc, char** argv) {
     unsigned long long seed = 1;
     bool baudLimit = false;
     std::string firmwareDir;
+    std::vector<std::pair<mulvane::AnswerFault, int>> answerFaults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -103,6 +112,18 @@ int main(int argc, char** argv) {
             ptyLink = value("--pty-link");
         } else if (arg == "--write-firmware") {
             firmwareDir = value("--write-firmware");
+        } else if (arg == "--answer-fault") {
+            const std::string text = value("--answer-fault");
+            const size_t colon = text.find(':');
+            unsigned long long every = 1;
+            auto fault = mulvane::AnswerFaultByName(std::string_view(text).substr(0, colon));
+            if (!fault || (colon != std::string::npos &&
+                           (!ParseNumber(text.c_str() + colon + 1, 1000000, every) || every == 0))) {
+                std::fprintf(stderr, "mulvane-sim: --answer-fault needs one of %s, optionally :N (N >= 1)\n",
+                             mulvane::kAnswerFaultNames);
+                return 2;
+            }
+            answerFaults.emplace_back(*fault, static_cast<int>(every));
         } else if (arg == "--baud-limit") {
             baudLimit = true;
         } else if (arg == "--seed") {
@@ -159,6 +180,8 @@ int main(int argc, char** argv) {
 
     mulvane::RackEngine engine(std::move(rack), seed);
     engine.GetFaults().ThrottleSerial(baudLimit);
+    for (const auto& [fault, every] : answerFaults)
+        engine.GetFaults().InjectAnswerFaultEvery(fault, every);
     mulvane::InstallFirmware(engine, firmware);
 
     std::signal(SIGINT, OnSignal);
