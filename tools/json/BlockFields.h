@@ -17,6 +17,7 @@
 // have the right kind and fit its range. The first problem is kept, with the field's path, and
 // everything after it is skipped. How a problem is worded comes from the reader's Messages
 // (PathMessages for most blocks, "sections[0].fecIndex: expected an integer from -14 to 241").
+#include "platform/HexText.h"
 #include "settings/BlockResult.h"
 #include "settings/BlockText.h"
 
@@ -78,20 +79,14 @@ inline std::string Index(const std::string& path, size_t i) {
     return path + "[" + std::to_string(i) + "]";
 }
 
-// Pairs of hexadecimal digits, blanks, tabs or colons between them.
+// Pairs of hexadecimal digits, blanks, tabs or colons between them ("02:4D:56:13:2C:E7").
 inline bool ParseHexPairs(const std::string& text, std::vector<uint8_t>& bytes) {
     int high = -1;
     for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c == ' ' || c == ':' || c == '\t')
+        if (c == ' ' || c == ':' || c == '\t')
             continue;
-        else
+        const int digit = platform::HexDigitValue(c);
+        if (digit < 0)
             return false;
         if (high < 0) {
             high = digit;
