@@ -724,6 +724,12 @@ bool InRange(int id, int first, int count) {
 void CSatCofdm::OnEditChange(int controlId) {
     if (!m_open)
         return;
+    if (controlId == kStreamPort) {
+        // A number field: anything but digits empties it and an empty field shows 0, while
+        // typing. The port is read when a stream entry is added, not written with the tick.
+        Sanitise(kStreamPort);
+        return;
+    }
     const int satA = controlId;
     const bool inputFull = satA == kSatFreq || satA == kSymbolRate || satA == kSatFreq + kInputStride ||
                            satA == kSymbolRate + kInputStride || satA == kTerrFreq ||
