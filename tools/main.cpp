@@ -12,15 +12,19 @@ void PrintUsage(std::FILE* out) {
     std::fputs("usage: kaptiv-config COMMAND ...\n"
                "\n"
                "commands:\n"
-               "  block decode --type T [FILE|-]   print a parameter block as JSON\n"
-               "  block encode --type T [FILE|-]   turn such JSON back into the block's bytes\n"
+               "  block decode --type T [--raw] [FILE|-]\n"
+               "                                    print a parameter block as JSON\n"
+               "  block encode --type T [--raw] [FILE|-]\n"
+               "                                    turn such JSON back into the block's bytes\n"
                "  rack list --gateway HOST:PORT     list the modules of a rack through a gateway\n"
                "  rack list --serial DEV[,DEV...]   list them through the serial bus\n"
                "  firmware list DIR                 the firmware folder as the tool reads it\n"
                "  qvc dump FILE.qvc                 print a configuration file as JSON\n"
                "  qvc build FILE.json [--output F]  turn such JSON back into the file's bytes\n"
                "  qvc check FILE.qvc [--rack R]     print the summary of the configuration check\n"
-               "  --help, --version\n",
+               "  --help, --version\n"
+               "\n"
+               "'kaptiv-config block --help' and 'kaptiv-config qvc --help' tell more.\n",
                out);
 }
 
