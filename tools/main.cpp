@@ -22,9 +22,7 @@ void PrintUsage(std::FILE* out) {
                "  qvc dump FILE.qvc                 print a configuration file as JSON\n"
                "  qvc build FILE.json [--output F]  turn such JSON back into the file's bytes\n"
                "  qvc check FILE.qvc [--rack R]     print the summary of the configuration check\n"
-               "  --help, --version\n"
-               "\n"
-               "'kaptiv-config block --help' and 'kaptiv-config qvc --help' tell more.\n",
+               "  --help, --version\n",
                out);
 }
 
