@@ -4,13 +4,14 @@
 # from there, the installed simulator and tool talk to each other, the page is served, the
 # desktop entry is valid and points at an installed program and icon, the manual pages
 # format cleanly, and the serial-access notes are in place.
-#   check-package.sh BUILD_DIR VERSION
+#   check-package.sh BUILD_DIR VERSION [CPACK]
 # Exit 77 (skipped) when dpkg-deb is missing.
 set -uo pipefail
 build="$1"
 version="$2"
+cpack="${3:-cpack}"
 
-for tool in dpkg-deb cpack; do
+for tool in dpkg-deb "$cpack"; do
     if ! command -v "$tool" >/dev/null; then
         echo "SKIPPED: $tool is not installed (apt-get install dpkg-dev cmake)"
         exit 77
@@ -31,7 +32,7 @@ ok() { echo "ok: $*"; }
 
 # The same packaging as `cmake --build BUILD --target package`, into a folder of its own so
 # that parallel runs do not meet.
-if ! cpack --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
+if ! "$cpack" --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1; then
     cat "$work/cpack.log"
     fail "cpack did not build the package"
     exit 1
