@@ -98,6 +98,7 @@ try {
   await page.click(control(UPLOAD));
   await page.waitForSelector('.filedialog');
   await page.fill('.filedialog .fd-name input', clip);
+  await page.screenshot({ path: path.join(artifacts, 'streaming-upload-dialog.png') });
   await page.click('.filedialog button.default');
   await page.waitForFunction(([sel, name]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === name),
     [control(FILE_LIST), 'e2e-clip.ts']);
