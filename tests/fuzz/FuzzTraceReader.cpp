@@ -1,9 +1,13 @@
-// Arbitrary text as a trace file: the reader must never read outside the text, and whatever
-// it accepts must format back into a line it accepts again with the same bytes.
+// Arbitrary text as a trace file: the reader must never read outside the text, whatever it
+// accepts must format back into a line it accepts again with the same bytes, and trace show
+// must decode what it holds (blocks, module lists, CAM packets) without a fault.
 #include "link/LinkTrace.h"
+#include "tools/TraceShow.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <span>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,5 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             again.line->result != line.result || again.line->ms != line.ms)
             std::abort();
     }
+    std::string shown;
+    if (kaptiv::tools::ShowTrace(text, shown) != static_cast<int>(file.errors.size()))
+        std::abort();
+    // The CAM decoders on the raw bytes as well, both ways.
+    const std::span<const uint8_t> bytes(data, size);
+    kaptiv::tools::DecodeCamIncoming(bytes).dump();
+    kaptiv::tools::DecodeCamOutgoing(bytes).dump();
     return 0;
 }
