@@ -73,11 +73,27 @@ void Control::Require(bool kindMatches, const char* what) const {
               ToString(m_data.kind));
 }
 
+namespace {
+
+// The length of the first `count` characters of UTF-8 text, in bytes. The limit of an edit box
+// counts characters, as the page's box does; cutting at a byte count could split a character,
+// and the page would then be sent text that is not UTF-8.
+size_t BytesOfCharacters(const std::string& text, size_t count) {
+    size_t characters = 0;
+    for (size_t at = 0; at < text.size(); ++at) {
+        const bool continuation = (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+        if (!continuation && characters++ == count)
+            return at;
+    }
+    return text.size();
+}
+
+} // namespace
+
 void Control::SetText(const std::string& text) {
     std::string value = text;
-    if (m_data.kind == ControlKind::Edit && m_data.maxLength > 0 &&
-        value.size() > static_cast<size_t>(m_data.maxLength))
-        value.resize(static_cast<size_t>(m_data.maxLength));
+    if (m_data.kind == ControlKind::Edit && m_data.maxLength > 0)
+        value.resize(BytesOfCharacters(value, static_cast<size_t>(m_data.maxLength)));
     Assign(m_data.text, std::move(value));
 }
 

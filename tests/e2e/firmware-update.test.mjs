@@ -114,10 +114,10 @@ try {
   await page.screenshot({ path: path.join(artifacts, 'kaptiv-firmware-updated.png') });
 
   const log = await page.evaluate(() => window.firmwareLog);
-  // The message line is one line: the CR-LF between heading and state does not show.
-  const saw = (part) => log.messages.some((m) => m.replace(/\r?\n/g, '').includes(part));
-  check(saw('Updating module 1 (RkSat2.0) to release V2.5Sending...'), 'the panel showed the type 7 transfer');
-  check(saw('Updating module 1 (RkSat2.0) to release V2.5OK'), 'and its "OK"');
+  // The message line is one line: the CR-LF between heading and state shows as a dash.
+  const saw = (part) => log.messages.some((m) => m.includes(part));
+  check(saw('Updating module 1 (RkSat2.0) to release V2.5 \u2014 Sending...'), 'the panel showed the type 7 transfer');
+  check(saw('Updating module 1 (RkSat2.0) to release V2.5 \u2014 OK'), 'and its "OK"');
   check(saw('Module 3 change : RkModC4 release V2.2'), 'the panel showed the personality change');
   check(saw('QVXHD4ENC(HW[1.2])'), 'the panel showed the HD encoder component');
   check(saw('Hardware updated - Reboot required - Wait...'), 'the panel showed the reboot');

@@ -156,13 +156,16 @@ Kaptiv.Controls = (() => {
       // The model echoes every text typed. An echo of an older text, arriving while the
       // installer has typed on, must not undo the newer keys: their own echo follows.
       const stale = document.activeElement === n ? n.sentTexts.lastIndexOf(c.text) : -1;
+      // A one-line box drops line breaks; a display box (the message panel) shows them as a
+      // dash so that "heading\r\noutcome" does not run together.
+      const shown = !c.multiLine && c.readOnly && (c.style & STYLE.noCaret) ? c.text.replace(/\r?\n/g, ' \u2014 ') : c.text;
       if (stale >= 0 && stale < n.sentTexts.length - 1) {
         n.sentTexts.splice(0, stale + 1);
       } else {
         n.sentTexts = [];
-        if (n.value !== c.text) {
+        if (n.value !== shown) {
           const caret = document.activeElement === n ? n.selectionStart : null;
-          n.value = c.text;
+          n.value = shown;
           if (caret !== null) n.setSelectionRange(caret, caret);
         }
       }

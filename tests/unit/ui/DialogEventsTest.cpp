@@ -237,3 +237,19 @@ TEST(TimeOfDay, FormatsAndParsesHoursAndMinutes) {
 }
 
 } // namespace
+
+// The limit of an edit box counts characters: a cut inside a multi-byte character would hand the
+// page text that is not UTF-8.
+TEST_F(DialogFixture, AnEditLimitCutsWholeCharacters) {
+    Control& edit = dialog.Item(kEdit);
+    edit.SetMaxLength(4);
+    edit.SetText("Ch\xC3\xA2teau"); // "Château"
+    EXPECT_EQ(edit.Text(), "Ch\xC3\xA2t");
+    edit.SetText("\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"); // five euro signs
+    EXPECT_EQ(edit.Text(), "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC");
+    edit.SetText("abc");
+    EXPECT_EQ(edit.Text(), "abc");
+    edit.SetMaxLength(0);
+    edit.SetText("123456789");
+    EXPECT_EQ(edit.Text(), "123456789");
+}
