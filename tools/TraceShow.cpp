@@ -320,12 +320,10 @@ int ShowTrace(std::string_view text, std::string& out) {
                                                                : "unknown type") +
                       ")";
         const std::string_view name = link::CommandName(l.command, l.request);
-        std::snprintf(head, sizeof head, "line %d  +%lld ms  %s  %s  %.*s  %.*s\n", file.lineNumbers[i],
-                      static_cast<long long>(l.ms), l.transport.c_str(), module.c_str(),
-                      static_cast<int>(name.size()), name.data(),
-                      static_cast<int>(link::ResultToken(l.result).size()),
-                      link::ResultToken(l.result).data());
-        out += head;
+        // Built whole: a transport field may be far longer than any fixed buffer.
+        out += "line " + std::to_string(file.lineNumbers[i]) + "  +" + std::to_string(l.ms) + " ms  " +
+               l.transport + "  " + module + "  " + std::string(name) + "  " +
+               std::string(link::ResultToken(l.result)) + "\n";
 
         const bool toCam = type >= 0 && RoleOf(static_cast<uint8_t>(type)) == ModuleRole::CommonInterface;
         const bool hasBlock = type >= 0 && IsKnownType(static_cast<uint8_t>(type)) &&

@@ -140,3 +140,13 @@ TEST(TraceShow, BadLinesAreReportedWithTheirNumber) {
     EXPECT_LT(out.find("line 2 "), bad3);
     EXPECT_LT(bad4, out.find("line 5 ")) << "the lines after a bad one are still shown, in order";
 }
+
+TEST(TraceShow, ALongTransportKeepsItsLineWhole) {
+    const std::string device(1000, 'd');
+    const std::string text = "5 serial:/dev/" + device + " 0A 10 Identify timeout > - < -\n" +
+                             "6 serial:/dev/x 0A 10 Identify timeout > - < -\n";
+    std::string out;
+    EXPECT_EQ(tools::ShowTrace(text, out), 0);
+    EXPECT_NE(out.find(device + "  module 0A  Identify  timeout\nline 2 "), std::string::npos)
+        << out.substr(0, 80);
+}
