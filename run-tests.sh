@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs every test: the unit, integration, fuzz-smoke
-# and browser tests of the normal build, then the unit and integration tests again under
+# Installs what is missing, builds and runs every test: the unit, integration, fuzz-smoke,
+# browser, Debian package and user's guide tests of the normal build, then the unit and integration tests again under
 # AddressSanitizer + UndefinedBehaviorSanitizer, then a short libFuzzer run of every fuzz
 # target (clang).
 #   ./run-tests.sh           everything

@@ -5,13 +5,20 @@
 //  - exchanges per idle tick for each family's chain against the least the tick needs: one
 //    status read of the input and, with an output, one rate read of the output. Service-list
 //    reads that the simulated dynamics trigger (lock changes, change indicators) are counted
-//    apart.
+//    apart;
+//  - browser click -> repaint sent: the page's message parsed, delivered, the repaint point
+//    reached and its update message encoded, p50 and p95 in real time (steady clock) on this
+//    machine; the WebSocket hop and the browser's own drawing are not in it;
+//  - the display update sent to the browser per idle status tick, in bytes of its JSON message,
+//    for each family's chain.
 #include "editor/CSatCofdm.h"
 #include "resources/SettingsIds.h"
 #include "sim/Rack.h"
 #include "tests/unit/rack/MainWindowSupport.h"
+#include "web/Protocol.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,6 +29,28 @@ namespace {
 
 constexpr uint8_t kReadStatus = 0x40;
 constexpr uint8_t kReadData = 0x60;
+
+// Stands where the browser's display would: encodes every repaint as the message that would
+// go over the WebSocket, and notes its size and when it was ready.
+struct EncodingDisplay final : ui::Display {
+    struct Sent {
+        size_t bytes;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::vector<Sent> sent;
+
+    void Present(const ui::DisplayUpdate& update) override {
+        if (update.Empty())
+            return;
+        const std::string message = web::EncodeUpdate(update);
+        sent.push_back({message.size(), std::chrono::steady_clock::now()});
+    }
+};
+
+template <typename T> T Quantile(std::vector<T> values, double q) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? T{} : values[std::min(values.size() - 1, size_t(q * double(values.size())))];
+}
 
 struct Bench {
     test::MainWindowOnSim sim;
@@ -101,10 +130,100 @@ void EditToStored() {
         static_cast<long long>(latencies.back()));
 }
 
+struct Family {
+    int row;
+    const char* name;
+};
+const Family kFamilies[] = {{1, "twin satellite -> CI -> COFDM 4"},
+                            {4, "terrestrial -> QAM 2"},
+                            {6, "HD encoder -> IP streamer"},
+                            {8, "satellite -> COFDM 1"},
+                            {10, "A/V encoder -> QAM 4"}};
+
+// One browser message as the page sends it, from its text to the encoded repaint.
+double ClickToRepaintMs(Bench& b, EncodingDisplay& display, const std::string& message) {
+    const auto start = std::chrono::steady_clock::now();
+    const size_t before = display.sent.size();
+    const web::ParsedBrowserMessage parsed = web::ParseBrowserMessage(message);
+    if (!parsed.message)
+        return -1;
+    b.sim.windows.DeliverEvent(parsed.message->event);
+    b.sim.windows.Repaint();
+    if (display.sent.size() == before)
+        return -1; // nothing to repaint: not a figure
+    return std::chrono::duration<double, std::milli>(display.sent.back().at - start).count();
+}
+
+void ClickToRepaint() {
+    Bench b;
+    EncodingDisplay display;
+    b.sim.windows.AddDisplay(&display);
+    b.sim.main.Show(true);
+    b.sim.main.SelectModule(1);
+    b.sim.loop.RunFor(2150);
+    const int rows = b.page.Item(resources::page::kServiceList).RowCount();
+    const std::string list = "\"dialog\":" + std::to_string(resources::page::kDialogSettings) +
+                             ",\"control\":" + std::to_string(resources::page::kServiceList);
+    std::vector<double> select, route;
+    for (int i = 0; i < 200 && rows > 0; ++i) {
+        const int row = i % rows;
+        // A click on a row: the selection comes back with the rate graph's colours.
+        const double s = ClickToRepaintMs(
+            b, display, "{\"type\":\"select\"," + list + ",\"rows\":[" + std::to_string(row) + "]}");
+        if (s >= 0)
+            select.push_back(s);
+        // A double-click in the "On" column of channel 2: the table is rebuilt and repainted.
+        const double r = ClickToRepaintMs(b, display,
+                                          "{\"type\":\"dblclick\"," + list +
+                                              ",\"row\":" + std::to_string(row) + ",\"col\":12}");
+        if (r >= 0)
+            route.push_back(r);
+        b.sim.loop.RunFor(50); // the tick writes now and then, as it would
+    }
+    b.sim.windows.RemoveDisplay(&display);
+    std::printf("figure: click -> repaint encoded (real time, model side, %d-row table): select p50 %.3f ms, "
+                "p95 %.3f ms (%zu clicks); route to channel 2 p50 %.3f ms, p95 %.3f ms (%zu double-clicks); "
+                "target p95 < 50 ms\n",
+                rows, Quantile(select, 0.5), Quantile(select, 0.95), select.size(), Quantile(route, 0.5),
+                Quantile(route, 0.95), route.size());
+}
+
+void TickDelta() {
+    constexpr int kTicks = 20;
+    for (const Family& f : kFamilies) {
+        Bench b;
+        EncodingDisplay display;
+        b.sim.windows.AddDisplay(&display);
+        b.sim.main.Show(true);
+        b.sim.main.SelectModule(f.row);
+        b.sim.loop.RunFor(2150); // past the first ticks, which fill the page
+        std::vector<size_t> perTick;
+        size_t messages = 0;
+        for (int t = 0; t < kTicks; ++t) {
+            const size_t first = display.sent.size();
+            b.sim.loop.RunFor(1000);
+            size_t bytes = 0;
+            for (size_t i = first; i < display.sent.size(); ++i)
+                bytes += display.sent[i].bytes;
+            messages += display.sent.size() - first;
+            perTick.push_back(bytes);
+        }
+        b.sim.windows.RemoveDisplay(&display);
+        const size_t full = web::EncodeUpdate(b.sim.windows.Snapshot()).size();
+        std::printf(
+            "figure: idle tick delta, %-34s p50 %zu B, p95 %zu B, max %zu B per tick (%.1f messages/tick); "
+            "whole state %zu B\n",
+            f.name, Quantile(perTick, 0.5), Quantile(perTick, 0.95),
+            *std::max_element(perTick.begin(), perTick.end()), double(messages) / kTicks, full);
+    }
+}
+
 } // namespace
 
 int main() {
     IdleTicks();
     EditToStored();
+    ClickToRepaint();
+    TickDelta();
     return 0;
 }

@@ -109,6 +109,22 @@ constexpr LabelEntry kLabels[] = {
     {kHeaderLabel + 6, 88},
     {kLockWatchdog, 93},
     {kModWatchdog, 93},
+    // Labels that carry the text of a row word for word, so they follow the language too.
+    {kEncoderBase + kEncNameLabel, 74},
+    {kEncoderBase + kEncoderStride + kEncNameLabel, 74},
+    {kEncoderBase + kEncSidLabel, 75},
+    {kEncoderBase + kEncoderStride + kEncSidLabel, 75},
+    {kHdBase + kEncNameLabel, 74},
+    {kHdBase + kHdStride + kEncNameLabel, 74},
+    {kHdBase + 2 * kHdStride + kEncNameLabel, 74},
+    {kHdBase + 3 * kHdStride + kEncNameLabel, 74},
+    {kHdBase + kEncSidLabel, 75},
+    {kHdBase + kHdStride + kEncSidLabel, 75},
+    {kHdBase + 2 * kHdStride + kEncSidLabel, 75},
+    {kHdBase + 3 * kHdStride + kEncSidLabel, 75},
+    {kIpLabel, 82},
+    {kServerLabel, 83},
+    {kServerPortLabel, 84},
 };
 constexpr int kTextPol = 50;
 constexpr int kTextFec = 51;
@@ -724,6 +740,12 @@ bool InRange(int id, int first, int count) {
 void CSatCofdm::OnEditChange(int controlId) {
     if (!m_open)
         return;
+    if (controlId == kStreamPort) {
+        // A number field: anything but digits empties it and an empty field shows 0, while
+        // typing. The port is read when a stream entry is added, not written with the tick.
+        Sanitise(kStreamPort);
+        return;
+    }
     const int satA = controlId;
     const bool inputFull = satA == kSatFreq || satA == kSymbolRate || satA == kSatFreq + kInputStride ||
                            satA == kSymbolRate + kInputStride || satA == kTerrFreq ||

@@ -50,8 +50,9 @@ public:
     // The log of the open streaming tuner (the main window's log button).
     void FetchModuleLog() { m_playout.FetchLog(); }
     PagePlayout& Playout() { return m_playout; }
-    // Called once per tick when an installation report wants the page's section (report
-    // writing is not part of this page yet: the hook is empty unless one is set).
+    // Once StartReportContribution was called, the hook runs at the first tick of each chain
+    // the page opens; the installation report (report/CReport) sets it and writes the page's
+    // section. Without a hook nothing is written.
     void SetReportHook(std::function<void(CSatCofdm&)> hook) { m_reportHook = std::move(hook); }
     void StartReportContribution() { m_reportPending = true; }
 

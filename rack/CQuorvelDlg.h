@@ -84,7 +84,8 @@ public:
     // Fetches the log of the streaming tuner whose settings are open (button 1028).
     void SetModuleLogFetch(std::function<void()> fetch) { m_fetchModuleLog = std::move(fetch); }
     ChainPage* GetChainPage() const { return m_chainPage; }
-    // Saving and loading configuration files (buttons 1024, 1025); null: they come later.
+    // Saving and loading configuration files (buttons 1024, 1025); may be null: the buttons
+    // then only say that the feature is not available.
     void SetConfigurationFiles(ConfigurationFiles* files) { m_configFiles = files; }
     // The installation report behind button 1027 (may be null: the button then only says that
     // the report is not available).

@@ -92,12 +92,12 @@ std::vector<ControlTemplate> BuildControls() {
     add(kLogOn, ControlKind::Button, {30, 170, 24, 12}, "ON");
     add(kLogGet, ControlKind::Button, {56, 170, 24, 12}, "Get");
     add(kLogOff, ControlKind::Button, {82, 170, 24, 12}, "OFF");
-    label(kServerLabel, {8, 124, 34, 8}, "Server :");
-    edit(kServerAddress, {44, 122, 110, 12}, 0);
-    label(kServerPortLabel, {8, 140, 34, 8}, "Port :");
-    edit(kServerPort, {44, 138, 40, 12});
-    label(kReceiverLabel, {8, 156, 34, 8}, "Receiver :");
-    edit(kReceiverAddress, {44, 154, 110, 12}, style::ReadOnly);
+    label(kServerLabel, {8, 124, 50, 8}, "Server Addr. :");
+    edit(kServerAddress, {60, 122, 110, 12}, 0);
+    label(kServerPortLabel, {8, 140, 50, 8}, "Port :");
+    edit(kServerPort, {60, 138, 40, 12});
+    label(kReceiverLabel, {8, 156, 50, 8}, "Receiver :");
+    edit(kReceiverAddress, {60, 154, 110, 12}, style::ReadOnly);
     add(kLockTimeoutCheck, ControlKind::CheckBox, {8, 124, 84, 10}, "Tuner Lock TimeOut :");
     edit(kLockTimeout, {94, 122, 30, 12});
     add(kLockWatchdog, ControlKind::CheckBox, {8, 140, 84, 10}, "Watchdog");
@@ -205,19 +205,19 @@ std::vector<ControlTemplate> BuildControls() {
         int labelId;
         const char* text;
         int first;
-    } kIpRows[] = {{kIpLabel, "IP :", kIpAddress},
+    } kIpRows[] = {{kIpLabel, "IP Addr. :", kIpAddress},
                    {kMaskLabel, "Mask :", kIpMask},
                    {kGatewayLabel, "Gateway :", kIpGateway}};
     y = 26;
     for (const auto& row : kIpRows) {
-        label(row.labelId, {214, y + 2, 32, 8}, row.text);
+        label(row.labelId, {214, y + 2, 36, 8}, row.text);
         for (int i = 0; i < 4; ++i)
-            edit(row.first + i, {248 + i * 25, y, 23, 12});
+            edit(row.first + i, {252 + i * 25, y, 23, 12});
         y += 14;
     }
-    label(kMacLabel, {214, 70, 32, 8}, "MAC :");
+    label(kMacLabel, {214, 70, 36, 8}, "MAC :");
     for (int i = 0; i < 6; ++i)
-        edit(kMac + i, {248 + i * 21, 68, 19, 12}, 0);
+        edit(kMac + i, {252 + i * 21, 68, 19, 12}, 0);
     label(kProtocolLabel, {214, 86, 32, 8}, "Protocol :");
     combo(kProtocol, {248, 84, 34, 40});
     label(kTtlLabel, {286, 86, 16, 8}, "TTL :");

@@ -1,6 +1,8 @@
 #pragma once
 // Control ids of the settings page (dialog 145), shared by its template and its class.
-// Ranges: 13xx input panels, 14xx encoder panels, 15xx output panels, 17xx service table.
+// Ranges: 13xx input panels, 14xx encoder panels, 15xx output panels, 17xx service table. The
+// play-out file, schedule and log controls keep their long-standing ids (1040, 1086 to 1091,
+// 1115, 1116, 1165, 1200, 1201).
 namespace kaptiv::resources::page {
 
 inline constexpr int kDialogSettings = 145;
@@ -48,13 +50,13 @@ inline constexpr int kStreamSidLabel = 1383;
 inline constexpr int kStreamSid = 1384;
 inline constexpr int kStreamNameLabel = 1385;
 inline constexpr int kStreamName = 1386;
-inline constexpr int kScheduleList = 1387;
-inline constexpr int kScheduleStart = 1388;
-inline constexpr int kScheduleEnd = 1389;
-inline constexpr int kScheduleAdd = 1390;
-inline constexpr int kScheduleRemove = 1391;
-inline constexpr int kFileList = 1392;
-inline constexpr int kFileUpload = 1393;
+inline constexpr int kScheduleList = 1040;
+inline constexpr int kScheduleStart = 1087;
+inline constexpr int kScheduleEnd = 1088;
+inline constexpr int kScheduleAdd = 1089;
+inline constexpr int kScheduleRemove = 1090;
+inline constexpr int kFileList = 1086;
+inline constexpr int kFileUpload = 1200;
 inline constexpr int kServerLabel = 1394;
 inline constexpr int kServerAddress = 1395;
 inline constexpr int kServerPortLabel = 1396;
@@ -65,12 +67,12 @@ inline constexpr int kLockTimeoutCheck = 1400;
 inline constexpr int kLockTimeout = 1401;
 inline constexpr int kLockWatchdog = 1402;
 // Play-out files and the module log (types 7, 10, 12).
-inline constexpr int kFileDelete = 1403;
-inline constexpr int kStreamPort = 1404;
+inline constexpr int kFileDelete = 1201;
+inline constexpr int kStreamPort = 1165;
 inline constexpr int kLogLabel = 1405;
-inline constexpr int kLogOn = 1406;
-inline constexpr int kLogGet = 1407;
-inline constexpr int kLogOff = 1408;
+inline constexpr int kLogOn = 1091;
+inline constexpr int kLogGet = 1115;
+inline constexpr int kLogOff = 1116;
 
 // A/V encoder (type 9): channel c at kEncoderBase + c * kEncoderStride.
 inline constexpr int kEncoderBase = 1410;

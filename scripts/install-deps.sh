@@ -4,7 +4,8 @@
 #   --with-browser  Chromium and Node for the browser tests
 #   --with-fuzz     clang and the clang runtime (libFuzzer, sanitizers) of that same clang
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy)
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy
+          dpkg-dev desktop-file-utils)
 with_fuzz=0
 for arg in "$@"; do
     case "$arg" in

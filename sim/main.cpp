@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr const char* kVersion = "0.1.0";
+constexpr const char* kVersion = KAPTIV_VERSION;
 
 volatile std::sig_atomic_t g_stop = 0;
 void OnSignal(int) {

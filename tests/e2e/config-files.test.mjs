@@ -112,6 +112,7 @@ try {
   };
   // Saves through button 1024 under `name` in the folder the dialog opens in; returns the
   // file's entries once it is there (it appears whole: it is renamed into place).
+  let saveDialogShown = false;
   const save = async (name) => {
     const file = path.join(folder, 'config', `${name}.qvc`);
     rmSync(file, { force: true });
@@ -120,6 +121,10 @@ try {
       `save: the file dialog carries the save title (${name})`);
     await page.waitForFunction(() => document.querySelector('.request.filedialog .fd-folder').value.endsWith('/config'));
     await page.fill('.request.filedialog .fd-name input', name);
+    if (!saveDialogShown) {
+      await page.screenshot({ path: path.join(artifacts, 'config-save-dialog.png') });
+      saveDialogShown = true;
+    }
     await page.click('.request.filedialog button.default');
     await page.waitForFunction(() => document.querySelector('.request') === null);
     for (const end = Date.now() + DEADLINE_MS; !existsSync(file) && Date.now() < end;) await page.waitForTimeout(50);

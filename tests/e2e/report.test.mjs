@@ -111,6 +111,8 @@ try {
   await view.goto(pathToFileURL(written).href);
   check((await view.title()) === 'KAPTIV - REPORT FILE', 'the browser shows the report with its title');
   await view.screenshot({ path: path.join(artifacts, 'report-demo-rack.png'), fullPage: true });
+  // Its first screen, as a picture small enough for the user's guide.
+  await view.screenshot({ path: path.join(artifacts, 'report-first-screen.png'), clip: { x: 0, y: 0, width: 1000, height: 760 } });
 } catch (error) {
   console.log(`FAIL ${error.stack || error}`);
   failures += 1;

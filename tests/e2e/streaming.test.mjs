@@ -70,7 +70,7 @@ try {
   const list = '[data-dialog="102"] [data-control="1021"]';
   const settings = '[data-dialog="145"]';
   const control = (id) => `${settings} [data-control="${id}"]`;
-  const FILE_LIST = 1392, UPLOAD = 1393, SCHEDULE = 1387, START = 1388, END = 1389, ADD = 1390;
+  const FILE_LIST = 1086, UPLOAD = 1200, SCHEDULE = 1040, START = 1087, END = 1088, ADD = 1089;
   const waitRack = () => page.waitForFunction((sel) => {
     const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
     return last && last.textContent.startsWith('RkModC4');
@@ -98,6 +98,7 @@ try {
   await page.click(control(UPLOAD));
   await page.waitForSelector('.filedialog');
   await page.fill('.filedialog .fd-name input', clip);
+  await page.screenshot({ path: path.join(artifacts, 'streaming-upload-dialog.png') });
   await page.click('.filedialog button.default');
   await page.waitForFunction(([sel, name]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === name),
     [control(FILE_LIST), 'e2e-clip.ts']);

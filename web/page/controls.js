@@ -386,7 +386,15 @@ Kaptiv.Controls = (() => {
       return;
     }
     for (const a of [...old.attributes]) if (!fresh.hasAttribute(a.name)) old.removeAttribute(a.name);
-    for (const a of [...fresh.attributes]) if (old.getAttribute(a.name) !== a.value) old.setAttribute(a.name, a.value);
+    for (const a of [...fresh.attributes]) {
+      if (a.name === 'style') {
+        // The page's security policy refuses style attributes set as text; the style object
+        // is the way in (widths, alignment and colours of the cells).
+        if (old.style.cssText !== fresh.style.cssText) old.style.cssText = fresh.style.cssText;
+      } else if (old.getAttribute(a.name) !== a.value) {
+        old.setAttribute(a.name, a.value);
+      }
+    }
     morphChildren(old, [...fresh.childNodes]);
   }
 
@@ -398,24 +406,34 @@ Kaptiv.Controls = (() => {
     parent.append(...fresh.slice(common));
   }
 
+  // Columns narrower than this lose their side padding, so that an image column keeps its image
+  // whole and a hidden (width 0) column takes no room at all.
+  const NARROW_COLUMN = 24;
+
   function reportTable(c) {
     const table = el('table', 'lv-report');
     const colgroup = el('colgroup');
-    for (const col of c.columns) {
+    // The columns are exactly as wide as the model says, like the window system's list view:
+    // the table is as wide as their sum, so it neither grows with its texts nor stretches to
+    // the list, and labels placed over the columns stay over them.
+    const widths = c.columns.map((col) => Math.max(0, Number(col.width) || 0));
+    for (const w of widths) {
       const e = el('col');
-      e.style.width = px(col.width);
+      e.style.width = px(w);
       colgroup.append(e);
     }
     table.append(colgroup);
+    if (widths.length) table.style.width = px(widths.reduce((a, b) => a + b, 0));
+    const narrow = (k) => k < widths.length && widths[k] < NARROW_COLUMN;
     if (!(c.style & STYLE.noHeader) && c.columns.length) {
       const head = el('thead');
       const tr = el('tr');
-      for (const col of c.columns) {
-        const th = el('th');
+      c.columns.forEach((col, k) => {
+        const th = el('th', narrow(k) ? 'narrow' : '');
         th.textContent = col.header;
         th.style.textAlign = col.align;
         tr.append(th);
-      }
+      });
       head.append(tr);
       table.append(head);
     }
@@ -425,12 +443,17 @@ Kaptiv.Controls = (() => {
       if (row.color) tr.style.color = row.color;
       const count = Math.max(c.columns.length, 1);
       for (let k = 0; k < count; k++) {
-        const td = el('td');
+        const td = el('td', narrow(k) ? 'narrow' : '');
         td.dataset.row = r;
         td.dataset.col = k;
         const cell = row.cells[k] ?? '';
-        if (typeof cell === 'object' && cell.image >= 0) td.append(cellImage(c, cell.image));
-        td.append(document.createTextNode(typeof cell === 'string' ? cell : cell.text));
+        const text = typeof cell === 'string' ? cell : cell.text;
+        if (typeof cell === 'object' && cell.image >= 0) {
+          const img = cellImage(c, cell.image);
+          if (text) img.className = 'before-text';
+          td.append(img);
+        }
+        td.append(document.createTextNode(text));
         if (c.columns[k]) td.style.textAlign = c.columns[k].align;
         const colors = c.columnColors && c.columnColors[k];
         if (colors) {

@@ -37,12 +37,20 @@ void Check(bool condition) {
         std::abort();
 }
 
+// An edit box's limit counts characters, and a cut must leave whole UTF-8 characters.
+size_t Characters(const std::string& text) {
+    size_t count = 0;
+    for (const char c : text)
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return count;
+}
+
 void CheckControl(const Control& control) {
     const ControlData& d = control.Data();
     Check(d.selectedItem >= -1 && d.selectedItem < static_cast<int>(d.items.size()));
     Check(d.rangeMin <= d.rangeMax && d.position >= d.rangeMin && d.position <= d.rangeMax);
     Check(d.minutesOfDay >= 0 && d.minutesOfDay < 24 * 60);
-    Check(d.maxLength == 0 || d.text.size() <= static_cast<size_t>(d.maxLength));
+    Check(d.maxLength == 0 || Characters(d.text) <= static_cast<size_t>(d.maxLength));
     if (d.kind == ControlKind::ListView && (d.style & style::MultiSelect) == 0)
         Check(control.SelectedRows().size() <= 1);
 }

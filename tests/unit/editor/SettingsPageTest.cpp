@@ -1,14 +1,17 @@
 // The settings page of a chain, opened from the main window over the simulated rack on
 // virtual time: which panels each family shows, what one tick writes, and what it refuses.
 #include "editor/CSatCofdm.h"
+#include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
 #include "settings/EncoderBlock.h"
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
 #include "sim/DemoBlocks.h"
 #include "tests/unit/rack/MainWindowSupport.h"
+#include "text/Language.h"
 #include "ui/ScriptedResponder.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace kaptiv;
@@ -477,3 +480,37 @@ TEST_F(SettingsPage, ABlockTheCodecRefusesIsNeverOverwritten) {
 }
 
 } // namespace
+
+TEST_F(SettingsPage, EveryLabelThatCarriesATableTextFollowsTheLanguage) {
+    struct French {
+        French() { text::SetLanguageIndex(int(text::Language::French)); }
+        ~French() { text::SetLanguageIndex(int(text::Language::English)); }
+    } french;
+    Start();
+    sim.main.SelectModule(kRowSat2_0);
+    ASSERT_TRUE(page.IsChainOpen());
+    std::vector<std::string> frenchTexts;
+    for (int n = 0; n < text::kLocalizedTextCount; ++n)
+        frenchTexts.push_back(text::LocalizedText(n, int(text::Language::French)));
+    int localized = 0;
+    for (const ui::ControlTemplate& c : resources::SettingsTemplate().controls) {
+        if (c.text.empty())
+            continue;
+        for (int n = 0; n < text::kLocalizedTextCount; ++n) {
+            const std::string english = text::LocalizedText(n, int(text::Language::English));
+            if (english != c.text || frenchTexts[size_t(n)] == english)
+                continue;
+            const std::string& shown = page.Item(c.id).Text();
+            EXPECT_NE(shown, english) << "control " << c.id << " still shows " << english;
+            EXPECT_NE(std::find(frenchTexts.begin(), frenchTexts.end(), shown), frenchTexts.end())
+                << "control " << c.id << " shows " << shown;
+            ++localized;
+            break;
+        }
+    }
+    EXPECT_GE(localized, 30);
+    // The remote server's labels and the encoders' name labels among them.
+    EXPECT_EQ(page.Item(kServerLabel).Text(), text::LocalizedText(83, int(text::Language::French)));
+    EXPECT_EQ(page.Item(kServerPortLabel).Text(), text::LocalizedText(84, int(text::Language::French)));
+    EXPECT_EQ(page.Item(kHdBase + 3 * kHdStride + kEncNameLabel).Text(), "Nom :");
+}

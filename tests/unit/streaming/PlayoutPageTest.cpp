@@ -116,6 +116,34 @@ TEST_F(PlayoutPage, UsbKeyByteFillsTheListAndAnAddedStreamEntryIsWrittenByTheTic
     EXPECT_EQ(written->schedule[size_t(row)].end, 21u * 60 + 30);
 }
 
+TEST_F(PlayoutPage, PortFieldKeepsOnlyDigitsWhileTypingAndTheEntryTakesWhatItShows) {
+    Start();
+    sim.main.Show(true); // the page takes the browser's events only while its window shows
+    Open(kRowTerrestrial);
+    Choose(kFileList, 0);
+    ASSERT_TRUE(page.Item(kStreamPort).IsEnabled());
+    const auto type = [this](const std::string& text) {
+        ui::UiEvent event = ui::MakeEvent(kDialogSettings, kStreamPort, ui::EventKind::EditChange);
+        event.text = text;
+        EXPECT_EQ(sim.windows.DeliverEvent(event), ui::DeliverResult::Delivered);
+        return page.Item(kStreamPort).Text();
+    };
+    EXPECT_EQ(type("50a4"), "0");
+    EXPECT_EQ(type("-1"), "0");
+    EXPECT_EQ(type("5 004"), "0");
+    EXPECT_EQ(type(""), "0");
+    EXPECT_EQ(type("6000"), "6000");
+    // The port is not part of the module's settings: typing it marks nothing for the tick.
+    EXPECT_FALSE(page.InputChanged());
+
+    Times(20 * 60, 21 * 60);
+    ASSERT_TRUE(page.Item(kScheduleAdd).IsEnabled());
+    page.OnClick(kScheduleAdd);
+    const auto& schedule = page.Tuner().schedule;
+    EXPECT_TRUE(std::any_of(schedule.begin(), schedule.end(),
+                            [](const settings::ScheduleEntry& e) { return e.fileName == U"udp://@:6000"; }));
+}
+
 TEST_F(PlayoutPage, FirstEntryAndLastRemovalCarryTheStreamingServiceThroughTheFollowingInputs) {
     // Three twin tuners one after the other before a modulator: the second passes the first's
     // stream on; the third is the chain input of the output and keeps its own list.
