@@ -258,9 +258,14 @@ nlohmann::json DecodeCamOutgoing(std::span<const uint8_t> bytes) {
             {"tpdus", DecodeTransport(bytes.subspan(2))}};
 }
 
-nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes) {
+nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes, std::vector<uint8_t>* pending) {
     nlohmann::json out;
     std::vector<uint8_t> packet;
+    if (pending) {
+        packet.swap(*pending);
+        if (!packet.empty())
+            out["continued"] = packet.size();
+    }
     nlohmann::json packets = nlohmann::json::array();
     size_t pos = 0;
     while (pos < bytes.size()) {
@@ -277,8 +282,12 @@ nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes) {
         if (!skip) {
             const bool more = (bytes[pos + 3] & 0x80) != 0;
             const auto fragment = bytes.subspan(pos + 4, length - 2);
-            if (packet.size() + fragment.size() <= cam::CamReceiver::kBufferSize)
+            if (packet.size() + fragment.size() <= cam::CamReceiver::kBufferSize) {
                 packet.insert(packet.end(), fragment.begin(), fragment.end());
+            } else {
+                out["error"] = "a packet longer than the 4096-byte reassembly buffer was dropped";
+                packet.clear();
+            }
             if (!more) {
                 for (auto& p : DecodeTransport(packet))
                     packets.push_back(std::move(p));
@@ -287,8 +296,12 @@ nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes) {
         }
         pos += 2 + length;
     }
-    if (!packet.empty())
+    if (!packet.empty() && pending && !out.contains("error")) {
+        out["held_for_next_answer"] = packet.size();
+        pending->swap(packet);
+    } else if (!packet.empty()) {
         out["incomplete"] = Hex(packet);
+    }
     out["tpdus"] = std::move(packets);
     if (pos < bytes.size())
         out["undecoded"] = Hex(bytes.subspan(pos));
@@ -298,6 +311,8 @@ nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes) {
 int ShowTrace(std::string_view text, std::string& out) {
     const link::TraceFile file = link::ParseTrace(text);
     std::map<uint8_t, uint8_t> types; // learned from the trace itself
+    // Fragments of a CAM packet whose end comes in a later read-data answer, by module.
+    std::map<uint8_t, std::vector<uint8_t>> camPending;
     char head[256];
     size_t error = 0;
     auto flushErrorsBefore = [&](int number) {
@@ -361,7 +376,7 @@ int ShowTrace(std::string_view text, std::string& out) {
             }
             out += "\n";
         } else if (l.command == link::cmd::kReadData && toCam) {
-            out += " CAM packets " + DecodeCamIncoming(l.answer).dump(2) + "\n";
+            out += " CAM packets " + DecodeCamIncoming(l.answer, &camPending[l.address]).dump(2) + "\n";
         } else if (l.command == link::cmd::kReadParameters && hasBlock) {
             const JsonDecodeResult decoded = BlockToJson(static_cast<uint8_t>(type), l.answer);
             out += decoded.Ok() ? " parameter block " + decoded.json.dump(2) + "\n"
@@ -371,6 +386,10 @@ int ShowTrace(std::string_view text, std::string& out) {
         }
     }
     flushErrorsBefore(-1);
+    for (const auto& [address, held] : camPending)
+        if (!held.empty())
+            out += "module " + HexTag(address, 2) + ": the trace ends inside a CAM packet (" +
+                   std::to_string(held.size()) + " bytes: " + Hex(held) + ")\n";
     return static_cast<int>(file.errors.size());
 }
 

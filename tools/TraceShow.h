@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kaptiv::tools {
 
@@ -18,8 +19,9 @@ namespace kaptiv::tools {
 nlohmann::json DecodeCamOutgoing(std::span<const uint8_t> bytes);
 // What a CI module answers to the read-data command: link records (2-byte length with the skip
 // flag, transport connection, more-fragments flag, fragment), put together into transport
-// packets.
-nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes);
+// packets. A packet whose last fragment comes in a later answer is kept in pending (when given)
+// and continued from there; without pending it is shown as incomplete.
+nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes, std::vector<uint8_t>* pending = nullptr);
 
 // The whole trace text decoded as the installer's support desk reads it. Lines that are not
 // trace lines are reported as "line N: ..." and the rest is still shown. Returns the number of
