@@ -84,17 +84,16 @@ bool CXmit::Exchange(size_t length, uint8_t address, uint8_t command, const uint
     Transport* transport = refused ? nullptr : ActiveTransport();
     const Answer answer =
         transport ? Run(*transport, request) : Unsent(refused ? LinkResult::Refused : LinkResult::NoLink);
-    // Here, and only here, the request (address, command, data, transport name) and its
-    // outcome (answer.result, answer.control, answer.Data()) are known together: the one
-    // point to observe every exchange of the tool.
-    [[maybe_unused]] const std::string_view transportName = transport ? transport->Name() : "none";
-
     m_lastResult = answer.result;
     m_answerLength = static_cast<int>(answer.length);
     if (answer.arrived) {
         m_answerControl = answer.control;
         std::memcpy(m_answerData.data(), answer.bytes.data(), answer.length);
     }
+    // The one point where the request and its outcome are known together.
+    if (m_observer)
+        m_observer->OnExchange({address, command, request.data, answer.result, m_answerControl, answer.Data(),
+                                transport ? transport == m_gateway : IsGatewayLinkUp()});
 
     // A request refused before anything was sent says nothing about the rack.
     const bool failed = answer.result != LinkResult::Ok;

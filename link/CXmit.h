@@ -2,6 +2,7 @@
 // The link to the rack: the one exchange operation through which every request passes. It
 // picks a transport (the IP gateway while its session is up and reports a rack link, else
 // the serial line) and keeps the answer the transport returns in the answer fields.
+#include "link/ExchangeObserver.h"
 #include "link/Frame.h"
 #include "link/LinkIndicators.h"
 #include "link/LinkResult.h"
@@ -39,6 +40,8 @@ public:
     }
     // The gateway session (CSSocket), or any other transport that is up only at times.
     void SetGateway(GatewayTransport* gateway) { m_gateway = gateway; }
+    // Told of every exchange once its result is known (null: nobody).
+    void SetObserver(ExchangeObserver* observer) { m_observer = observer; }
     void SetPortOpener(std::unique_ptr<SerialPortOpener> opener);
 
     // Sends one request and waits for its answer. length: data bytes (at most 65535);
@@ -86,6 +89,7 @@ private:
     NoIndicators m_noIndicators;
     LinkIndicators* m_indicators = &m_noIndicators;
     GatewayTransport* m_gateway = nullptr;
+    ExchangeObserver* m_observer = nullptr;
     std::unique_ptr<SerialPortOpener> m_opener;
     std::unique_ptr<SerialLineTransport> m_serial;
 
