@@ -4,7 +4,7 @@
 // enquiry and sees the CAM's answer. Screenshots of the panel go to ARTIFACTS. Every wait has
 // a deadline; nothing sleeps.
 import path from 'node:path';
-import { artifacts, check, DEADLINE_MS, kaptivProgram, openPage, runChecks, simProgram, startRack } from './lib/harness.mjs';
+import { artifacts, check, DEADLINE_MS, needRackPrograms, openPage, runChecks, startRack } from './lib/harness.mjs';
 
 // A CAM that is still starting when the panel opens is given 15 s before the main menu is
 // asked for.
@@ -30,10 +30,7 @@ async function waitForLines(page, test, what, timeout = DEADLINE_MS) {
   return now;
 }
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
+needRackPrograms();
 
 let rack = null;
 await runChecks('e2e cam', async () => {

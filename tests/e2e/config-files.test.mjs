@@ -7,14 +7,11 @@
 import path from 'node:path';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
-import { artifacts, check, failureCount, kaptivProgram, launchBrowser, simProgram, startKaptiv, startSim } from './lib/harness.mjs';
+import { artifacts, check, failureCount, launchBrowser, needRackPrograms, startKaptiv, startSim } from './lib/harness.mjs';
 
 const DEADLINE_MS = 20000;
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: the kaptiv program and mulvane-sim are needed');
-  process.exit(77);
-}
+needRackPrograms();
 
 // The entries of a configuration file: type, then the block.
 function entries(bytes) {

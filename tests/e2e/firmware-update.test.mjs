@@ -9,15 +9,12 @@ import net from 'node:net';
 import path from 'node:path';
 import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
 import os from 'node:os';
-import { artifacts, check, failureCount, kaptivProgram, openPage, runChecks, simProgram, startKaptiv, startSim } from './lib/harness.mjs';
+import { artifacts, check, failureCount, needRackPrograms, openPage, runChecks, startKaptiv, startSim } from './lib/harness.mjs';
 
 // The update, the reboot wait (8 s through the gateway) and the next scan.
 const UPDATE_DEADLINE_MS = 60000;
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: needs the kaptiv and mulvane-sim programs');
-  process.exit(77);
-}
+needRackPrograms();
 
 const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-firmware-'));
 const program = path.join(folder, 'program');

@@ -5,14 +5,11 @@
 import path from 'node:path';
 import { existsSync, readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
-import { artifacts, check, kaptivProgram, openPage, runChecks, simProgram, startRack, waitRack } from './lib/harness.mjs';
+import { artifacts, check, needRackPrograms, openPage, runChecks, startRack, waitRack } from './lib/harness.mjs';
 
 const REPORT_DEADLINE_MS = 60000;
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
+needRackPrograms();
 
 let rack = null;
 await runChecks('e2e report', async () => {

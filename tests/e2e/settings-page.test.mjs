@@ -7,13 +7,10 @@
 // Every wait has a deadline.
 import path from 'node:path';
 import {
-  artifacts, check, kaptivProgram, MODULE_LIST, openPage, runChecks, simProgram, startRack, waitRack, waitRackSettled,
+  artifacts, check, leaveAndRescan, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRackSettled,
 } from './lib/harness.mjs';
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
+needRackPrograms();
 
 let rack = null;
 await runChecks('e2e settings page', async () => {
@@ -62,14 +59,9 @@ await runChecks('e2e settings page', async () => {
   const wanted = before === '11400' ? '11420' : '11400';
   await page.fill(control(1311), wanted);
   const started = Date.now();
-  // Within a tick or two, the page has written; leave the chain (closing writes anyway).
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  // A rescan reads every block back from the simulator.
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack(page);
+  // Within a tick or two, the page has written; leave the chain (closing writes anyway) and
+  // rescan, which reads every block back from the simulator.
+  await leaveAndRescan(page);
   await openRow(1);
   await page.waitForFunction(([sel, v]) => document.querySelector(sel).value === v, [control(1311), wanted]).catch(() => {});
   const after = await page.inputValue(control(1311));
@@ -150,12 +142,7 @@ await runChecks('e2e settings page', async () => {
   check(clickMs.length === Math.min(20, rowCount > 1 ? 20 : 0), `every clicked row came back selected (${clickMs.length})`);
 
   // Let a tick write, leave, rescan: the reopened page shows what the simulated modulator stored.
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack(page);
+  await leaveAndRescan(page);
   await openRow(1);
   await page.waitForFunction(([sel, id]) => [...document.querySelectorAll(`${sel} td[data-col="3"]`)].some((t) => t.textContent === id),
     [table, sid]).catch(() => {});

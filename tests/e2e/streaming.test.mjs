@@ -5,12 +5,9 @@
 // Every wait has a deadline.
 import path from 'node:path';
 import { writeFileSync } from 'node:fs';
-import { artifacts, check, kaptivProgram, MODULE_LIST, openPage, runChecks, simProgram, startRack, waitRack, waitRackSettled } from './lib/harness.mjs';
+import { artifacts, check, leaveAndRescan, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRackSettled } from './lib/harness.mjs';
 
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
+needRackPrograms();
 
 let rack = null;
 await runChecks('e2e streaming', async () => {
@@ -66,12 +63,7 @@ await runChecks('e2e streaming', async () => {
   await page.screenshot({ path: path.join(artifacts, 'streaming-scheduled.png') });
 
   // Let the page write, leave, rescan: the simulator gives back its key and its block.
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack(page);
+  await leaveAndRescan(page);
   await openTuner();
   await page.waitForFunction(([sel, name]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === name),
     [control(FILE_LIST), 'e2e-clip.ts']).catch(() => {});

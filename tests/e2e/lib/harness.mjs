@@ -101,6 +101,13 @@ export function startKaptiv(folder, { address, port }, cwd = folder) {
   return { child, url };
 }
 
+// Ends the test as skipped (77) unless kaptiv and mulvane-sim were given.
+export function needRackPrograms() {
+  if (kaptivProgram && simProgram) return;
+  console.log('SKIPPED: kaptiv or mulvane-sim not built');
+  process.exit(77);
+}
+
 // The simulated demo rack and kaptiv against it, in a new temporary folder (kaptiv-e2e-NAME-...):
 // the programs, the folder and kaptiv's URL. stop() ends both programs and removes the folder.
 export async function startRack(name) {
@@ -131,6 +138,17 @@ export function waitRack(page) {
     const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
     return last && last.textContent.startsWith('RkModC4');
   }, MODULE_LIST);
+}
+
+// Lets the settings page's tick write (1.5 s), leaves it for the first module and rescans the
+// rack: the rescan reads every block back from the simulated modules.
+export async function leaveAndRescan(page) {
+  await page.waitForTimeout(1500);
+  await page.click(`${MODULE_LIST} .lv-icon[data-row="0"]`);
+  await page.waitForSelector('[data-dialog="145"]', { state: 'hidden' });
+  await page.click('[data-dialog="102"] [data-control="1023"]');
+  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), MODULE_LIST).catch(() => {});
+  await waitRack(page);
 }
 
 // The gateway's link-up may start a second scan right after the first: waits for the whole rack,
