@@ -559,6 +559,13 @@ void CSatCofdm::ShowValues() {
     RefreshWarnings();
 }
 
+template <class Channel> void CSatCofdm::ShowEncoderChannel(int base, const Channel& channel) {
+    Item(base + kEncName).SetText(st::ToUtf8(channel.name));
+    SetNumber(base + kEncSid, channel.serviceId);
+    SetNumber(base + kEncVideo, channel.videoRateKbps);
+    Item(base + kEncAudio).SetSelectedItem(channel.audioIndex);
+}
+
 void CSatCofdm::ShowInputValues() {
     if (IsTunerType(m_inputType)) {
         for (size_t k = 0; k < 2 && k < m_tuner.sections.size(); ++k) {
@@ -595,10 +602,7 @@ void CSatCofdm::ShowInputValues() {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const st::EncoderChannel& c = m_encoder.channels[ch];
             const int b = kEncoderBase + ch * kEncoderStride;
-            Item(b + kEncName).SetText(st::ToUtf8(c.name));
-            SetNumber(b + kEncSid, c.serviceId);
-            SetNumber(b + kEncVideo, c.videoRateKbps);
-            Item(b + kEncAudio).SetSelectedItem(c.audioIndex);
+            ShowEncoderChannel(b, c);
             Item(b + kEncAspect).SetSelectedItem(c.aspect);
             Item(b + kEncStandard).SetSelectedItem(c.standard);
             Item(b + kEncBrightness).SetPosition(c.brightness);
@@ -609,10 +613,7 @@ void CSatCofdm::ShowInputValues() {
         for (int ch = 0; ch < kHdChannels; ++ch) {
             const st::HdChannel& c = m_hd.channels[ch];
             const int b = kHdBase + ch * kHdStride;
-            Item(b + kEncName).SetText(st::ToUtf8(c.name));
-            SetNumber(b + kEncSid, c.serviceId);
-            SetNumber(b + kEncVideo, c.videoRateKbps);
-            Item(b + kEncAudio).SetSelectedItem(c.audioIndex);
+            ShowEncoderChannel(b, c);
             Item(b + kEncAspect).SetSelectedItem(c.audioCoding);
         }
     }
@@ -1241,6 +1242,23 @@ bool CSatCofdm::ReadFields() {
     return ReadInputFields() && ReadOutputFields();
 }
 
+template <class Channel> bool CSatCofdm::ReadEncoderChannel(int base, int videoMax, Channel& channel) {
+    auto name = Text(base + kEncName, kMaxChannelNameChars);
+    if (!name)
+        return false;
+    channel.name = *name;
+    auto sid = Integer(base + kEncSid, 1, kMaxWord);
+    if (!sid)
+        return false;
+    channel.serviceId = uint16_t(*sid);
+    auto video = Integer(base + kEncVideo, kAvVideoMin, videoMax);
+    if (!video)
+        return false;
+    channel.videoRateKbps = uint16_t(*video);
+    channel.audioIndex = uint8_t(std::max(Item(base + kEncAudio).SelectedItem(), 0));
+    return true;
+}
+
 bool CSatCofdm::ReadInputFields() {
     if (IsTunerType(m_inputType)) {
         st::TunerValues v = m_tuner;
@@ -1300,19 +1318,8 @@ bool CSatCofdm::ReadInputFields() {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const int b = kEncoderBase + ch * kEncoderStride;
             st::EncoderChannel& c = v.channels[ch];
-            auto name = Text(b + kEncName, kMaxChannelNameChars);
-            if (!name)
+            if (!ReadEncoderChannel(b, kAvVideoMax, c))
                 return false;
-            c.name = *name;
-            auto sid = Integer(b + kEncSid, 1, kMaxWord);
-            if (!sid)
-                return false;
-            c.serviceId = uint16_t(*sid);
-            auto video = Integer(b + kEncVideo, kAvVideoMin, kAvVideoMax);
-            if (!video)
-                return false;
-            c.videoRateKbps = uint16_t(*video);
-            c.audioIndex = uint8_t(std::max(Item(b + kEncAudio).SelectedItem(), 0));
             c.aspect = uint8_t(std::max(Item(b + kEncAspect).SelectedItem(), 0));
             c.standard = uint8_t(std::max(Item(b + kEncStandard).SelectedItem(), 0));
             c.brightness = uint8_t(Item(b + kEncBrightness).Position());
@@ -1325,19 +1332,8 @@ bool CSatCofdm::ReadInputFields() {
         for (int ch = 0; ch < kHdChannels; ++ch) {
             const int b = kHdBase + ch * kHdStride;
             st::HdChannel& c = v.channels[ch];
-            auto name = Text(b + kEncName, kMaxChannelNameChars);
-            if (!name)
+            if (!ReadEncoderChannel(b, kHdVideoMax, c))
                 return false;
-            c.name = *name;
-            auto sid = Integer(b + kEncSid, 1, kMaxWord);
-            if (!sid)
-                return false;
-            c.serviceId = uint16_t(*sid);
-            auto video = Integer(b + kEncVideo, kAvVideoMin, kHdVideoMax);
-            if (!video)
-                return false;
-            c.videoRateKbps = uint16_t(*video);
-            c.audioIndex = uint8_t(std::max(Item(b + kEncAudio).SelectedItem(), 0));
             c.audioCoding = uint8_t(std::max(Item(b + kEncAspect).SelectedItem(), 0));
         }
         m_hd = std::move(v);
