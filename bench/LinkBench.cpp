@@ -5,51 +5,19 @@
 //  2. CPU per exchange while answers are slow (100 ms module delay): CPU time of the thread
 //     that waits, over wall time.
 //  3. Exchanges per second through the gateway over loopback TCP.
-#include "link/CSSocket.h"
+#include "BenchSupport.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"
-#include "sim/Engine.h"
-#include "sim/GatewayServer.h"
-#include "sim/PtyServer.h"
-#include "sim/Rack.h"
 
 #include <cstdio>
-#include <ctime>
 #include <random>
 
 using namespace kaptiv;
+using namespace kaptiv::bench;
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 115200.0 / 10.0;
 constexpr uint8_t kTuner = 10; // a module of the demo rack
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-std::unique_ptr<mulvane::PtyServer> StartPty(mulvane::RackEngine& engine, bool throttle) {
-    mulvane::PtyOptions options;
-    options.throttle = throttle;
-    auto pty = std::make_unique<mulvane::PtyServer>(&engine, options);
-    std::string error;
-    if (!pty->Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated bus: %s\n", error.c_str());
-        return nullptr;
-    }
-    return pty;
-}
-
-bool OpenOnPty(link::CXmit& xmit, platform::Clock& clock, mulvane::PtyServer& pty) {
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty.SlavePath()}));
-    if (xmit.OpenLink())
-        return true;
-    std::fprintf(stderr, "no rack on the simulated bus\n");
-    return false;
-}
 
 // Bytes one flash block puts on the line: the stuffed request (its echo is the same
 // transmission) and the module's empty positive answer.
@@ -61,10 +29,7 @@ size_t WireBytesOfBlock(const std::vector<uint8_t>& payload, uint8_t address) {
 }
 
 int SerialEfficiency() {
-    auto rack = mulvane::DemoRack();
-    for (auto& m : rack.modules)
-        m.answerDelayMinMs = m.answerDelayMaxMs = 0;
-    mulvane::RackEngine engine(rack, 1);
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
     auto pty = StartPty(engine, true);
     if (!pty)
         return 1;
@@ -116,13 +81,13 @@ int CpuWhileWaiting() {
     link::CommandSet commands(xmit);
     const int exchanges = 20;
     const int64_t start = clock.NowMs();
-    const double cpu0 = ThreadCpuSeconds();
+    const double cpu0 = CpuSeconds();
     int ok = 0;
     for (int i = 0; i < exchanges; ++i) {
         int length = 0;
         ok += commands.ReadStatus(kTuner, length) != nullptr;
     }
-    const double cpu = ThreadCpuSeconds() - cpu0;
+    const double cpu = CpuSeconds() - cpu0;
     const double wall = static_cast<double>(clock.NowMs() - start) / 1000.0;
     std::printf("CPU while waiting: %d status reads with a 100 ms module delay (%d answered)\n", exchanges,
                 ok);
@@ -132,29 +97,16 @@ int CpuWhileWaiting() {
 }
 
 int GatewayRate() {
-    auto rack = mulvane::DemoRack();
-    for (auto& m : rack.modules)
-        m.answerDelayMinMs = m.answerDelayMaxMs = 0;
-    mulvane::RackEngine engine(rack, 1);
-    mulvane::GatewayServer gateway(engine);
-    std::string error;
-    if (!gateway.Start(error)) {
-        std::fprintf(stderr, "cannot start the gateway: %s\n", error.c_str());
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
+    auto gateway = StartGateway(engine);
+    if (!gateway)
         return 1;
-    }
     platform::RealClock clock;
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
     link::CXmit xmit(clock);
-    xmit.SetGateway(&socket);
-    socket.ConnectTo("127.0.0.1", gateway.Port());
-    const int64_t deadline = clock.NowMs() + 3000;
-    while (!xmit.IsGatewayLinkUp() && clock.NowMs() < deadline)
-        loop.RunOnce(10);
-    if (!xmit.IsGatewayLinkUp()) {
-        std::fprintf(stderr, "the gateway session did not open\n");
+    if (!OpenOnGateway(xmit, socket, loop, clock, gateway->Port()))
         return 1;
-    }
     link::CommandSet commands(xmit);
     const int exchanges = 5000;
     int ok = 0;
