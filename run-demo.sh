@@ -7,7 +7,7 @@
 #   ./run-demo.sh --serial   through the simulated serial bus (title shows "(USB)")
 #   ./run-demo.sh --firmware the simulator writes a firmware folder with updates for its rack
 #                            into the program folder: the first scan updates the modules
-# Further options are passed to kaptiv (e.g. --no-browser, --ui-port 8080).
+# Further options are passed to kaptiv (e.g. --no-browser, --ui-port 8080, --trace FILE).
 set -euo pipefail
 cd "$(dirname "$0")"
 mode=gateway
@@ -65,5 +65,16 @@ if [[ "$mode" == gateway ]]; then
 else
     printf 'serverAddress=127.0.0.1\nserverPort=9\n' >"$profile"
 fi
+# The tool runs in the demo's own folder, which goes when the demo ends: a trace file named
+# relative to where the demo was started is written there instead.
+args=()
+while [[ $# -gt 0 ]]; do
+    args+=("$1")
+    if [[ "$1" == "--trace" && $# -gt 1 ]]; then
+        shift
+        [[ "$1" == /* ]] && args+=("$1") || args+=("$PWD/$1")
+    fi
+    shift
+done
 cd "$workdir/program"
-"$OLDPWD/build/app/kaptiv" --profile "$profile" --serial "$bus" "$@"
+"$OLDPWD/build/app/kaptiv" --profile "$profile" --serial "$bus" "${args[@]}"

@@ -1,6 +1,7 @@
 #include "app/CQuorvelApp.h"
 
 #include "app/StartupFiles.h"
+#include "link/LinkTrace.h"
 #include "link/SerialTransport.h"
 #include "platform/SerialPort.h"
 #include "text/Language.h"
@@ -25,12 +26,17 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     // Devices named on the command line are a fixed list; otherwise the devices are listed
     // again at every opening of the link, so that an adapter plugged in later is found.
+    if (m_options.tracePath)
+        m_trace = link::AttachTrace(m_xmit, windows.GetClock(), m_options.tracePath->string(), m_traceError);
     if (m_options.serialDevices)
-        m_xmit.SetPortOpener(
-            std::make_unique<link::DeviceListOpener>(windows.GetClock(), *m_options.serialDevices));
+        m_xmit.SetPortOpener(link::TraceOpener(
+            std::make_unique<link::DeviceListOpener>(windows.GetClock(), *m_options.serialDevices),
+            m_trace.get()));
     else
-        m_xmit.SetPortOpener(std::make_unique<link::DeviceListOpener>(
-            windows.GetClock(), link::DeviceListOpener::Lister(platform::DefaultSerialDevices)));
+        m_xmit.SetPortOpener(link::TraceOpener(
+            std::make_unique<link::DeviceListOpener>(
+                windows.GetClock(), link::DeviceListOpener::Lister(platform::DefaultSerialDevices)),
+            m_trace.get()));
     m_mainWindow.SetFirmwareCheck(&m_firmware);
     m_firmware.SetWarningSink([this](const std::string& text) { Warn(text); });
 }
@@ -44,6 +50,12 @@ CQuorvelApp::~CQuorvelApp() {
 bool CQuorvelApp::InitInstance() {
     // The program folder is the current directory; without one there is nowhere to find the
     // firmware, configuration and report folders.
+    // A trace asked for and not written would leave support without what it needs.
+    if (!m_traceError.empty()) {
+        Warn(m_traceError);
+        m_exitCode = kExitStartupFailed;
+        return false;
+    }
     std::string error;
     const auto programFolder = CurrentProgramFolder(error);
     if (!programFolder) {
@@ -94,6 +106,8 @@ void CQuorvelApp::StartGatewaySocket() {
     // the socket keeps trying and requests use the serial port meanwhile.
     m_socket = std::make_unique<link::CSSocket>(m_windows.Loop());
     m_xmit.SetGateway(m_socket.get());
+    if (m_trace)
+        m_trace->SetGateway(m_socket.get());
     m_mainWindow.AttachLink(&m_xmit, m_socket.get());
     m_socket->ConnectTo(m_settings.network.serverAddress, m_settings.network.serverPort);
 }
@@ -104,6 +118,10 @@ void CQuorvelApp::StopGatewaySocket() {
     m_socket->Disconnect();
     m_mainWindow.AttachLink(&m_xmit, nullptr);
     m_xmit.SetGateway(nullptr);
+    if (m_trace) {
+        m_trace->SetGateway(nullptr);
+        m_trace->Flush();
+    }
     m_socket.reset();
 }
 

@@ -16,6 +16,7 @@
 #include "link/CSSocket.h"
 #include "link/CXmit.h"
 #include "link/CommandSet.h"
+#include "link/LinkTrace.h"
 #include "rack/CDetachInfo.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
@@ -75,6 +76,9 @@ private:
     std::function<void(const std::string&)> m_warn;
 
     link::CXmit m_xmit;
+    // --trace: every exchange of m_xmit (destroyed before it, which it stops observing).
+    std::unique_ptr<link::LinkTrace> m_trace;
+    std::string m_traceError;
     // The module settings page of a chain.
     editor::CSatCofdm m_settingsPage;
     rack::CInfo m_info;

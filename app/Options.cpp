@@ -59,12 +59,17 @@ std::string ApplyValue(Options& options, std::string_view name, std::string_view
         if (!devices)
             return "--serial: \"" + std::string(value) + "\" is not a comma-separated list of devices";
         options.serialDevices = std::move(*devices);
+    } else if (name == "--trace") {
+        if (value.empty())
+            return "--trace needs a file name";
+        options.tracePath = std::filesystem::path(value);
     }
     return {};
 }
 
 bool TakesValue(std::string_view name) {
-    return name == "--profile" || name == "--listen" || name == "--ui-port" || name == "--serial";
+    return name == "--profile" || name == "--listen" || name == "--ui-port" || name == "--serial" ||
+           name == "--trace";
 }
 
 } // namespace
@@ -135,6 +140,8 @@ in a web browser; the address to open is printed at start.
   --no-browser          do not open a browser, only print the address
   --serial DEV[,DEV...] serial devices searched for the rack bus, in this order
                         (default: $KAPTIV_SERIAL_DEVICES, else /dev/ttyUSB*, /dev/ttyACM*, /dev/ttyS*)
+  --trace FILE          write every exchange with the rack to FILE, one line each
+                        (read it with: kaptiv-config trace show FILE)
   -h, --help            show this text
   --version             show the version
 

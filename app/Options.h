@@ -17,6 +17,7 @@ struct Options {
     uint16_t listenPort = 0;                               // --ui-port N; 0 = any free port
     bool openBrowser = true;                               // --no-browser
     std::optional<std::vector<std::string>> serialDevices; // --serial DEV[,DEV...]
+    std::optional<std::filesystem::path> tracePath;        // --trace FILE: the link trace
     bool showHelp = false;                                 // --help, -h
     bool showVersion = false;                              // --version
 };

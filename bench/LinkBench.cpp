@@ -5,12 +5,19 @@
 //  2. CPU per exchange while answers are slow (100 ms module delay): CPU time of the thread
 //     that waits, over wall time.
 //  3. Exchanges per second through the gateway over loopback TCP.
+//  4. The cost of the link trace (--trace): 3 and 1 again with every exchange traced to a file,
+//     their ratios to the untraced runs, and the writer's own time per line.
+//     "link_bench trace" runs only this part.
 #include "BenchSupport.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"
+#include "link/LinkTrace.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
+#include <unistd.h>
 
 using namespace kaptiv;
 using namespace kaptiv::bench;
@@ -28,13 +35,19 @@ size_t WireBytesOfBlock(const std::vector<uint8_t>& payload, uint8_t address) {
     return frame.Size() + answer;
 }
 
-int SerialEfficiency() {
+int SerialEfficiency(const std::string& tracePath = {}, double* payloadRate = nullptr) {
     mulvane::RackEngine engine(QuickDemoRack(), 1);
     auto pty = StartPty(engine, true);
     if (!pty)
         return 1;
     platform::RealClock clock;
     link::CXmit xmit(clock);
+    std::string error;
+    const auto trace = tracePath.empty() ? nullptr : link::AttachTrace(xmit, clock, tracePath, error);
+    if (!tracePath.empty() && !trace) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
     if (!OpenOnPty(xmit, clock, *pty))
         return 1;
     link::CommandSet commands(xmit);
@@ -59,7 +72,10 @@ int SerialEfficiency() {
     const double achieved = static_cast<double>(image.size()) / seconds;
     const double limit =
         static_cast<double>(image.size()) / (static_cast<double>(wireBytes) / kWireBytesPerSecond);
-    std::printf("serial efficiency: 64 KiB in 256-byte flash blocks over a 115200-baud pty\n");
+    if (payloadRate)
+        *payloadRate = achieved;
+    std::printf("serial efficiency%s: 64 KiB in 256-byte flash blocks over a 115200-baud pty\n",
+                trace ? " (traced)" : "");
     std::printf("  wire bytes %zu, time %.2f s, failed blocks %d\n", wireBytes, seconds, failures);
     std::printf(
         "  payload %.0f bytes/s, wire limit for this traffic %.0f bytes/s, ratio %.3f (target >= 0.9)\n",
@@ -96,7 +112,7 @@ int CpuWhileWaiting() {
     return 0;
 }
 
-int GatewayRate() {
+int GatewayRate(const std::string& tracePath = {}, double* rate = nullptr) {
     mulvane::RackEngine engine(QuickDemoRack(), 1);
     auto gateway = StartGateway(engine);
     if (!gateway)
@@ -105,6 +121,14 @@ int GatewayRate() {
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
     link::CXmit xmit(clock);
+    std::string error;
+    const auto trace = tracePath.empty() ? nullptr : link::AttachTrace(xmit, clock, tracePath, error);
+    if (!tracePath.empty() && !trace) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    if (trace)
+        trace->SetGateway(&socket);
     if (!OpenOnGateway(xmit, socket, loop, clock, gateway->Port()))
         return 1;
     link::CommandSet commands(xmit);
@@ -114,16 +138,88 @@ int GatewayRate() {
     for (int i = 0; i < exchanges; ++i)
         ok += commands.Identify(kTuner) == 7;
     const double seconds = static_cast<double>(clock.NowMs() - start) / 1000.0;
-    std::printf("gateway: %d identifications over loopback TCP in %.2f s (%d answered): %.0f exchanges/s\n",
-                exchanges, seconds, ok, exchanges / seconds);
+    if (rate)
+        *rate = exchanges / seconds;
+    std::printf("gateway%s: %d identifications over loopback TCP in %.2f s (%d answered): %.0f exchanges/s\n",
+                trace ? " (traced)" : "", exchanges, seconds, ok, exchanges / seconds);
     return ok == exchanges ? 0 : 1;
+}
+
+// The writer alone: lines of an identification and of a 256-byte flash block, formatted and
+// written to a file, per line.
+void TraceWriterCost(const std::string& path) {
+    platform::RealClock clock;
+    std::string error;
+    auto trace = link::LinkTrace::Open(clock, path, error);
+    if (!trace)
+        return;
+    const std::vector<uint8_t> identity = {0x77, 7, 23, 3, 1, 1, 0};
+    std::vector<uint8_t> flash(260, 0x5A);
+    flash[0] = link::cmd::kFlashWrite;
+    const int lines = 200000;
+    link::ExchangeRecord record;
+    record.address = kTuner;
+    record.result = link::LinkResult::Ok;
+    record.answerControl = 0xF0;
+    record.viaGateway = false;
+    trace->SetSerialDevice("/dev/ttyUSB0");
+    const auto time = [&](uint8_t command, std::span<const uint8_t> request,
+                          std::span<const uint8_t> answer) {
+        record.command = command;
+        record.request = request;
+        record.answer = answer;
+        const double cpu0 = CpuSeconds();
+        for (int i = 0; i < lines; ++i)
+            trace->OnExchange(record);
+        trace->Flush();
+        return (CpuSeconds() - cpu0) / lines * 1e6;
+    };
+    const double identify = time(link::cmd::kIdentify, {}, identity);
+    const double block = time(link::cmd::kFlash, flash, {});
+    std::printf("trace writer: %.2f us per identification line, %.2f us per 256-byte flash block line "
+                "(CPU, %d lines each, file flushed every %zu lines)\n",
+                identify, block, lines, link::LinkTrace::kFlushLines);
+}
+
+int TraceCost() {
+    char dir[] = "/tmp/link_bench_trace_XXXXXX";
+    if (!mkdtemp(dir)) {
+        std::fprintf(stderr, "cannot make a folder for the trace: %s\n", std::strerror(errno));
+        return 1;
+    }
+    const std::string path = std::string(dir) + "/trace.txt";
+    // Loopback rates wander from run to run: the best of three runs each, taken in turn.
+    double plain = 0;
+    double traced = 0;
+    int rc = 0;
+    for (int run = 0; run < 3; ++run) {
+        double rate = 0;
+        rc |= GatewayRate({}, &rate);
+        plain = std::max(plain, rate);
+        rc |= GatewayRate(path, &rate);
+        traced = std::max(traced, rate);
+    }
+    std::printf("  trace cost through the gateway: traced/untraced exchange rate %.3f\n", traced / plain);
+    double serialPlain = 0;
+    double serialTraced = 0;
+    rc |= SerialEfficiency({}, &serialPlain);
+    rc |= SerialEfficiency(path, &serialTraced);
+    std::printf("  trace cost on the serial line: traced/untraced payload rate %.3f\n",
+                serialTraced / serialPlain);
+    TraceWriterCost(path);
+    std::remove(path.c_str());
+    rmdir(dir);
+    return rc;
 }
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "trace") == 0)
+        return TraceCost();
     int rc = SerialEfficiency();
     rc |= CpuWhileWaiting();
     rc |= GatewayRate();
+    rc |= TraceCost();
     return rc;
 }

@@ -76,6 +76,14 @@ bool CXmit::Exchange(size_t length, uint8_t address, uint8_t command, const uint
         result = LinkResult::NoLink;
     }
     m_lastResult = result;
+    if (m_observer)
+        m_observer->OnExchange({address,
+                                command,
+                                {data, data ? length : 0},
+                                result,
+                                m_answerControl,
+                                {m_answerData.data(), static_cast<size_t>(std::max(m_answerLength, 0))},
+                                IsGatewayLinkUp()});
 
     // A request refused before anything was sent says nothing about the rack.
     const bool failed = result != LinkResult::Ok;

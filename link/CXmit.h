@@ -2,6 +2,7 @@
 // The link to the rack: the one exchange operation through which every request passes,
 // on the serial bus (stuffed frames, echo read-back) or, while the gateway session is up
 // and reports a rack link, as a relayed message through the IP gateway.
+#include "link/ExchangeObserver.h"
 #include "link/Frame.h"
 #include "link/LinkIndicators.h"
 #include "link/LinkResult.h"
@@ -38,6 +39,8 @@ public:
         m_indicators = indicators ? indicators : &m_noIndicators;
     }
     void SetGateway(CSSocket* socket) { m_gateway = socket; }
+    // Told of every exchange once its result is known (null: nobody).
+    void SetObserver(ExchangeObserver* observer) { m_observer = observer; }
     void SetPortOpener(std::unique_ptr<SerialPortOpener> opener);
 
     // Sends one request and waits for its answer. length: data bytes (at most 65535);
@@ -85,6 +88,7 @@ private:
     NoIndicators m_noIndicators;
     LinkIndicators* m_indicators = &m_noIndicators;
     CSSocket* m_gateway = nullptr;
+    ExchangeObserver* m_observer = nullptr;
     std::unique_ptr<SerialPortOpener> m_opener;
     std::unique_ptr<SerialTransport> m_port;
 

@@ -2,6 +2,7 @@
 // modules as the rack controller reports them, each identified on its own.
 #include "link/CSSocket.h"
 #include "link/CommandSet.h"
+#include "link/LinkTrace.h"
 #include "platform/EventLoop.h"
 #include "platform/SerialPort.h"
 #include "tools/Commands.h"
@@ -87,6 +88,14 @@ std::optional<std::vector<uint8_t>> RackTypesThroughGateway(const std::string& h
     link::CXmit xmit(clock);
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
+    bool traceFailed = false;
+    const auto trace = StartTrace(xmit, clock, traceFailed);
+    if (traceFailed) {
+        error = "no trace";
+        return std::nullopt;
+    }
+    if (trace)
+        trace->SetGateway(&socket);
     xmit.SetGateway(&socket);
     socket.ConnectTo(host, port);
     const int64_t deadline = clock.NowMs() + kSessionWaitMs;
@@ -124,9 +133,14 @@ int RunRackCommand(const std::vector<std::string>& args) {
         return Usage();
     platform::RealClock clock;
     link::CXmit xmit(clock);
+    bool traceFailed = false;
+    const auto trace = StartTrace(xmit, clock, traceFailed);
+    if (traceFailed)
+        return 1;
     if (args[1] == "--serial") {
-        xmit.SetPortOpener(
-            std::make_unique<link::DeviceListOpener>(clock, platform::SplitDeviceList(args[2])));
+        xmit.SetPortOpener(link::TraceOpener(
+            std::make_unique<link::DeviceListOpener>(clock, platform::SplitDeviceList(args[2])),
+            trace.get()));
         return ListRack(xmit);
     }
     if (args[1] != "--gateway")
@@ -140,6 +154,8 @@ int RunRackCommand(const std::vector<std::string>& args) {
     }
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
+    if (trace)
+        trace->SetGateway(&socket);
     xmit.SetGateway(&socket);
     socket.ConnectTo(args[2].substr(0, colon), static_cast<uint16_t>(port));
     const int64_t deadline = clock.NowMs() + kSessionWaitMs;

@@ -2,6 +2,7 @@
 #include "tools/Commands.h"
 #include "tools/FirmwareListing.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ void PrintUsage(std::FILE* out) {
                "  qvc dump FILE.qvc                 print a configuration file as JSON\n"
                "  qvc build FILE.json [--output F]  turn such JSON back into the file's bytes\n"
                "  qvc check FILE.qvc [--rack R]     print the summary of the configuration check\n"
+               "  trace show FILE                   print a link trace decoded\n"
+               "\n"
+               "  --trace FILE (with rack list, qvc check --rack HOST:PORT) writes every exchange\n"
+               "  with the rack to FILE, one line each\n"
                "  --help, --version\n",
                out);
 }
@@ -30,6 +35,20 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != "--trace" && args[i].rfind("--trace=", 0) != 0)
+            continue;
+        std::string path =
+            args[i] == "--trace" ? (i + 1 < args.size() ? args[i + 1] : "") : args[i].substr(8);
+        if (path.empty()) {
+            std::fputs("kaptiv-config: --trace needs a file\n", stderr);
+            return 2;
+        }
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+                   args.begin() + static_cast<std::ptrdiff_t>(args[i] == "--trace" ? i + 2 : i + 1));
+        kaptiv::tools::SetTracePath(std::move(path));
+        break;
+    }
     if (args.empty()) {
         PrintUsage(stderr);
         return 2;
@@ -52,6 +71,8 @@ int main(int argc, char** argv) {
         return kaptiv::tools::RunFirmwareCommand(args);
     if (command == "qvc")
         return kaptiv::tools::RunQvcCommand(args);
+    if (command == "trace")
+        return kaptiv::tools::RunTraceCommand(args);
     std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
     PrintUsage(stderr);
     return 2;

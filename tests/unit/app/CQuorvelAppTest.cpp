@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <fstream>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -131,4 +132,38 @@ TEST_F(CQuorvelAppTest, ACloseBeforeTheMainWindowRunsKeepsItFromRunning) {
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("serverPort"), std::string::npos);
     EXPECT_EQ(application.Settings().network.serverPort, 666);
+}
+
+TEST_F(CQuorvelAppTest, ATraceThatCannotBeWrittenStopsTheStart) {
+    m_options.tracePath = m_program.Path() / "no-such-folder" / "trace.txt";
+    app::CQuorvelApp application(m_windows, m_options, NoEnvironment());
+    std::vector<std::string> warnings;
+    application.SetWarningSink([&](const std::string& text) { warnings.push_back(text); });
+    m_responder.OnModalDialog(rack::CQuorvelDlg::kDialogId,
+                              [](ui::Dialog&) { ADD_FAILURE() << "main window ran without its trace"; });
+    EXPECT_FALSE(application.InitInstance());
+    EXPECT_EQ(application.ExitCode(), 1);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("trace.txt"), std::string::npos) << warnings[0];
+}
+
+TEST_F(CQuorvelAppTest, TheTraceIsWrittenAndClosedWithTheApplication) {
+    m_options.tracePath = m_program.Path() / "trace.txt";
+    {
+        app::CQuorvelApp application(m_windows, m_options, NoEnvironment());
+        m_responder.OnModalDialog(rack::CQuorvelDlg::kDialogId, [&](ui::Dialog& dialog) {
+            // An exchange with no link at all still leaves its line.
+            application.Xmit().Exchange(0, 0x0A, 0x10, nullptr, 10);
+            dialog.OnClose();
+        });
+        EXPECT_FALSE(application.InitInstance());
+        EXPECT_EQ(application.ExitCode(), 0);
+    }
+    std::ifstream in(m_program.Path() / "trace.txt");
+    std::string header;
+    std::string line;
+    ASSERT_TRUE(std::getline(in, header));
+    EXPECT_EQ(header, link::kTraceHeader);
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line.substr(line.find(' ') + 1), "none 0A 10 Identify no-link > - < -");
 }

@@ -71,3 +71,12 @@ TEST(Options, BadCommandLinesNameTheirFault) {
         EXPECT_NE(parsed.error.find(c.expectedInError), std::string::npos) << parsed.error;
     }
 }
+
+TEST(Options, TraceNamesAFile) {
+    const ParsedOptions parsed = Parse({"--trace", "support.txt"});
+    ASSERT_TRUE(parsed.Ok()) << parsed.error;
+    EXPECT_EQ(parsed.options.tracePath, std::filesystem::path("support.txt"));
+    EXPECT_FALSE(Parse({}).options.tracePath.has_value());
+    EXPECT_EQ(Parse({"--trace="}).error, "--trace needs a file name");
+    EXPECT_EQ(Parse({"--trace"}).error, "--trace needs a value");
+}
