@@ -446,61 +446,37 @@ void CSatCofdm::FillLists() {
 void CSatCofdm::DecodeBlocks() {
     std::string problem;
     m_inputDecoded = m_outputDecoded = true;
+    // A block that does not decode leaves the values held before, and is not written back.
+    auto take = [&problem](auto decoded, auto& values, bool& ok) {
+        if (decoded.Ok())
+            values = std::move(decoded.values);
+        else {
+            problem = decoded.error;
+            ok = false;
+        }
+    };
     const rack::ModuleRecord& input = m_image->Live(m_chain.input);
     switch (LayoutOfType(m_inputType)) {
     case BlockLayout::SingleTuner:
-    case BlockLayout::DualTuner: {
-        auto decoded = st::DecodeTunerBlock(m_inputType, input.Block());
-        if (decoded.Ok())
-            m_tuner = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::DualTuner:
+        take(st::DecodeTunerBlock(m_inputType, input.Block()), m_tuner, m_inputDecoded);
         break;
-    }
-    case BlockLayout::Encoder: {
-        auto decoded = st::DecodeEncoderBlock(input.Block());
-        if (decoded.Ok())
-            m_encoder = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::Encoder:
+        take(st::DecodeEncoderBlock(input.Block()), m_encoder, m_inputDecoded);
         break;
-    }
-    case BlockLayout::HdEncoder: {
-        auto decoded = st::DecodeHdEncoderBlock(input.Block());
-        if (decoded.Ok())
-            m_hd = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::HdEncoder:
+        take(st::DecodeHdEncoderBlock(input.Block()), m_hd, m_inputDecoded);
         break;
-    }
     default:
         break;
     }
     if (m_outputType) {
         const rack::ModuleRecord& output = m_image->Live(m_chain.output);
-        if (IsModulatorType(*m_outputType)) {
-            auto decoded = st::DecodeModulatorBlock(*m_outputType, output.Block(), m_modulator.radio);
-            if (decoded.Ok())
-                m_modulator = std::move(decoded.values);
-            else {
-                problem = decoded.error;
-                m_outputDecoded = false;
-            }
-        } else if (*m_outputType == type::kIpStreamer) {
-            auto decoded = st::DecodeIpStreamerBlock(output.Block());
-            if (decoded.Ok())
-                m_streamer = std::move(decoded.values);
-            else {
-                problem = decoded.error;
-                m_outputDecoded = false;
-            }
-        }
+        if (IsModulatorType(*m_outputType))
+            take(st::DecodeModulatorBlock(*m_outputType, output.Block(), m_modulator.radio), m_modulator,
+                 m_outputDecoded);
+        else if (*m_outputType == type::kIpStreamer)
+            take(st::DecodeIpStreamerBlock(output.Block()), m_streamer, m_outputDecoded);
     }
     if (!problem.empty())
         ShowPageMessage(problem);
