@@ -6,17 +6,11 @@
 // The least number of exchanges for N modules (controller included): one identification of
 // the controller to open the link, the module list, one identification of each other module
 // and one parameter read per module: 2N + 1.
-#include "link/CSSocket.h"
-#include "link/CXmit.h"
+#include "BenchSupport.h"
 #include "link/CommandSet.h"
-#include "link/SerialTransport.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
-#include "sim/Engine.h"
-#include "sim/GatewayServer.h"
-#include "sim/PtyServer.h"
-#include "sim/Rack.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -26,6 +20,7 @@
 #include <vector>
 
 using namespace kaptiv;
+using namespace kaptiv::bench;
 
 namespace {
 
@@ -95,16 +90,13 @@ void Report(const char* link, double scan, double roundTrip, size_t modules, siz
 
 int OverGateway() {
     mulvane::RackEngine engine(mulvane::DemoRack(), 1);
-    mulvane::GatewayServer gateway(engine);
-    std::string error;
-    if (!gateway.Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated gateway: %s\n", error.c_str());
+    auto gateway = StartGateway(engine);
+    if (!gateway)
         return 1;
-    }
     Window w;
     link::CSSocket socket(w.loop);
     w.xmit.SetGateway(&socket);
-    socket.ConnectTo("127.0.0.1", gateway.Port());
+    socket.ConnectTo("127.0.0.1", gateway->Port());
     w.main.AttachLink(&w.xmit, &socket);
     w.main.SetFirmwareCheck(&w.firmware);
     w.main.Create();
@@ -133,15 +125,12 @@ int OverGateway() {
 
 int OverPty() {
     mulvane::RackEngine engine(mulvane::DemoRack(), 1);
-    mulvane::PtyServer pty(&engine);
-    std::string error;
-    if (!pty.Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated bus: %s\n", error.c_str());
+    auto pty = StartPty(engine, false);
+    if (!pty)
         return 1;
-    }
     Window w;
     w.xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(w.clock, std::vector<std::string>{pty.SlavePath()}));
+        std::make_unique<link::DeviceListOpener>(w.clock, std::vector<std::string>{pty->SlavePath()}));
     w.main.AttachLink(&w.xmit, nullptr);
     w.main.SetFirmwareCheck(&w.firmware);
     w.main.Create();

@@ -4,36 +4,26 @@
 // throttled to 115200 baud. Printed: payload bytes per second against the wire limit of the
 // traffic that carried them (every request with its echo and every answer, 10 bits a byte
 // on one half-duplex line: 11,520 bytes/s), and the CPU the tool used meanwhile.
+#include "BenchSupport.h"
 #include "firmware/FirmwareUpdate.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"
-#include "link/SerialTransport.h"
-#include "platform/EventLoop.h"
 #include "rack/CInfo.h"
-#include "sim/Engine.h"
 #include "sim/FirmwareFolder.h"
-#include "sim/PtyServer.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 using namespace kaptiv;
+using namespace kaptiv::bench;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 115200.0 / 10.0;
 constexpr size_t kAnswerBytes = 5; // 02 FD address F0 checksum: an empty positive answer
 constexpr size_t kImageSize = 256 * 1024;
-
-double CpuSeconds(clockid_t id) {
-    timespec ts{};
-    clock_gettime(id, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
 
 struct Case {
     const char* title;
@@ -70,14 +60,9 @@ int Run(const Case& c) {
     rack.modules = {controller, module};
     mulvane::RackEngine engine(rack, 1);
     engine.Firmware().SetLibrary({{file}, {}, {}});
-    mulvane::PtyOptions options;
-    options.throttle = true;
-    mulvane::PtyServer pty(&engine, options);
-    std::string error;
-    if (!pty.Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated bus: %s\n", error.c_str());
+    auto pty = StartPty(engine, true);
+    if (!pty)
         return 1;
-    }
 
     platform::RealClock clock;
     platform::EventLoop loop(clock);
@@ -85,12 +70,8 @@ int Run(const Case& c) {
     rack::CInfo info(windows);
     info.Create();
     link::CXmit xmit(clock);
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty.SlavePath()}));
-    if (!xmit.OpenLink()) {
-        std::fprintf(stderr, "no rack on the simulated bus\n");
+    if (!OpenOnPty(xmit, clock, *pty))
         return 1;
-    }
     link::CommandSet commands(xmit);
     firmware::FirmwareUpdate update(commands, info);
     rack::RackImage image;

@@ -8,56 +8,23 @@
 //  4. The cost of the link trace (--trace): 3 and 1 again with every exchange traced to a file,
 //     their ratios to the untraced runs, and the writer's own time per line.
 //     "link_bench trace" runs only this part.
-#include "link/CSSocket.h"
+#include "BenchSupport.h"
 #include "link/CommandSet.h"
 #include "link/Frame.h"
 #include "link/LinkTrace.h"
-#include "platform/Clock.h"
-#include "sim/Engine.h"
-#include "sim/GatewayServer.h"
-#include "sim/PtyServer.h"
-#include "sim/Rack.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <random>
 #include <unistd.h>
 
 using namespace kaptiv;
+using namespace kaptiv::bench;
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 115200.0 / 10.0;
 constexpr uint8_t kTuner = 10; // a module of the demo rack
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-std::unique_ptr<mulvane::PtyServer> StartPty(mulvane::RackEngine& engine, bool throttle) {
-    mulvane::PtyOptions options;
-    options.throttle = throttle;
-    auto pty = std::make_unique<mulvane::PtyServer>(&engine, options);
-    std::string error;
-    if (!pty->Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated bus: %s\n", error.c_str());
-        return nullptr;
-    }
-    return pty;
-}
-
-bool OpenOnPty(link::CXmit& xmit, platform::Clock& clock, mulvane::PtyServer& pty) {
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty.SlavePath()}));
-    if (xmit.OpenLink())
-        return true;
-    std::fprintf(stderr, "no rack on the simulated bus\n");
-    return false;
-}
 
 // Bytes one flash block puts on the line: the stuffed request (its echo is the same
 // transmission) and the module's empty positive answer.
@@ -69,10 +36,7 @@ size_t WireBytesOfBlock(const std::vector<uint8_t>& payload, uint8_t address) {
 }
 
 int SerialEfficiency(const std::string& tracePath = {}, double* payloadRate = nullptr) {
-    auto rack = mulvane::DemoRack();
-    for (auto& m : rack.modules)
-        m.answerDelayMinMs = m.answerDelayMaxMs = 0;
-    mulvane::RackEngine engine(rack, 1);
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
     auto pty = StartPty(engine, true);
     if (!pty)
         return 1;
@@ -133,13 +97,13 @@ int CpuWhileWaiting() {
     link::CommandSet commands(xmit);
     const int exchanges = 20;
     const int64_t start = clock.NowMs();
-    const double cpu0 = ThreadCpuSeconds();
+    const double cpu0 = CpuSeconds();
     int ok = 0;
     for (int i = 0; i < exchanges; ++i) {
         int length = 0;
         ok += commands.ReadStatus(kTuner, length) != nullptr;
     }
-    const double cpu = ThreadCpuSeconds() - cpu0;
+    const double cpu = CpuSeconds() - cpu0;
     const double wall = static_cast<double>(clock.NowMs() - start) / 1000.0;
     std::printf("CPU while waiting: %d status reads with a 100 ms module delay (%d answered)\n", exchanges,
                 ok);
@@ -149,20 +113,15 @@ int CpuWhileWaiting() {
 }
 
 int GatewayRate(const std::string& tracePath = {}, double* rate = nullptr) {
-    auto rack = mulvane::DemoRack();
-    for (auto& m : rack.modules)
-        m.answerDelayMinMs = m.answerDelayMaxMs = 0;
-    mulvane::RackEngine engine(rack, 1);
-    mulvane::GatewayServer gateway(engine);
-    std::string error;
-    if (!gateway.Start(error)) {
-        std::fprintf(stderr, "cannot start the gateway: %s\n", error.c_str());
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
+    auto gateway = StartGateway(engine);
+    if (!gateway)
         return 1;
-    }
     platform::RealClock clock;
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
     link::CXmit xmit(clock);
+    std::string error;
     const auto trace = tracePath.empty() ? nullptr : link::AttachTrace(xmit, clock, tracePath, error);
     if (!tracePath.empty() && !trace) {
         std::fprintf(stderr, "%s\n", error.c_str());
@@ -170,15 +129,8 @@ int GatewayRate(const std::string& tracePath = {}, double* rate = nullptr) {
     }
     if (trace)
         trace->SetGateway(&socket);
-    xmit.SetGateway(&socket);
-    socket.ConnectTo("127.0.0.1", gateway.Port());
-    const int64_t deadline = clock.NowMs() + 3000;
-    while (!xmit.IsGatewayLinkUp() && clock.NowMs() < deadline)
-        loop.RunOnce(10);
-    if (!xmit.IsGatewayLinkUp()) {
-        std::fprintf(stderr, "the gateway session did not open\n");
+    if (!OpenOnGateway(xmit, socket, loop, clock, gateway->Port()))
         return 1;
-    }
     link::CommandSet commands(xmit);
     const int exchanges = 5000;
     int ok = 0;
@@ -216,11 +168,11 @@ void TraceWriterCost(const std::string& path) {
         record.command = command;
         record.request = request;
         record.answer = answer;
-        const double cpu0 = ThreadCpuSeconds();
+        const double cpu0 = CpuSeconds();
         for (int i = 0; i < lines; ++i)
             trace->OnExchange(record);
         trace->Flush();
-        return (ThreadCpuSeconds() - cpu0) / lines * 1e6;
+        return (CpuSeconds() - cpu0) / lines * 1e6;
     };
     const double identify = time(link::cmd::kIdentify, {}, identity);
     const double block = time(link::cmd::kFlash, flash, {});

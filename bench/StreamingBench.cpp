@@ -9,15 +9,11 @@
 // CPU of the uploading thread over wall time is printed for both.
 //
 // streaming_bench [--serial-bytes N] [--gateway-bytes N]   (defaults 1 MiB and 10 MiB)
-#include "link/CSSocket.h"
+#include "BenchSupport.h"
 #include "link/Frame.h"
 #include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
-#include "sim/Engine.h"
-#include "sim/GatewayServer.h"
 #include "sim/ModuleFiles.h"
-#include "sim/PtyServer.h"
-#include "sim/Rack.h"
 #include "streaming/StreamingFiles.h"
 #include "ui/Dialog.h"
 #include "ui/WindowSystem.h"
@@ -25,24 +21,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
 using namespace kaptiv;
+using namespace kaptiv::bench;
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 115200.0 / 10.0;
 constexpr uint8_t kTuner = 13; // the demo rack's terrestrial tuner (type 12)
 constexpr uint8_t kTunerType = 12;
 constexpr size_t kAnswerBytes = 5; // 02 FD addr F0 F0: the empty positive answer
-
-double ThreadCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
 
 struct Host final : streaming::StreamingHost {
     streaming::Schedule schedule;
@@ -87,20 +76,13 @@ Result Upload(link::CXmit& xmit, platform::EventLoop& loop, const std::string& l
     Host host;
     ops.Open(host, files, kTunerType, kTuner, std::filesystem::temp_directory_path().string());
     const auto wall0 = loop.GetClock().NowMs();
-    const double cpu0 = ThreadCpuSeconds();
+    const double cpu0 = CpuSeconds();
     Result r;
     r.ok = ops.UploadFile("/mnt/bench.ts.tmp", local);
-    r.cpu = ThreadCpuSeconds() - cpu0;
+    r.cpu = CpuSeconds() - cpu0;
     r.seconds = double(loop.GetClock().NowMs() - wall0) / 1000.0;
     ops.Close();
     return r;
-}
-
-mulvane::RackConfig QuickRack() {
-    auto rack = mulvane::DemoRack();
-    for (auto& m : rack.modules)
-        m.answerDelayMinMs = m.answerDelayMaxMs = 0;
-    return rack;
 }
 
 bool StoredIntact(mulvane::RackEngine& engine, const std::vector<uint8_t>& content) {
@@ -121,24 +103,15 @@ void Report(const char* what, size_t size, const Result& r, double limit, bool i
 }
 
 int SerialUpload(const std::string& local, const std::vector<uint8_t>& content) {
-    mulvane::RackEngine engine(QuickRack(), 1);
-    mulvane::PtyOptions options;
-    options.throttle = true;
-    mulvane::PtyServer pty(&engine, options);
-    std::string error;
-    if (!pty.Start(error)) {
-        std::fprintf(stderr, "cannot start the simulated bus: %s\n", error.c_str());
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
+    auto pty = StartPty(engine, true);
+    if (!pty)
         return 1;
-    }
     platform::RealClock clock;
     platform::EventLoop loop(clock);
     link::CXmit xmit(clock);
-    xmit.SetPortOpener(
-        std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{pty.SlavePath()}));
-    if (!xmit.OpenLink()) {
-        std::fprintf(stderr, "no rack on the simulated bus\n");
+    if (!OpenOnPty(xmit, clock, *pty))
         return 1;
-    }
     const Result r = Upload(xmit, loop, local);
     const double limit = double(content.size()) / (double(SerialWireBytes(content)) / kWireBytesPerSecond);
     Report("serial upload, 256-byte blocks, pty throttled to 115200 baud", content.size(), r, limit,
@@ -147,26 +120,16 @@ int SerialUpload(const std::string& local, const std::vector<uint8_t>& content) 
 }
 
 int GatewayUpload(const std::string& local, const std::vector<uint8_t>& content) {
-    mulvane::RackEngine engine(QuickRack(), 1);
-    mulvane::GatewayServer gateway(engine);
-    std::string error;
-    if (!gateway.Start(error)) {
-        std::fprintf(stderr, "cannot start the gateway: %s\n", error.c_str());
+    mulvane::RackEngine engine(QuickDemoRack(), 1);
+    auto gateway = StartGateway(engine);
+    if (!gateway)
         return 1;
-    }
     platform::RealClock clock;
     platform::EventLoop loop(clock);
     link::CSSocket socket(loop);
     link::CXmit xmit(clock);
-    xmit.SetGateway(&socket);
-    socket.ConnectTo("127.0.0.1", gateway.Port());
-    const int64_t deadline = clock.NowMs() + 3000;
-    while (!xmit.IsGatewayLinkUp() && clock.NowMs() < deadline)
-        loop.RunOnce(10);
-    if (!xmit.IsGatewayLinkUp()) {
-        std::fprintf(stderr, "the gateway session did not open\n");
+    if (!OpenOnGateway(xmit, socket, loop, clock, gateway->Port()))
         return 1;
-    }
     const Result r = Upload(xmit, loop, local);
     // The same bytes as 1350-byte frames on the bus behind the gateway.
     size_t wire = 0;

@@ -446,61 +446,37 @@ void CSatCofdm::FillLists() {
 void CSatCofdm::DecodeBlocks() {
     std::string problem;
     m_inputDecoded = m_outputDecoded = true;
+    // A block that does not decode leaves the values held before, and is not written back.
+    auto take = [&problem](auto decoded, auto& values, bool& ok) {
+        if (decoded.Ok())
+            values = std::move(decoded.values);
+        else {
+            problem = decoded.error;
+            ok = false;
+        }
+    };
     const rack::ModuleRecord& input = m_image->Live(m_chain.input);
     switch (LayoutOfType(m_inputType)) {
     case BlockLayout::SingleTuner:
-    case BlockLayout::DualTuner: {
-        auto decoded = st::DecodeTunerBlock(m_inputType, input.Block());
-        if (decoded.Ok())
-            m_tuner = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::DualTuner:
+        take(st::DecodeTunerBlock(m_inputType, input.Block()), m_tuner, m_inputDecoded);
         break;
-    }
-    case BlockLayout::Encoder: {
-        auto decoded = st::DecodeEncoderBlock(input.Block());
-        if (decoded.Ok())
-            m_encoder = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::Encoder:
+        take(st::DecodeEncoderBlock(input.Block()), m_encoder, m_inputDecoded);
         break;
-    }
-    case BlockLayout::HdEncoder: {
-        auto decoded = st::DecodeHdEncoderBlock(input.Block());
-        if (decoded.Ok())
-            m_hd = std::move(decoded.values);
-        else {
-            problem = decoded.error;
-            m_inputDecoded = false;
-        }
+    case BlockLayout::HdEncoder:
+        take(st::DecodeHdEncoderBlock(input.Block()), m_hd, m_inputDecoded);
         break;
-    }
     default:
         break;
     }
     if (m_outputType) {
         const rack::ModuleRecord& output = m_image->Live(m_chain.output);
-        if (IsModulatorType(*m_outputType)) {
-            auto decoded = st::DecodeModulatorBlock(*m_outputType, output.Block(), m_modulator.radio);
-            if (decoded.Ok())
-                m_modulator = std::move(decoded.values);
-            else {
-                problem = decoded.error;
-                m_outputDecoded = false;
-            }
-        } else if (*m_outputType == type::kIpStreamer) {
-            auto decoded = st::DecodeIpStreamerBlock(output.Block());
-            if (decoded.Ok())
-                m_streamer = std::move(decoded.values);
-            else {
-                problem = decoded.error;
-                m_outputDecoded = false;
-            }
-        }
+        if (IsModulatorType(*m_outputType))
+            take(st::DecodeModulatorBlock(*m_outputType, output.Block(), m_modulator.radio), m_modulator,
+                 m_outputDecoded);
+        else if (*m_outputType == type::kIpStreamer)
+            take(st::DecodeIpStreamerBlock(output.Block()), m_streamer, m_outputDecoded);
     }
     if (!problem.empty())
         ShowPageMessage(problem);
@@ -559,6 +535,13 @@ void CSatCofdm::ShowValues() {
     RefreshWarnings();
 }
 
+template <class Channel> void CSatCofdm::ShowEncoderChannel(int base, const Channel& channel) {
+    Item(base + kEncName).SetText(st::ToUtf8(channel.name));
+    SetNumber(base + kEncSid, channel.serviceId);
+    SetNumber(base + kEncVideo, channel.videoRateKbps);
+    Item(base + kEncAudio).SetSelectedItem(channel.audioIndex);
+}
+
 void CSatCofdm::ShowInputValues() {
     if (IsTunerType(m_inputType)) {
         for (size_t k = 0; k < 2 && k < m_tuner.sections.size(); ++k) {
@@ -595,10 +578,7 @@ void CSatCofdm::ShowInputValues() {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const st::EncoderChannel& c = m_encoder.channels[ch];
             const int b = kEncoderBase + ch * kEncoderStride;
-            Item(b + kEncName).SetText(st::ToUtf8(c.name));
-            SetNumber(b + kEncSid, c.serviceId);
-            SetNumber(b + kEncVideo, c.videoRateKbps);
-            Item(b + kEncAudio).SetSelectedItem(c.audioIndex);
+            ShowEncoderChannel(b, c);
             Item(b + kEncAspect).SetSelectedItem(c.aspect);
             Item(b + kEncStandard).SetSelectedItem(c.standard);
             Item(b + kEncBrightness).SetPosition(c.brightness);
@@ -609,10 +589,7 @@ void CSatCofdm::ShowInputValues() {
         for (int ch = 0; ch < kHdChannels; ++ch) {
             const st::HdChannel& c = m_hd.channels[ch];
             const int b = kHdBase + ch * kHdStride;
-            Item(b + kEncName).SetText(st::ToUtf8(c.name));
-            SetNumber(b + kEncSid, c.serviceId);
-            SetNumber(b + kEncVideo, c.videoRateKbps);
-            Item(b + kEncAudio).SetSelectedItem(c.audioIndex);
+            ShowEncoderChannel(b, c);
             Item(b + kEncAspect).SetSelectedItem(c.audioCoding);
         }
     }
@@ -1241,6 +1218,23 @@ bool CSatCofdm::ReadFields() {
     return ReadInputFields() && ReadOutputFields();
 }
 
+template <class Channel> bool CSatCofdm::ReadEncoderChannel(int base, int videoMax, Channel& channel) {
+    auto name = Text(base + kEncName, kMaxChannelNameChars);
+    if (!name)
+        return false;
+    channel.name = *name;
+    auto sid = Integer(base + kEncSid, 1, kMaxWord);
+    if (!sid)
+        return false;
+    channel.serviceId = uint16_t(*sid);
+    auto video = Integer(base + kEncVideo, kAvVideoMin, videoMax);
+    if (!video)
+        return false;
+    channel.videoRateKbps = uint16_t(*video);
+    channel.audioIndex = uint8_t(std::max(Item(base + kEncAudio).SelectedItem(), 0));
+    return true;
+}
+
 bool CSatCofdm::ReadInputFields() {
     if (IsTunerType(m_inputType)) {
         st::TunerValues v = m_tuner;
@@ -1300,19 +1294,8 @@ bool CSatCofdm::ReadInputFields() {
         for (int ch = 0; ch < kEncoderChannels; ++ch) {
             const int b = kEncoderBase + ch * kEncoderStride;
             st::EncoderChannel& c = v.channels[ch];
-            auto name = Text(b + kEncName, kMaxChannelNameChars);
-            if (!name)
+            if (!ReadEncoderChannel(b, kAvVideoMax, c))
                 return false;
-            c.name = *name;
-            auto sid = Integer(b + kEncSid, 1, kMaxWord);
-            if (!sid)
-                return false;
-            c.serviceId = uint16_t(*sid);
-            auto video = Integer(b + kEncVideo, kAvVideoMin, kAvVideoMax);
-            if (!video)
-                return false;
-            c.videoRateKbps = uint16_t(*video);
-            c.audioIndex = uint8_t(std::max(Item(b + kEncAudio).SelectedItem(), 0));
             c.aspect = uint8_t(std::max(Item(b + kEncAspect).SelectedItem(), 0));
             c.standard = uint8_t(std::max(Item(b + kEncStandard).SelectedItem(), 0));
             c.brightness = uint8_t(Item(b + kEncBrightness).Position());
@@ -1325,19 +1308,8 @@ bool CSatCofdm::ReadInputFields() {
         for (int ch = 0; ch < kHdChannels; ++ch) {
             const int b = kHdBase + ch * kHdStride;
             st::HdChannel& c = v.channels[ch];
-            auto name = Text(b + kEncName, kMaxChannelNameChars);
-            if (!name)
+            if (!ReadEncoderChannel(b, kHdVideoMax, c))
                 return false;
-            c.name = *name;
-            auto sid = Integer(b + kEncSid, 1, kMaxWord);
-            if (!sid)
-                return false;
-            c.serviceId = uint16_t(*sid);
-            auto video = Integer(b + kEncVideo, kAvVideoMin, kHdVideoMax);
-            if (!video)
-                return false;
-            c.videoRateKbps = uint16_t(*video);
-            c.audioIndex = uint8_t(std::max(Item(b + kEncAudio).SelectedItem(), 0));
             c.audioCoding = uint8_t(std::max(Item(b + kEncAspect).SelectedItem(), 0));
         }
         m_hd = std::move(v);

@@ -140,6 +140,10 @@ private:
     void Sanitise(int controlId);
     void SetNumber(int controlId, long long value);
     void ShowBar(int barId, int textId, int value);
+    // The fields an SD and an HD encoder channel share (name, service id, video rate, audio),
+    // between the controls from `base` on and the channel.
+    template <class Channel> bool ReadEncoderChannel(int base, int videoMax, Channel& channel);
+    template <class Channel> void ShowEncoderChannel(int base, const Channel& channel);
 
     bool IsStreamingTuner() const;
     bool HasOutput() const { return m_outputType.has_value(); }

@@ -3,42 +3,12 @@
 // selects the CI module, walks into the subscriptions sub-menu and back, answers the CAM's PIN
 // enquiry and sees the CAM's answer. Screenshots of the panel go to ARTIFACTS. Every wait has
 // a deadline; nothing sleeps.
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { createRequire } from 'node:module';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import os from 'node:os';
+import { artifacts, check, DEADLINE_MS, needRackPrograms, openPage, runChecks, startRack } from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
-
-// The arguments of run-e2e.sh: HOST ARTIFACTS CHROMIUM KAPTIV SIM (the host is not used here).
-const [, artifacts, chromiumPath, kaptivProgram, simProgram] = process.argv.slice(2).map((a, i) => (i >= 3 ? path.resolve(a) : a));
-const DEADLINE_MS = 15000;
 // A CAM that is still starting when the panel opens is given 15 s before the main menu is
 // asked for.
 const MENU_DEADLINE_MS = 45000;
-let failures = 0;
-
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
-
-function waitForOutput(child, pattern, what) {
-  return new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = pattern.exec(buffer);
-      if (m) resolve(m);
-    });
-    child.on('error', (e) => reject(new Error(`${what}: ${e.message}`)));
-    child.on('exit', () => reject(new Error(`${what} ended before it printed ${pattern}`)));
-    setTimeout(() => reject(new Error(`${what} never printed ${pattern}:\n${buffer}`)), DEADLINE_MS);
-  });
-}
-
 const PANEL = '[data-dialog="161"]';
 const LIST = `${PANEL} [data-control="1020"]`;
 const FIELD = `${PANEL} [data-control="1035"]`;
@@ -60,24 +30,12 @@ async function waitForLines(page, test, what, timeout = DEADLINE_MS) {
   return now;
 }
 
-let browser;
-const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-cam-'));
-const sim = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-let kaptiv = null;
-try {
-  const gateway = await waitForOutput(sim, /^gateway: ([0-9.]+):([0-9]+)$/m, 'mulvane-sim');
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=${gateway[1]}\nserverPort=${gateway[2]}\n`);
-  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial',
-    path.join(folder, 'no-such-tty')], { stdio: ['ignore', 'pipe', 'inherit'], cwd: folder });
-  const url = (await waitForOutput(kaptiv, /^URL (\S+)$/m, 'kaptiv'))[1];
+needRackPrograms();
 
-  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.setDefaultTimeout(DEADLINE_MS);
-  await page.goto(url);
+let rack = null;
+await runChecks('e2e cam', async () => {
+  rack = await startRack('cam');
+  const { page, problems } = await openPage(rack.url);
 
   // The CI module sits in slot 2 of the demo rack.
   const ciRow = '[data-dialog="102"] [data-control="1021"] .lv-icon[data-row="2"]';
@@ -137,14 +95,4 @@ try {
   await page.waitForSelector(PANEL, { state: 'hidden' });
   check(!(await page.isVisible(PANEL)), 'selecting another module closes the panel');
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
-} catch (error) {
-  console.log(`FAIL ${error.stack || error}`);
-  failures += 1;
-} finally {
-  if (browser) await browser.close();
-  if (kaptiv) kaptiv.kill('SIGTERM');
-  sim.kill('SIGTERM');
-  rmSync(folder, { recursive: true, force: true });
-}
-console.log(failures === 0 ? 'e2e cam: all checks passed' : `e2e cam: ${failures} check(s) failed`);
-process.exit(failures === 0 ? 0 : 1);
+}, () => rack?.stop(), { browserFirst: false });

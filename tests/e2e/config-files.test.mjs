@@ -4,58 +4,14 @@
 // the installer loads the saved file, reads the check summary, confirms, and the rack holds the
 // file's blocks again (the simulator writes its modules' blocks out when it stops). Every wait
 // has a deadline.
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { createRequire } from 'node:module';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
+import { artifacts, check, failureCount, launchBrowser, needRackPrograms, startKaptiv, startSim } from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
-
-const [, artifacts, chromiumPath, kaptivProgram, simProgram] = process.argv.slice(2);
 const DEADLINE_MS = 20000;
-let failures = 0;
 
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
-
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: the kaptiv program and mulvane-sim are needed');
-  process.exit(77);
-}
-
-function startKaptiv(args, cwd) {
-  const child = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', ...args], { stdio: ['ignore', 'pipe', 'inherit'], cwd });
-  let buffer = '';
-  const url = new Promise((resolve, reject) => {
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = /^URL (\S+)$/m.exec(buffer);
-      if (m) resolve(m[1]);
-    });
-    setTimeout(() => reject(new Error('kaptiv printed no URL')), DEADLINE_MS);
-  });
-  return { child, url };
-}
-
-function startSim(args) {
-  const child = spawn(simProgram, args, { stdio: ['ignore', 'pipe', 'inherit'] });
-  const gateway = new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = /^gateway: ([0-9.]+):([0-9]+)$/m.exec(buffer);
-      if (m) resolve({ address: m[1], port: m[2] });
-    });
-    child.on('exit', (code) => reject(new Error(`mulvane-sim ended (${code}) before it printed its gateway`)));
-    setTimeout(() => reject(new Error('mulvane-sim printed no gateway line')), DEADLINE_MS);
-  });
-  const exited = new Promise((resolve) => child.on('exit', resolve));
-  return { child, gateway, exited };
-}
+needRackPrograms();
 
 // The entries of a configuration file: type, then the block.
 function entries(bytes) {
@@ -75,11 +31,9 @@ let kaptiv = null;
 let page = null;
 try {
   const gateway = await sim.gateway;
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=${gateway.address}\nserverPort=${gateway.port}\n`);
-  kaptiv = startKaptiv(['--profile', profile, '--serial', path.join(folder, 'no-such-tty')], folder);
+  kaptiv = startKaptiv(folder, gateway);
   const url = await kaptiv.url;
-  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
+  browser = await launchBrowser();
   page = await browser.newPage({ viewport: { width: 1100, height: 760 } });
   const problems = [];
   page.on('pageerror', (e) => problems.push(String(e)));
@@ -211,12 +165,13 @@ try {
 } catch (error) {
   console.log(`FAIL ${error.stack || error}`);
   if (page) await page.screenshot({ path: path.join(artifacts, 'config-failure.png') }).catch(() => {});
-  failures += 1;
+  check(false, 'the checks ran to their end');
 } finally {
   if (browser) await browser.close();
   if (kaptiv) kaptiv.child.kill('SIGTERM');
   sim.child.kill('SIGTERM');
   rmSync(folder, { recursive: true, force: true });
 }
+const failures = failureCount();
 console.log(failures === 0 ? 'e2e config files: all checks passed' : `e2e config files: ${failures} check(s) failed`);
 process.exit(failures === 0 ? 0 : 1);

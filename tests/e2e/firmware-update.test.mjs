@@ -5,52 +5,23 @@
 // started only once the page is open, so that the page sees the first scan from its start
 // (kaptiv indexes the firmware folder at start-up, so the folder is written before that).
 // Every wait has a deadline; nothing sleeps.
-import { spawn } from 'node:child_process';
 import net from 'node:net';
 import path from 'node:path';
-import { createRequire } from 'node:module';
-import { mkdtempSync, mkdirSync, rmSync, writeFileSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, rmSync } from 'node:fs';
 import os from 'node:os';
+import { artifacts, check, failureCount, needRackPrograms, openPage, runChecks, startKaptiv, startSim } from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
-
-const [, artifacts, chromiumPath, kaptivProgram, simProgram] = process.argv.slice(2);
-const DEADLINE_MS = 15000;
 // The update, the reboot wait (8 s through the gateway) and the next scan.
 const UPDATE_DEADLINE_MS = 60000;
-let failures = 0;
 
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
+needRackPrograms();
 
-function waitOutput(child, pattern, what) {
-  return new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = pattern.exec(buffer);
-      if (m) resolve(m);
-    });
-    child.on('exit', () => reject(new Error(`${what} ended before it printed ${pattern}: ${buffer}`)));
-    setTimeout(() => reject(new Error(`${what} never printed ${pattern}: ${buffer}`)), DEADLINE_MS);
-  });
-}
-
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: needs the kaptiv and mulvane-sim programs');
-  process.exit(77);
-}
-
-const browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
 const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-firmware-'));
 const program = path.join(folder, 'program');
 mkdirSync(program);
 let sim = null;
 let kaptiv = null;
-try {
+await runChecks('e2e firmware update', async () => {
   // A free port for the simulated gateway; kaptiv keeps trying it until the rack is there.
   const port = await new Promise((resolve) => {
     const probe = net.createServer().listen(0, '127.0.0.1', () => {
@@ -60,22 +31,14 @@ try {
   });
   // The folder must be there when kaptiv starts (it is read once, at start-up): a first run of
   // the simulator writes it; the second, started later, writes the same files again.
-  const writer = spawn(simProgram, ['--gateway-port', '0', '--write-firmware', path.join(program, 'firmware')],
-    { stdio: ['ignore', 'pipe', 'inherit'] });
-  await waitOutput(writer, /^gateway: /m, 'mulvane-sim');
-  writer.kill('SIGTERM');
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=127.0.0.1\nserverPort=${port}\n`);
-  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
-    { cwd: program, stdio: ['ignore', 'pipe', 'inherit'] });
-  const [, url] = await waitOutput(kaptiv, /^URL (\S+)$/m, 'kaptiv');
+  const writer = startSim(['--gateway-port', '0', '--write-firmware', path.join(program, 'firmware')]);
+  await writer.gateway;
+  writer.child.kill('SIGTERM');
+  kaptiv = startKaptiv(folder, { address: '127.0.0.1', port }, program);
+  const url = await kaptiv.url;
 
-  const page = await browser.newPage({ viewport: { width: 1100, height: 720 } });
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.setDefaultTimeout(UPDATE_DEADLINE_MS);
   // Everything the message panel shows, and whether its bar moved, sampled on every change.
-  await page.addInitScript(() => {
+  const sampleMessages = () => {
     window.firmwareLog = { messages: [], progress: 0 };
     const sample = () => {
       const message = document.querySelector('[data-dialog="160"] [data-control="1024"]');
@@ -89,12 +52,12 @@ try {
     };
     new MutationObserver(sample).observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
     setInterval(sample, 5);
-  });
-  await page.goto(url);
+  };
+  const { page, problems } = await openPage(url, undefined, { init: sampleMessages });
+  page.setDefaultTimeout(UPDATE_DEADLINE_MS);
   await page.waitForSelector('[data-dialog="160"] [data-control="1024"]');
-  sim = spawn(simProgram, ['--gateway-port', String(port), '--write-firmware', path.join(program, 'firmware')],
-    { stdio: ['ignore', 'pipe', 'inherit'] });
-  await waitOutput(sim, /^gateway: /m, 'mulvane-sim');
+  sim = startSim(['--gateway-port', String(port), '--write-firmware', path.join(program, 'firmware')]);
+  await sim.gateway;
 
   const list = '[data-dialog="102"] [data-control="1021"]';
   const rowText = (i) => page.evaluate(([sel, n]) => {
@@ -124,14 +87,10 @@ try {
   check(!saw('ERROR !'), `no transfer failed (${log.messages.filter((m) => m.includes('ERROR')).join('; ')})`);
   check(log.progress > 0, `the progress bar moved (up to ${log.progress})`);
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
-  if (failures) console.log(`messages shown: ${JSON.stringify(log.messages)}`);
+  if (failureCount()) console.log(`messages shown: ${JSON.stringify(log.messages)}`);
   await page.close();
-} catch (e) {
-  check(false, String(e));
-} finally {
-  if (kaptiv) kaptiv.kill('SIGTERM');
-  if (sim) sim.kill('SIGTERM');
-  await browser.close();
+}, () => {
+  if (kaptiv) kaptiv.child.kill('SIGTERM');
+  if (sim) sim.child.kill('SIGTERM');
   rmSync(folder, { recursive: true, force: true });
-}
-process.exit(failures === 0 ? 0 : 1);
+});

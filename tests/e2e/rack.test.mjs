@@ -3,8 +3,7 @@
 import path from 'node:path';
 import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
-import { spawn } from 'node:child_process';
-import { artifacts, check, eventually, DEADLINE_MS, kaptivProgram, openPage, runChecks, simProgram, startHost } from './lib/harness.mjs';
+import { artifacts, check, eventually, DEADLINE_MS, kaptivProgram, openPage, runChecks, simProgram, startHost, startSim } from './lib/harness.mjs';
 
 // The real program, with no rack to find: its main window in the page, and the rescan
 // button changing the model visibly (the scan reports in the message panel).
@@ -36,19 +35,10 @@ async function kaptivChecks() {
 // empties the column.
 async function rackChecks() {
   const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-rack-'));
-  const simChild = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const sim = startSim();
   let kaptiv = null;
   try {
-    const gateway = await new Promise((resolve, reject) => {
-      let buffer = '';
-      simChild.stdout.on('data', (chunk) => {
-        buffer += chunk;
-        const m = /^gateway: ([0-9.]+):([0-9]+)$/m.exec(buffer);
-        if (m) resolve({ address: m[1], port: m[2] });
-      });
-      simChild.on('exit', () => reject(new Error('mulvane-sim ended before it printed its gateway')));
-      setTimeout(() => reject(new Error('mulvane-sim printed no gateway line')), DEADLINE_MS);
-    });
+    const gateway = await sim.gateway;
     const profile = path.join(folder, 'kaptiv.ini');
     writeFileSync(profile, `serverAddress=${gateway.address}\nserverPort=${gateway.port}\n`);
     kaptiv = startHost(['--profile', profile, '--serial', path.join(folder, 'no-such-tty')], kaptivProgram, { cwd: folder });
@@ -114,14 +104,14 @@ async function rackChecks() {
       return img && img.getAttribute('src') === src && last && last.textContent.startsWith('RkModC4');
     }, [list, before[1]]), 'rack: rescan clears the selection and finds the rack again');
 
-    simChild.kill('SIGTERM');
+    sim.child.kill('SIGTERM');
     await eventually(page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="1"] span`), list),
       'rack: when the simulator stops, the module column empties');
     check(problems.length === 0, `rack: no script errors ${problems.join('; ')}`);
     await page.close();
   } finally {
     if (kaptiv) kaptiv.child.kill('SIGTERM');
-    simChild.kill('SIGTERM');
+    sim.child.kill('SIGTERM');
     rmSync(folder, { recursive: true, force: true });
   }
 }

@@ -2,72 +2,23 @@
 // Starts the simulated demo rack and kaptiv against its gateway, presses the report button,
 // names the file in the save dialog, waits for the report to walk the rack, then checks the
 // file's bytes and opens it in the browser for a screenshot. Every wait has a deadline.
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { createRequire } from 'node:module';
-import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
-import os from 'node:os';
+import { existsSync, readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
+import { artifacts, check, needRackPrograms, openPage, runChecks, startRack, waitRack } from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
-
-const [, artifactsArg, chromiumPath, kaptivArg, simArg] = process.argv.slice(2);
-const resolved = (p) => (p ? path.resolve(p) : p);
-const [artifacts, kaptivProgram, simProgram] = [artifactsArg, kaptivArg, simArg].map(resolved);
-const DEADLINE_MS = 15000;
 const REPORT_DEADLINE_MS = 60000;
-let failures = 0;
 
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
+needRackPrograms();
 
-function waitForLine(child, pattern, what) {
-  return new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = pattern.exec(buffer);
-      if (m) resolve(m);
-    });
-    child.on('exit', () => reject(new Error(`${what} ended before printing ${pattern}`)));
-    child.on('error', (e) => reject(e));
-    setTimeout(() => reject(new Error(`${what} never printed ${pattern}`)), DEADLINE_MS);
-  });
-}
-
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
-
-const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-report-'));
-const sim = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-let kaptiv = null;
-let browser = null;
-try {
-  const [, address, port] = await waitForLine(sim, /^gateway: ([0-9.]+):([0-9]+)$/m, 'mulvane-sim');
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=${address}\nserverPort=${port}\n`);
-  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
-    { stdio: ['ignore', 'pipe', 'inherit'], cwd: folder });
-  const [, url] = await waitForLine(kaptiv, /^URL (\S+)$/m, 'kaptiv');
-
-  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1000, height: 780 } });
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.setDefaultTimeout(DEADLINE_MS);
-  await page.goto(url);
+let rack = null;
+await runChecks('e2e report', async () => {
+  rack = await startRack('report');
+  const { folder } = rack;
+  const { page, problems } = await openPage(rack.url, { width: 1000, height: 780 });
   await page.waitForSelector('body[data-rendered="1"]');
 
-  const list = '[data-dialog="102"] [data-control="1021"]';
-  await page.waitForFunction((sel) => {
-    const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
-    return last && last.textContent.startsWith('RkModC4');
-  }, list);
+  await waitRack(page);
   await page.waitForFunction(() => {
     const button = document.querySelector('[data-dialog="102"] [data-control="1027"]');
     return button && !button.disabled;
@@ -107,20 +58,9 @@ try {
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
 
   // The report as the installer opens it.
-  const view = await browser.newPage({ viewport: { width: 1000, height: 1400 } });
-  await view.goto(pathToFileURL(written).href);
+  const { page: view } = await openPage(pathToFileURL(written).href, { width: 1000, height: 1400 });
   check((await view.title()) === 'KAPTIV - REPORT FILE', 'the browser shows the report with its title');
   await view.screenshot({ path: path.join(artifacts, 'report-demo-rack.png'), fullPage: true });
   // Its first screen, as a picture small enough for the user's guide.
   await view.screenshot({ path: path.join(artifacts, 'report-first-screen.png'), clip: { x: 0, y: 0, width: 1000, height: 760 } });
-} catch (error) {
-  console.log(`FAIL ${error.stack || error}`);
-  failures += 1;
-} finally {
-  if (browser) await browser.close();
-  if (kaptiv) kaptiv.kill('SIGTERM');
-  sim.kill('SIGTERM');
-  rmSync(folder, { recursive: true, force: true });
-}
-console.log(failures === 0 ? 'e2e report: all checks passed' : `e2e report: ${failures} check(s) failed`);
-process.exit(failures === 0 ? 0 : 1);
+}, () => rack?.stop(), { browserFirst: false });

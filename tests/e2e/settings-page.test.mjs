@@ -5,80 +5,23 @@
 // cell editor, and checks that the simulator stored them: after a rescan, which reads every
 // block back from the simulated modules, the reopened page shows them.
 // Every wait has a deadline.
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { createRequire } from 'node:module';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import os from 'node:os';
+import {
+  artifacts, check, leaveAndRescan, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRackSettled,
+} from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
+needRackPrograms();
 
-const [, artifactsArg, chromiumPath, kaptivArg, simArg] = process.argv.slice(2);
-const resolved = (p) => (p ? path.resolve(p) : p);
-const [artifacts, kaptivProgram, simProgram] = [artifactsArg, kaptivArg, simArg].map(resolved);
-const DEADLINE_MS = 15000;
-let failures = 0;
-
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
-
-function waitForLine(child, pattern, what) {
-  return new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = pattern.exec(buffer);
-      if (m) resolve(m);
-    });
-    child.on('exit', () => reject(new Error(`${what} ended before printing ${pattern}`)));
-    child.on('error', (e) => reject(e));
-    setTimeout(() => reject(new Error(`${what} never printed ${pattern}`)), DEADLINE_MS);
-  });
-}
-
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
-
-const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-page-'));
-const sim = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-let kaptiv = null;
-let browser = null;
-try {
-  const [, address, port] = await waitForLine(sim, /^gateway: ([0-9.]+):([0-9]+)$/m, 'mulvane-sim');
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=${address}\nserverPort=${port}\n`);
-  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
-    { stdio: ['ignore', 'pipe', 'inherit'], cwd: folder });
-  const [, url] = await waitForLine(kaptiv, /^URL (\S+)$/m, 'kaptiv');
-
-  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1000, height: 780 } });
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.setDefaultTimeout(DEADLINE_MS);
-  await page.goto(url);
+let rack = null;
+await runChecks('e2e settings page', async () => {
+  rack = await startRack('page');
+  const { page, problems } = await openPage(rack.url, { width: 1000, height: 780 });
   await page.waitForSelector('body[data-rendered="1"]');
 
-  const list = '[data-dialog="102"] [data-control="1021"]';
+  const list = MODULE_LIST;
   const settings = '[data-dialog="145"]';
   const control = (id) => `${settings} [data-control="${id}"]`;
-  const waitRack = () => page.waitForFunction((sel) => {
-    const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
-    return last && last.textContent.startsWith('RkModC4');
-  }, list);
-  await waitRack();
-  // The gateway's link-up may start a second scan right after the first: wait until the
-  // rack has been stable for a second (a scan empties the column first).
-  for (let stable = 0, end = Date.now() + DEADLINE_MS; stable < 10 && Date.now() < end;) {
-    const full = await page.evaluate((sel) => !!document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list);
-    stable = full ? stable + 1 : 0;
-    await page.waitForTimeout(100);
-  }
+  await waitRackSettled(page);
   const visible = (id) => page.isVisible(control(id));
 
   const openRow = async (row) => {
@@ -116,14 +59,9 @@ try {
   const wanted = before === '11400' ? '11420' : '11400';
   await page.fill(control(1311), wanted);
   const started = Date.now();
-  // Within a tick or two, the page has written; leave the chain (closing writes anyway).
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  // A rescan reads every block back from the simulator.
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack();
+  // Within a tick or two, the page has written; leave the chain (closing writes anyway) and
+  // rescan, which reads every block back from the simulator.
+  await leaveAndRescan(page);
   await openRow(1);
   await page.waitForFunction(([sel, v]) => document.querySelector(sel).value === v, [control(1311), wanted]).catch(() => {});
   const after = await page.inputValue(control(1311));
@@ -204,12 +142,7 @@ try {
   check(clickMs.length === Math.min(20, rowCount > 1 ? 20 : 0), `every clicked row came back selected (${clickMs.length})`);
 
   // Let a tick write, leave, rescan: the reopened page shows what the simulated modulator stored.
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack();
+  await leaveAndRescan(page);
   await openRow(1);
   await page.waitForFunction(([sel, id]) => [...document.querySelectorAll(`${sel} td[data-col="3"]`)].some((t) => t.textContent === id),
     [table, sid]).catch(() => {});
@@ -219,14 +152,4 @@ try {
   check(storedLcn === lcn && storedImage === onImage,
     `the simulated modulator stored service ${sid} on channel 2 with LCN ${lcn} (read back: LCN ${storedLcn}, ${storedImage})`);
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
-} catch (error) {
-  console.log(`FAIL ${error.stack || error}`);
-  failures += 1;
-} finally {
-  if (browser) await browser.close();
-  if (kaptiv) kaptiv.kill('SIGTERM');
-  sim.kill('SIGTERM');
-  rmSync(folder, { recursive: true, force: true });
-}
-console.log(failures === 0 ? 'e2e settings page: all checks passed' : `e2e settings page: ${failures} check(s) failed`);
-process.exit(failures === 0 ? 0 : 1);
+}, () => rack?.stop(), { browserFirst: false });

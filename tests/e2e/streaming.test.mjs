@@ -3,84 +3,28 @@
 // terrestrial tuner's USB key through the page's file dialog, schedules it, and checks after a
 // rescan (which reads the key and the block back from the simulator) that both hold it.
 // Every wait has a deadline.
-import { spawn } from 'node:child_process';
 import path from 'node:path';
-import { createRequire } from 'node:module';
-import { mkdtempSync, rmSync, writeFileSync } from 'node:fs';
-import os from 'node:os';
+import { writeFileSync } from 'node:fs';
+import { artifacts, check, leaveAndRescan, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRackSettled } from './lib/harness.mjs';
 
-const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
+needRackPrograms();
 
-const [, artifactsArg, chromiumPath, kaptivArg, simArg] = process.argv.slice(2);
-const resolved = (p) => (p ? path.resolve(p) : p);
-const [artifacts, kaptivProgram, simProgram] = [artifactsArg, kaptivArg, simArg].map(resolved);
-const DEADLINE_MS = 15000;
-let failures = 0;
-
-function check(condition, what) {
-  console.log(`${condition ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!condition) failures += 1;
-}
-
-function waitForLine(child, pattern, what) {
-  return new Promise((resolve, reject) => {
-    let buffer = '';
-    child.stdout.on('data', (chunk) => {
-      buffer += chunk;
-      const m = pattern.exec(buffer);
-      if (m) resolve(m);
-    });
-    child.on('exit', () => reject(new Error(`${what} ended before printing ${pattern}`)));
-    child.on('error', (e) => reject(e));
-    setTimeout(() => reject(new Error(`${what} never printed ${pattern}`)), DEADLINE_MS);
-  });
-}
-
-if (!kaptivProgram || !simProgram) {
-  console.log('SKIPPED: kaptiv or mulvane-sim not built');
-  process.exit(77);
-}
-
-const folder = mkdtempSync(path.join(os.tmpdir(), 'kaptiv-e2e-streaming-'));
-const sim = spawn(simProgram, ['--gateway-port', '0'], { stdio: ['ignore', 'pipe', 'inherit'] });
-let kaptiv = null;
-let browser = null;
-try {
-  const [, address, port] = await waitForLine(sim, /^gateway: ([0-9.]+):([0-9]+)$/m, 'mulvane-sim');
-  const profile = path.join(folder, 'kaptiv.ini');
-  writeFileSync(profile, `serverAddress=${address}\nserverPort=${port}\n`);
+let rack = null;
+await runChecks('e2e streaming', async () => {
+  rack = await startRack('streaming');
   // A transport stream of 40 packets to put on the tuner's key.
-  const clip = path.join(folder, 'e2e-clip.ts');
+  const clip = path.join(rack.folder, 'e2e-clip.ts');
   const packets = Buffer.alloc(188 * 40);
   for (let i = 0; i < packets.length; i += 188) packets[i] = 0x47;
   writeFileSync(clip, packets);
-  kaptiv = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
-    { stdio: ['ignore', 'pipe', 'inherit'], cwd: folder });
-  const [, url] = await waitForLine(kaptiv, /^URL (\S+)$/m, 'kaptiv');
-
-  browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
-  const page = await browser.newPage({ viewport: { width: 1000, height: 780 } });
-  const problems = [];
-  page.on('pageerror', (e) => problems.push(String(e)));
-  page.setDefaultTimeout(DEADLINE_MS);
-  await page.goto(url);
+  const { page, problems } = await openPage(rack.url, { width: 1000, height: 780 });
   await page.waitForSelector('body[data-rendered="1"]');
 
-  const list = '[data-dialog="102"] [data-control="1021"]';
+  const list = MODULE_LIST;
   const settings = '[data-dialog="145"]';
   const control = (id) => `${settings} [data-control="${id}"]`;
   const FILE_LIST = 1086, UPLOAD = 1200, SCHEDULE = 1040, START = 1087, END = 1088, ADD = 1089;
-  const waitRack = () => page.waitForFunction((sel) => {
-    const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
-    return last && last.textContent.startsWith('RkModC4');
-  }, list);
-  await waitRack();
-  for (let stable = 0, end = Date.now() + DEADLINE_MS; stable < 10 && Date.now() < end;) {
-    const full = await page.evaluate((sel) => !!document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list);
-    stable = full ? stable + 1 : 0;
-    await page.waitForTimeout(100);
-  }
+  await waitRackSettled(page);
   const fileItems = () => page.$$eval(`${control(FILE_LIST)} .item`, (items) => items.map((i) => i.textContent));
   const scheduleText = () => page.textContent(control(SCHEDULE));
   const openTuner = async () => {
@@ -119,12 +63,7 @@ try {
   await page.screenshot({ path: path.join(artifacts, 'streaming-scheduled.png') });
 
   // Let the page write, leave, rescan: the simulator gives back its key and its block.
-  await page.waitForTimeout(1500);
-  await page.click(`${list} .lv-icon[data-row="0"]`);
-  await page.waitForSelector(settings, { state: 'hidden' });
-  await page.click('[data-dialog="102"] [data-control="1023"]');
-  await page.waitForFunction((sel) => !document.querySelector(`${sel} .lv-icon[data-row="11"] span`), list).catch(() => {});
-  await waitRack();
+  await leaveAndRescan(page);
   await openTuner();
   await page.waitForFunction(([sel, name]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === name),
     [control(FILE_LIST), 'e2e-clip.ts']).catch(() => {});
@@ -133,14 +72,4 @@ try {
   const kept = await scheduleText();
   check(kept.includes('e2e-clip.ts') && /5:00/.test(kept), `the tuner's block holds the entry after a rescan (${kept.replace(/\s+/g, ' ')})`);
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
-} catch (error) {
-  console.log(`FAIL ${error.stack || error}`);
-  failures += 1;
-} finally {
-  if (browser) await browser.close();
-  if (kaptiv) kaptiv.kill('SIGTERM');
-  sim.kill('SIGTERM');
-  rmSync(folder, { recursive: true, force: true });
-}
-console.log(failures === 0 ? 'e2e streaming: all checks passed' : `e2e streaming: ${failures} check(s) failed`);
-process.exit(failures === 0 ? 0 : 1);
+}, () => rack?.stop(), { browserFirst: false });

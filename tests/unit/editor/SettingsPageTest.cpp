@@ -4,6 +4,7 @@
 #include "resources/Dialogs.h"
 #include "resources/SettingsIds.h"
 #include "settings/EncoderBlock.h"
+#include "settings/HdEncoderBlock.h"
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
 #include "sim/DemoBlocks.h"
@@ -341,6 +342,40 @@ TEST_F(SettingsPage, OutOfRangeFieldBlocksTheWriteAndTakesTheFocus) {
     const auto written = settings::DecodeEncoderBlock(blocks.front());
     ASSERT_TRUE(written.Ok());
     EXPECT_EQ(written.values.channels[0].videoRateKbps, 8000);
+}
+
+TEST_F(SettingsPage, HdEncoderChannelKeepsItsOwnVideoRangeAndWritesItsFields) {
+    Start();
+    Open(kRowHd);
+    const int second = kHdBase + kHdStride;
+    Type(second + kEncVideo, "15001");
+    responder.AnswerMessageBox(ui::ModalResult::Ok, "Please enter an integer between 4000 and 15000.");
+    sim.loop.RunFor(1000);
+    EXPECT_EQ(responder.Unused(), 0u);
+    EXPECT_TRUE(Written(kRowHd).empty());
+    // Above the A/V encoder's 12000 but within the HD encoder's range: written, with the name,
+    // service id and audio coding of the same channel.
+    Type(second + kEncVideo, "14000");
+    Type(second + kEncName, "STUDIO B");
+    Type(second + kEncSid, "4321");
+    Choose(second + kEncAspect, 1);
+    sim.loop.RunFor(1000);
+    const auto blocks = Written(kRowHd);
+    ASSERT_FALSE(blocks.empty());
+    const auto written = settings::DecodeHdEncoderBlock(blocks.back());
+    ASSERT_TRUE(written.Ok());
+    const settings::HdChannel& c = written.values.channels[1];
+    EXPECT_EQ(c.videoRateKbps, 14000);
+    EXPECT_EQ(c.name, U"STUDIO B");
+    EXPECT_EQ(c.serviceId, 4321);
+    EXPECT_EQ(c.audioCoding, 1);
+    // Reopened, the page shows what the module now holds.
+    Open(kRowAv);
+    Open(kRowHd);
+    EXPECT_EQ(page.Item(second + kEncVideo).Text(), "14000");
+    EXPECT_EQ(page.Item(second + kEncName).Text(), "STUDIO B");
+    EXPECT_EQ(page.Item(second + kEncSid).Text(), "4321");
+    EXPECT_EQ(page.Item(second + kEncAspect).SelectedItem(), 1);
 }
 
 TEST_F(SettingsPage, NameTooLongIsRefusedWithTheCharactersMessage) {
