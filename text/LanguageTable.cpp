@@ -147,8 +147,8 @@ const std::array<TextRow, kLocalizedTextCount> kLocalizedTextTable = {{
     {"CAM initing. Wait...", "Initialisation Module...", "Inizializzazione CAM. Attendere...",
      "CAM Inizialisierung. Bitte warten...", "Inicializando IC. Porfavor espere..."},
     /* 43 */
-    {"Ask for main menu", "Requête menu principal", "Richiesta\u00A0menu principale", "Anfrage für das Haupmenü",
-     "Petición menú principal"},
+    {"Ask for main menu", "Requête menu principal", "Richiesta\u00A0menu principale",
+     "Anfrage für das Haupmenü", "Petición menú principal"},
     /* 44 */
     {"Select menu %d", "Choix menu %d", "Seleziona menu %d", "Menü auswählen %d", "Seleccionar menú %d"},
     /* 45 */ {"Answer : ", "Réponse : ", "Risposta : ", "Antwort : ", "Respuesta : "},

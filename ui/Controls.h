@@ -221,7 +221,7 @@ private:
     template <typename T> void Assign(T& field, T value);
 
     ControlData m_data;
-    bool m_dirty = true; // a new control has never been painted
+    bool m_dirty = true;      // a new control has never been painted
     unsigned m_cellEdits = 0; // editors opened on this list view so far
     ListHit m_lastHit;
 };

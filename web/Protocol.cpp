@@ -118,7 +118,9 @@ json EncodeListView(const ui::ControlData& c) {
     }
     // The in-place cell editor open on the list (absent: none).
     if (c.cellEdit)
-        result["edit"] = {{"row", c.cellEdit->row}, {"col", c.cellEdit->column}, {"text", c.cellEdit->text},
+        result["edit"] = {{"row", c.cellEdit->row},
+                          {"col", c.cellEdit->column},
+                          {"text", c.cellEdit->text},
                           {"serial", c.cellEdit->serial}};
     return result;
 }

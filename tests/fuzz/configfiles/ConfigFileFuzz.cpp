@@ -1,10 +1,10 @@
 // A configuration file chosen by the installer: whatever its bytes, the loader either refuses
 // it whole with a reason or gives at most 15 entries of at most 1024 bytes that write back to
 // the same bytes, and the summary and the kept-bytes walk stay inside every block.
-#include "text/Language.h"
 #include "configfiles/ConfigFile.h"
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
+#include "text/Language.h"
 
 #include <cstdint>
 #include <cstdlib>
