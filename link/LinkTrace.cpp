@@ -45,17 +45,10 @@ std::string EscapeDevice(std::string_view device) {
 }
 
 bool ParseHexBytes(std::string_view text, std::vector<uint8_t>& out) {
-    if (text.size() % 2 != 0 || text.size() / 2 > kMaxFrameData)
+    auto parsed = platform::ParseHexPairs(text, "", kMaxFrameData);
+    if (!parsed.Ok())
         return false;
-    out.clear();
-    out.reserve(text.size() / 2);
-    for (size_t i = 0; i < text.size(); i += 2) {
-        const int high = platform::HexDigitValue(text[i]);
-        const int low = platform::HexDigitValue(text[i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        out.push_back(static_cast<uint8_t>(high << 4 | low));
-    }
+    out = std::move(parsed.bytes);
     return true;
 }
 

@@ -72,4 +72,36 @@ HexTextResult ParseHexText(std::string_view text) {
     return result;
 }
 
+HexTextResult ParseHexPairs(std::string_view text, std::string_view separators, size_t maxBytes) {
+    HexTextResult result;
+    const auto refuse = [&result](std::string error) {
+        result.bytes.clear();
+        result.error = std::move(error);
+        result.line = 1;
+        return result;
+    };
+    int high = -1;
+    for (char c : text) {
+        if (separators.find(c) != std::string_view::npos) {
+            if (high >= 0)
+                return refuse("a hex byte needs two digits");
+            continue;
+        }
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
+            return refuse(Shown(c) + " is not a hex digit");
+        if (high < 0) {
+            high = digit;
+            continue;
+        }
+        if (result.bytes.size() == maxBytes)
+            return refuse("more than " + std::to_string(maxBytes) + " bytes");
+        result.bytes.push_back(static_cast<uint8_t>(high * 16 + digit));
+        high = -1;
+    }
+    if (high >= 0)
+        return refuse("a hex byte needs two digits");
+    return result;
+}
+
 } // namespace kaptiv::platform

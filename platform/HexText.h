@@ -2,6 +2,7 @@
 // Hex text as people write parameter blocks by hand: pairs of hex digits, white space
 // anywhere between pairs, '#' to the end of a line a comment. Anything else is refused with
 // the line it stands on, so that a wrong file is never taken for a block.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,6 +18,12 @@ struct HexTextResult {
 };
 
 HexTextResult ParseHexText(std::string_view text);
+
+// Hex bytes as they stand in one field (a JSON string, a trace column): pairs of hex digits with
+// any of `separators` allowed between pairs, never inside one. The error, when there is one,
+// says what is wrong without a line number: "a hex byte needs two digits" or "'x' is not a hex
+// digit". At most `maxBytes` bytes are taken; a longer text is refused.
+HexTextResult ParseHexPairs(std::string_view text, std::string_view separators, size_t maxBytes = SIZE_MAX);
 
 // 0 to 15 for '0'..'9', 'A'..'F', 'a'..'f'; -1 for anything else.
 constexpr int HexDigitValue(char c) {

@@ -80,25 +80,6 @@ inline std::string Index(const std::string& path, size_t i) {
     return path + "[" + std::to_string(i) + "]";
 }
 
-// Pairs of hexadecimal digits, blanks, tabs or colons between them ("02:4D:56:13:2C:E7").
-inline bool ParseHexPairs(const std::string& text, std::vector<uint8_t>& bytes) {
-    int high = -1;
-    for (char c : text) {
-        if (c == ' ' || c == ':' || c == '\t')
-            continue;
-        const int digit = platform::HexDigitValue(c);
-        if (digit < 0)
-            return false;
-        if (high < 0) {
-            high = digit;
-        } else {
-            bytes.push_back(static_cast<uint8_t>(high * 16 + digit));
-            high = -1;
-        }
-    }
-    return high < 0;
-}
-
 } // namespace detail
 
 class JsonWriter {
@@ -306,12 +287,14 @@ public:
         const nlohmann::json* value = Member(key);
         if (!value)
             return;
-        std::vector<uint8_t> bytes;
-        if (!value->is_string() || !detail::ParseHexPairs(value->get_ref<const std::string&>(), bytes) ||
-            bytes.size() != N)
+        // Pairs of hex digits with blanks, tabs or colons between them ("02:4D:56:13:2C:E7").
+        platform::HexTextResult parsed;
+        if (value->is_string())
+            parsed = platform::ParseHexPairs(value->get_ref<const std::string&>(), " \t:", N);
+        if (!value->is_string() || !parsed.Ok() || parsed.bytes.size() != N)
             return Fail(detail::Join(m_path, key),
                         "expected " + std::to_string(N) + " bytes in hexadecimal (\"0A 1B ...\")");
-        std::copy(bytes.begin(), bytes.end(), field.begin());
+        std::copy(parsed.bytes.begin(), parsed.bytes.end(), field.begin());
     }
     // Dotted IPv4 address "a.b.c.d".
     void Address(const char* key, std::array<uint8_t, 4>& field) {

@@ -1,23 +1,10 @@
 #include "tools/json/QvcJson.h"
 
+#include "platform/HexText.h"
 #include "platform/ModuleType.h"
 #include "tools/json/BlockJson.h"
 
 namespace kaptiv::tools {
-
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::string HexText(std::span<const uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -32,33 +19,12 @@ std::string HexText(std::span<const uint8_t> bytes) {
 }
 
 std::optional<std::vector<uint8_t>> ParseHex(const std::string& text, std::string& error) {
-    std::vector<uint8_t> out;
-    int high = -1;
-    for (char c : text) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            if (high >= 0) {
-                error = "a hex byte needs two digits";
-                return std::nullopt;
-            }
-            continue;
-        }
-        const int digit = HexDigit(c);
-        if (digit < 0) {
-            error = std::string("'") + c + "' is not a hex digit";
-            return std::nullopt;
-        }
-        if (high < 0) {
-            high = digit;
-        } else {
-            out.push_back(static_cast<uint8_t>(high << 4 | digit));
-            high = -1;
-        }
-    }
-    if (high >= 0) {
-        error = "a hex byte needs two digits";
+    auto parsed = platform::ParseHexPairs(text, " \t\n\r");
+    if (!parsed.Ok()) {
+        error = parsed.error;
         return std::nullopt;
     }
-    return out;
+    return std::move(parsed.bytes);
 }
 
 nlohmann::json QvcToJson(const std::vector<configfiles::ConfigEntry>& entries) {

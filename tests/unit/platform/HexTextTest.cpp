@@ -35,3 +35,23 @@ TEST(HexText, RefusalsNameTheLine) {
         EXPECT_TRUE(result.bytes.empty()) << c.text;
     }
 }
+
+// The hex of one field: the separators a caller names may stand between pairs, never inside a
+// pair, and a bound on the byte count refuses a longer text instead of cutting it.
+TEST(HexPairs, SeparatorsBetweenPairsOnlyAndABound) {
+    using kaptiv::platform::ParseHexPairs;
+    EXPECT_EQ(ParseHexPairs("02:4D 56\t13", " \t:").bytes, (std::vector<uint8_t>{0x02, 0x4D, 0x56, 0x13}));
+    EXPECT_EQ(ParseHexPairs("F0a1", "").bytes, (std::vector<uint8_t>{0xF0, 0xA1}));
+    EXPECT_TRUE(ParseHexPairs("", "").Ok());
+
+    EXPECT_EQ(ParseHexPairs("0 2", " ").error, "a hex byte needs two digits");
+    EXPECT_EQ(ParseHexPairs("02 4", " ").error, "a hex byte needs two digits");
+    EXPECT_EQ(ParseHexPairs("02:4D", " ").error, "':' is not a hex digit");
+    EXPECT_EQ(ParseHexPairs("0A\n0B", " ").error, "byte 0x0A is not a hex digit");
+    EXPECT_TRUE(ParseHexPairs("0 2", " ").bytes.empty());
+
+    EXPECT_TRUE(ParseHexPairs("010203", "", 3).Ok());
+    const auto longer = ParseHexPairs("01020304", "", 3);
+    EXPECT_EQ(longer.error, "more than 3 bytes");
+    EXPECT_TRUE(longer.bytes.empty());
+}
