@@ -1,5 +1,5 @@
 # Configuration files: the loader, kaptiv-config qvc build, and the simulator's own reader.
-# Seeds: tests/fuzz/corpus/config_file/ (also used by sim_config_rack), corpus/qvc_build/.
+# Seeds: tests/fuzz/corpus/config_file/ (the same files in corpus/sim_config_rack/ for the libFuzzer run), corpus/qvc_build/.
 kaptiv_fuzz_target(fuzz_config_file ${CMAKE_CURRENT_LIST_DIR}/configfiles/ConfigFileFuzz.cpp LIBS configfiles_format)
 kaptiv_fuzz_target(fuzz_qvc_build ${CMAKE_CURRENT_LIST_DIR}/configfiles/QvcBuildFuzz.cpp LIBS tools_qvc)
 kaptiv_fuzz_target(fuzz_sim_config_rack ${CMAKE_CURRENT_LIST_DIR}/configfiles/SimConfigRackFuzz.cpp LIBS mulvane_sim)
