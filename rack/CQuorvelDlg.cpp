@@ -8,7 +8,6 @@
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
 #include "text/Language.h"
-#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -29,7 +28,6 @@ constexpr int kRackButtons[] = {CQuorvelDlg::kLoadButton, CQuorvelDlg::kSaveButt
 constexpr int kTextNeedsInputAndOutput = 34;
 constexpr int64_t kClearMessageMs = 100;
 constexpr int64_t kChainMessageMs = 2000;
-constexpr int64_t kLaterMessageMs = 3000;
 
 // The personality record of a modulator: written to this component, it makes the module
 // load the firmware of the other personality at the next scan.
@@ -361,10 +359,8 @@ void CQuorvelDlg::SelectModule(int n) {
             break;
         case ModuleRole::CommonInterface:
             SetRowImage(n, true);
-            if (m_camPanel == nullptr) {
-                ShowComingLater("The common-interface menu");
+            if (m_camPanel == nullptr)
                 break;
-            }
             PlacePanels(&m_camPanel->PanelWindow());
             m_camPanelOpen = true;
             m_camPanel->Open(record);
@@ -389,8 +385,6 @@ void CQuorvelDlg::SelectModule(int n) {
             if (m_chainPage && m_chainPage->Panel().IsCreated()) {
                 PlacePanels(&m_chainPage->Panel(), true);
                 m_chainPage->OpenChain(m_image, *m_commands, m_chain);
-            } else {
-                ShowComingLater("The settings page");
             }
             break;
         case ModuleRole::None:
@@ -418,15 +412,11 @@ void CQuorvelDlg::OnClick(int controlId) {
         SelectModule(kNoModule);
         if (m_configFiles)
             m_configFiles->Load(m_image, *m_commands, *this);
-        else
-            ShowComingLater("Loading a configuration file");
         break;
     case kSaveButton:
         SelectModule(kNoModule);
         if (m_configFiles)
             m_configFiles->Save(m_image, *this);
-        else
-            ShowComingLater("Saving the configuration");
         break;
     case kPersonalityButton:
         SwitchPersonality();
@@ -434,14 +424,10 @@ void CQuorvelDlg::OnClick(int controlId) {
     case kReportButton:
         if (m_report)
             m_report->StartReport();
-        else
-            ShowComingLater("The installation report");
         break;
     case kLogButton:
         if (m_fetchModuleLog && m_chainPage && m_chainPage->IsChainOpen())
             m_fetchModuleLog();
-        else
-            ShowComingLater("Fetching the module log");
         break;
     case kTestButton:
         m_commands->RestartAll();
@@ -484,10 +470,6 @@ void CQuorvelDlg::SwitchPersonality() {
 void CQuorvelDlg::ShowAbout() {
     Windows().MessageBox(BaseTitle() + "\nConfiguration and maintenance tool for the MULVANE headend rack.",
                          "About KAPTIV", ui::MessageBoxButtons::Ok, ui::MessageBoxIcon::Information);
-}
-
-void CQuorvelDlg::ShowComingLater(const char* what) {
-    m_info.ShowMessage(text::ComingLaterText(what), kLaterMessageMs);
 }
 
 void CQuorvelDlg::OnClose() {

@@ -78,17 +78,16 @@ public:
     // that goes away before the window must be detached first (AttachLink(xmit, nullptr)).
     void AttachLink(link::CXmit* xmit, link::CSSocket* gateway);
     void SetFirmwareCheck(FirmwareCheck* check);
-    // The settings page of a chain (may be null: selecting a chain then only says it is not
-    // available). Set before creating the window, which creates the page as its child.
+    // The settings page of a chain (may be null: selecting a chain then only marks it in the
+    // list). Set before creating the window, which creates the page as its child.
     void SetChainPage(ChainPage* page) { m_chainPage = page; }
     // Fetches the log of the streaming tuner whose settings are open (button 1028).
     void SetModuleLogFetch(std::function<void()> fetch) { m_fetchModuleLog = std::move(fetch); }
     ChainPage* GetChainPage() const { return m_chainPage; }
     // Saving and loading configuration files (buttons 1024, 1025); may be null: the buttons
-    // then only say that the feature is not available.
+    // then do nothing.
     void SetConfigurationFiles(ConfigurationFiles* files) { m_configFiles = files; }
-    // The installation report behind button 1027 (may be null: the button then only says that
-    // the report is not available).
+    // The installation report behind button 1027 (may be null: the button then does nothing).
     void SetInstallationReport(InstallationReport* report) { m_report = report; }
     // The CAM menu panel of common-interface modules (null: selecting one opens nothing).
     // Set before creating the window, which creates the panel as its child.
@@ -155,7 +154,6 @@ private:
     void SetRowImage(int row, bool highlighted);
     void SwitchPersonality();
     void ShowAbout();
-    void ShowComingLater(const char* what);
 
     CInfo& m_info;
     CSTATUS& m_status;

@@ -42,15 +42,8 @@ TEST(ToolTexts, EveryRowHasFiveDistinctTextsWithTheSamePlaceholders) {
     EXPECT_EQ(LocalizedToolText(ToolText::Count, 0), "");
 }
 
-TEST_F(French, RefusalsAndLaterFeaturesFollowTheLanguage) {
+TEST_F(French, RefusalsFollowTheLanguage) {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, LocalizedToolText(ToolText::ModuleListRefused).c_str(), 15, 14);
     EXPECT_STREQ(buffer, "Liste des modules refusée : 15 modules annoncés, 14 au plus.");
-    EXPECT_EQ(ComingLaterText("The settings page"),
-              "La page des réglages viendra dans une version ultérieure.");
-    // A feature the table does not know keeps the English sentence rather than nothing.
-    EXPECT_EQ(ComingLaterText("Teleportation"), "Teleportation comes in a later version.");
-    SetLanguageIndex(static_cast<int>(Language::English));
-    EXPECT_EQ(ComingLaterText("The installation report"),
-              "The installation report comes in a later version.");
 }
