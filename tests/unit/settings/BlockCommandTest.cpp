@@ -1,12 +1,13 @@
 // kaptiv-config block decode/encode as a user runs it: through files, stdin and exit codes.
 #include "BlockTestSupport.h"
 
+#include "tests/unit/tools/ConfigCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -14,25 +15,8 @@ using kaptiv::settings::test::Fixture;
 using kaptiv::settings::test::Hex;
 using kaptiv::settings::test::SameBytes;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunConfig(const std::string& arguments) {
-    const std::string command = std::string(KAPTIV_CONFIG) + " " + arguments + " 2>&1";
-    CommandRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using kaptiv::testing::CommandRun;
+using kaptiv::testing::RunConfig;
 
 std::string Fixtures(const char* name) {
     return std::string(KAPTIV_BLOCK_FIXTURES) + "/" + name;

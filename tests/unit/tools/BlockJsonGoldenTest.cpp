@@ -6,6 +6,8 @@
 
 #include "tests/unit/settings/BlockTestSupport.h"
 
+#include "tests/unit/tools/ConfigCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +17,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 
 namespace kaptiv::tools {
 namespace {
@@ -29,25 +30,8 @@ std::string ReadFile(const fs::path& path) {
     return text.str();
 }
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunConfig(const std::string& arguments) {
-    const std::string command = std::string(KAPTIV_CONFIG) + " " + arguments;
-    CommandRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using kaptiv::testing::CommandRun;
+using kaptiv::testing::RunConfig;
 
 // "type-7-short.hex" and "edge-type-7.hex" are blocks of module type 7.
 int TypeOfFile(const std::string& name) {

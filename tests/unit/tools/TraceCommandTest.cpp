@@ -7,38 +7,22 @@
 #include "sim/GatewayServer.h"
 #include "sim/Rack.h"
 
+#include "tests/unit/tools/ConfigCommand.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace kaptiv;
 
 namespace {
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-CommandRun RunConfig(const std::string& arguments) {
-    const std::string command = std::string(KAPTIV_CONFIG) + " " + arguments + " 2>&1";
-    CommandRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using kaptiv::testing::CommandRun;
+using kaptiv::testing::RunConfig;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
