@@ -1,12 +1,8 @@
 #include "app/Profile.h"
 
-#include <cerrno>
+#include "platform/FileAccess.h"
+
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace kaptiv::app {
 
@@ -46,10 +42,6 @@ bool IsComment(std::string_view line) {
 
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string ErrnoText(const std::string& what, const std::string& name) {
-    return what + " " + name + ": " + std::strerror(errno);
 }
 
 } // namespace
@@ -133,28 +125,15 @@ ProfileFile ReadProfileFile(const fs::path& path) {
         }
         return result;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.status = ProfileFileStatus::Unreadable;
-        result.error = ErrnoText("cannot open profile", path.string());
-        return result;
-    }
-    std::string text(kMaxProfileBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (in.bad()) {
-        result.status = ProfileFileStatus::Unreadable;
-        result.error = "cannot read profile " + path.string();
-        return result;
-    }
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxProfileBytes) {
-        result.status = ProfileFileStatus::TooLarge;
-        result.error =
-            "profile " + path.string() + " is larger than " + std::to_string(kMaxProfileBytes) + " bytes";
+    // A FIFO, a device or a folder given as the profile is refused at once, never waited on.
+    platform::FileReadResult read = platform::ReadRegularFile(path.string(), kMaxProfileBytes);
+    if (!read) {
+        result.status = read.tooLarge ? ProfileFileStatus::TooLarge : ProfileFileStatus::Unreadable;
+        result.error = "profile " + read.error;
         return result;
     }
     result.status = ProfileFileStatus::Read;
-    result.profile = Profile::Parse(text);
+    result.profile = Profile::Parse(read.Text());
     return result;
 }
 
@@ -177,38 +156,10 @@ bool WriteProfileFile(const fs::path& givenPath, const Profile& profile, std::st
         error = "cannot create folder " + folder.string() + ": " + ec.message();
         return false;
     }
-    std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        error = ErrnoText("cannot create a temporary file in", folder.string());
-        return false;
-    }
-    bool ok = true;
-    const auto fail = [&](const std::string& what, const std::string& name) {
-        error = ErrnoText(what, name);
-        ok = false;
-    };
-    // The new file keeps the permissions of the one it replaces (mkstemp makes it 0600).
-    struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0 && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        fail("cannot set the permissions of", temporary);
-    const std::string text = profile.Serialize();
-    for (std::size_t written = 0; ok && written < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n > 0)
-            written += static_cast<std::size_t>(n);
-        else if (n == 0 || errno != EINTR)
-            fail("cannot write", temporary);
-    }
-    if (ok && ::fsync(fd) != 0)
-        fail("cannot flush", temporary);
-    if (::close(fd) != 0 && ok)
-        fail("cannot close", temporary);
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0)
-        fail("cannot rename the new profile to", path.string());
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    // Temporary file, flush, rename; the replaced profile keeps its mode.
+    const platform::FileResult written = platform::WriteFileAtomic(path.string(), profile.Serialize());
+    error = written.error;
+    return written.ok;
 }
 
 EnvLookup ProcessEnvironment() {

@@ -1,11 +1,11 @@
 #include "app/StartupFiles.h"
 
+#include "platform/FileAccess.h"
 #include "text/Language.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <fstream>
 #include <utility>
 #include <vector>
 
@@ -71,8 +71,8 @@ bool AdvancedModeRequested(const fs::path& folder) {
     const fs::path path = FindIgnoringCase(folder, kAdvancedFileName);
     if (!IsRegularFile(path))
         return false;
-    std::ifstream file(path, std::ios::binary);
-    return file.is_open();
+    // Opened to know that it can be read; none of its content is needed.
+    return platform::ReadRegularFile(path.string(), 0, platform::OverLimit::ReadPrefix).ok;
 }
 
 int LanguageFromPreferenceLine(std::string_view firstLine) {
@@ -87,13 +87,13 @@ int ReadPreferredLanguage(const fs::path& folder) {
     const fs::path path = FindIgnoringCase(folder, kPreferenceFileName);
     if (!IsRegularFile(path))
         return static_cast<int>(text::Language::English);
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open())
-        return static_cast<int>(text::Language::English);
     // Only the first two characters of the first line matter; never read more.
-    char head[kLanguageCodeLength] = {};
-    file.read(head, sizeof head);
-    std::string_view firstLine(head, static_cast<std::size_t>(file.gcount()));
+    const platform::FileReadResult read =
+        platform::ReadRegularFile(path.string(), kLanguageCodeLength, platform::OverLimit::ReadPrefix);
+    if (!read)
+        return static_cast<int>(text::Language::English);
+    const std::string head = read.Text();
+    std::string_view firstLine(head);
     firstLine = firstLine.substr(0, firstLine.find_first_of("\r\n"));
     return LanguageFromPreferenceLine(firstLine);
 }

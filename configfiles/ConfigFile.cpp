@@ -1,12 +1,8 @@
 #include "configfiles/ConfigFile.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/FileAccess.h"
+
+#include <utility>
 
 namespace kaptiv::configfiles {
 
@@ -14,10 +10,6 @@ namespace {
 
 constexpr char kExtension[] = ".qvc";
 constexpr size_t kExtensionLength = 4;
-
-std::string SystemError(const char* what, const std::string& path) {
-    return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
 
 } // namespace
 
@@ -109,79 +101,18 @@ std::string ConfigFileName(const std::string& chosen) {
 }
 
 bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, std::string& error) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + base + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = SystemError("cannot create a temporary file beside", path);
-        return false;
-    }
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = SystemError("cannot write", temp);
-            ok = false;
-        } else {
-            done += static_cast<size_t>(n);
-        }
-    }
-    // The new content must be on disk before the name points at it, or a crash could leave an
-    // empty file where the old configuration was.
-    if (ok && ::fsync(fd) != 0) {
-        error = SystemError("cannot flush", temp);
-        ok = false;
-    }
-    if (::fchmod(fd, 0644) != 0 && ok) {
-        error = SystemError("cannot set the mode of", temp);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        error = SystemError("cannot close", temp);
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = SystemError("cannot rename the temporary file to", path);
-        ok = false;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+    const platform::FileResult written = platform::WriteFileAtomic(path, bytes);
+    error = written.error;
+    return written.ok;
 }
 
 bool ReadFilePrefix(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,
                     std::string& error) {
-    bytes.clear();
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        error = SystemError("cannot open", path);
-        return false;
-    }
-    uint8_t buffer[4096];
-    size_t n = 0;
-    bool ok = true;
-    while (bytes.size() < maxBytes &&
-           (n = std::fread(buffer, 1, std::min(sizeof buffer, maxBytes - bytes.size()), in)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    if (ok && std::ferror(in) != 0) {
-        error = SystemError("cannot read", path);
-        ok = false;
-    }
-    std::fclose(in);
-    return ok;
+    platform::FileReadResult read =
+        platform::ReadRegularFile(path, maxBytes, platform::OverLimit::ReadPrefix);
+    bytes = std::move(read.bytes);
+    error = read.error;
+    return read.ok;
 }
 
 } // namespace kaptiv::configfiles

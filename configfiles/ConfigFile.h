@@ -53,13 +53,14 @@ std::vector<uint8_t> BuildConfigFile(std::span<const ConfigEntry> entries, std::
 // site1 -> site1.qvc, site1.QVC kept, site1.qv -> site1.qv.qvc, a/b.c/site1.qvc -> ...qvc.qvc.
 std::string ConfigFileName(const std::string& chosen);
 
-// Writes `bytes` under a temporary name in the target's folder, flushes them to disk and
-// renames the file over the target, so an existing file is either replaced whole or left as
-// it was. False (with the system's reason in `error`) when any step failed; the temporary
-// file is removed then.
+// Writes `bytes` through the platform's atomic writer (platform/FileAccess.h): a temporary
+// file in the target's folder, flushed to disk and renamed over the target, so an existing
+// file is either replaced whole or left as it was, and keeps its mode. False (with the reason,
+// naming the file, in `error`) when any step failed.
 bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, std::string& error);
 
-// Reads at most maxBytes from the start of a file. False when it cannot be opened or read.
+// Reads at most maxBytes from the start of a regular file; anything else (a folder, a FIFO, a
+// device) is refused at once, never waited on. False with the reason in `error`.
 // kMaxFileBytes + 1 bytes are enough to judge a configuration file: a longer one always shows
 // a 16th entry or an oversized block within them.
 bool ReadFilePrefix(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes,

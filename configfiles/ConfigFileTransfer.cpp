@@ -3,6 +3,7 @@
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <filesystem>
@@ -20,15 +21,25 @@ ui::FileDialogOptions DialogOptions(const rack::RackImage& image, bool save) {
     options.initialFolder = ConfigFileTransfer::ConfigFolder(image);
     options.filters = {kFilter};
     options.overwritePrompt = save;
+    if (save)
+        options.defaultExtension = "qvc";
     return options;
 }
 
-// The chosen path, or nothing when the dialog was cancelled or answered with no name.
+// The chosen path, or nothing when the dialog was cancelled or answered with no name. A save
+// dialog hands back the name that will really be written (".qvc" added by the file-name
+// rule), and it asked before replacing that file.
 std::optional<std::string> AskPath(ui::WindowSystem& windows, const ui::FileDialogOptions& options) {
-    const auto paths = windows.FileDialog(options);
+    const auto paths =
+        options.save ? windows.FileDialog(options, ConfigFileName) : windows.FileDialog(options);
     if (!paths || paths->empty() || paths->front().empty())
         return std::nullopt;
     return paths->front();
+}
+
+// A table text followed by the system's reason, which names the file.
+std::string WithReason(const std::string& text, const std::string& reason) {
+    return reason.empty() ? text : text + " (" + reason + ")";
 }
 
 std::vector<uint8_t> LiveTypes(const rack::RackImage& image) {
@@ -39,6 +50,16 @@ std::vector<uint8_t> LiveTypes(const rack::RackImage& image) {
 }
 
 } // namespace
+
+std::string NotUploadedMessage(const rack::RackImage& image, const std::vector<size_t>& modules) {
+    std::string list;
+    for (size_t index : modules) {
+        if (!list.empty())
+            list += ", ";
+        list += std::string(ModuleName(image.Live(index).type)) + " #" + std::to_string(index);
+    }
+    return kaptiv::text::FillToolText(kaptiv::text::ToolText::ConfigurationNotUploaded, {list});
+}
 
 std::string RefusedFileMessage(const ConfigReadResult& result) {
     return "ERROR : CONFIGURATION FILE REFUSED, " + DescribeProblem(result) + " !";
@@ -65,7 +86,7 @@ void ConfigFileTransfer::Save(rack::RackImage& image, ui::Dialog&) {
     const std::optional<std::string> chosen = AskPath(m_windows, DialogOptions(image, true));
     if (!chosen)
         return;
-    const std::string path = ConfigFileName(*chosen);
+    const std::string& path = *chosen;
     std::vector<ConfigEntry> entries;
     for (size_t i = 0; i < image.moduleCount; ++i) {
         const rack::ModuleRecord& r = image.Live(i);
@@ -74,7 +95,7 @@ void ConfigFileTransfer::Save(rack::RackImage& image, ui::Dialog&) {
     std::string error;
     const std::vector<uint8_t> bytes = BuildConfigFile(entries, error);
     if (!error.empty() || !WriteFileSafely(path, bytes, error)) {
-        Fail(kaptiv::text::LocalizedText(row::kCannotCreate), kMessageMs);
+        Fail(WithReason(kaptiv::text::LocalizedText(row::kCannotCreate), error), kRefusedMessageMs);
         return;
     }
     m_info.ShowMessage(kaptiv::text::LocalizedText(row::kSavedInto) + path, kMessageMs);
@@ -87,7 +108,7 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
     std::vector<uint8_t> bytes;
     std::string error;
     if (!ReadFilePrefix(*path, kMaxFileBytes + 1, bytes, error)) {
-        Fail(kaptiv::text::LocalizedText(row::kCannotOpen), kMessageMs);
+        Fail(WithReason(kaptiv::text::LocalizedText(row::kCannotOpen), error), kRefusedMessageMs);
         return;
     }
     // A file that does not fit the rack image, or ends inside an entry, is refused whole: a cut
@@ -121,8 +142,15 @@ void ConfigFileTransfer::Load(rack::RackImage& image, link::CommandSet& commands
             loaded.SetBlock(block);
         live.SetBlock(block);
     }
-    image.SendChanges(commands);
+    // A module whose write failed keeps its previous reference copy: the settings editor's
+    // next write sends its block again. The installer is told which modules they are.
+    std::vector<size_t> notWritten;
+    image.SendChanges(commands, &notWritten);
     image.ApplyOutputs(commands, rack::kAllChains);
+    if (!notWritten.empty()) {
+        Fail(NotUploadedMessage(image, notWritten), kRefusedMessageMs);
+        return;
+    }
     m_info.ShowMessage(kaptiv::text::LocalizedText(row::kUploaded), kMessageMs);
 }
 

@@ -7,6 +7,7 @@
 #include "rack/ConfigurationFiles.h"
 
 #include <string>
+#include <vector>
 
 namespace kaptiv::configfiles {
 
@@ -32,6 +33,9 @@ private:
     rack::CInfo& m_info;
     CConfigValidate& m_validate;
 };
+
+// The message of a load whose writes failed for some modules: their names and slots.
+std::string NotUploadedMessage(const rack::RackImage& image, const std::vector<size_t>& modules);
 
 // The first message of a refused file: names the problem in the installer's words.
 std::string RefusedFileMessage(const ConfigReadResult& result);

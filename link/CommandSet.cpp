@@ -80,9 +80,9 @@ const uint8_t* CommandSet::ReadStatus(uint8_t address, int& lengthOut) {
     return ok ? m_xmit.AnswerData() : nullptr;
 }
 
-void CommandSet::WriteData(uint8_t address, std::span<const uint8_t> data) {
+bool CommandSet::WriteData(uint8_t address, std::span<const uint8_t> data) {
     Lock lock(m_xmit.ExchangeLock());
-    Send(address, cmd::kWriteData, data, kTimeoutBlock, true);
+    return Send(address, cmd::kWriteData, data, kTimeoutBlock, true);
 }
 
 uint16_t CommandSet::ReadData(uint8_t address, const uint8_t*& dataOut, int& lengthOut) {

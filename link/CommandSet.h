@@ -61,7 +61,8 @@ public:
     // Pointer to the answer data (valid until the next exchange), or null; lengthOut gets
     // the answer length in both cases.
     const uint8_t* ReadStatus(uint8_t address, int& lengthOut);
-    void WriteData(uint8_t address, std::span<const uint8_t> data);
+    // True when the module answered positively (the block arrived).
+    bool WriteData(uint8_t address, std::span<const uint8_t> data);
     // Points dataOut at the answer area before the exchange; returns the answer length on
     // success, else 0.
     uint16_t ReadData(uint8_t address, const uint8_t*& dataOut, int& lengthOut);

@@ -213,6 +213,8 @@ void CQuorvelDlg::RunScan() {
     m_lastScan = discovery.Run();
     ++m_scanCount;
     m_scanning = false;
+    if (m_report)
+        m_report->AfterScan();
     if (m_scanRequestedDuringScan) {
         m_scanRequestedDuringScan = false;
         if (m_lastScan.outcome != ScanOutcome::Connected)
@@ -237,11 +239,12 @@ void CQuorvelDlg::WatchdogTick() {
 }
 
 void CQuorvelDlg::TearDown() {
-    if (m_report)
-        m_report->AbortReport();
     CloseTcpSession();
     m_xmit->CloseSerialPort();
     SelectModule(kNoModule);
+    // After the selection cleared the message panel: the report's message stays.
+    if (m_report)
+        m_report->AbortReport(ReportStop::LinkLost);
     Item(kModuleList).Enable(false);
     ClearModuleList();
     RestartDiscovery();
@@ -268,14 +271,14 @@ void CQuorvelDlg::OnDeviceChange() {
 // What a scan does to the window ----------------------------------------------------------
 
 void CQuorvelDlg::BeginScan() {
-    // A scan rebuilds the rack image under a running report: the report ends as it stands.
-    if (m_report)
-        m_report->AbortReport();
     for (int id : kScanDisabledButtons)
         Item(id).Enable(false);
     Item(kLogButton).Show(false);
     KillTimer(kWatchdogTimer);
     SelectModule(kNoModule);
+    // A scan rebuilds the rack image under a running report: the report stops, unwritten.
+    if (m_report)
+        m_report->AbortReport(ReportStop::Rescan);
     Item(kModuleList).Enable(true);
 }
 

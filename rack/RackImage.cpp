@@ -73,14 +73,20 @@ void RackImage::TakeReference() {
     }
 }
 
-bool RackImage::SendChanges(link::CommandSet& commands) {
+bool RackImage::SendChanges(link::CommandSet& commands, std::vector<size_t>* notWritten) {
+    if (notWritten)
+        notWritten->clear();
     for (size_t i = 0; i < moduleCount; ++i) {
         ModuleRecord& r = records[i];
         if (!HasEditableBlock(r.type) || !r.DiffersFromReference())
             continue;
+        if (!commands.WriteData(r.address, r.Block())) {
+            if (notWritten)
+                notWritten->push_back(i);
+            continue;
+        }
         r.referenceLength = r.blockLength;
         std::copy_n(r.block.begin(), r.blockLength, r.reference.begin());
-        commands.WriteData(r.address, r.Block());
         if (TakesApplyRequest(r.type))
             commands.Execute(r.address);
     }

@@ -82,10 +82,12 @@ public:
     bool Append(uint8_t address, uint8_t type);
     // At the end of a scan: reference copies of every editable block.
     void TakeReference();
-    // Writes back every editable block that differs from its reference copy (taking a new
-    // reference first), and tells the outputs among them to apply it. Returns whether a
-    // module's new settings asked for a restart (the request is cleared).
-    bool SendChanges(link::CommandSet& commands);
+    // Writes back every editable block that differs from its reference copy and tells the
+    // outputs among them to apply it. Only a write the module answered positively takes a new
+    // reference copy: a block that did not arrive still differs and is sent again next time.
+    // The indexes of those modules go to notWritten when given. Returns whether a module's
+    // new settings asked for a restart (the request is cleared).
+    bool SendChanges(link::CommandSet& commands, std::vector<size_t>* notWritten = nullptr);
     // Tells the outputs to apply their settings: all of them (kAllChains), or those that
     // follow the input with the given address, up to the next input after one was served.
     void ApplyOutputs(link::CommandSet& commands, uint8_t chainFilter);

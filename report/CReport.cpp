@@ -7,6 +7,7 @@
 #include "report/ReportSections.h"
 #include "report/ReportText.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <clocale>
@@ -50,7 +51,6 @@ CReport::CReport(rack::CQuorvelDlg& window, editor::CSatCofdm* page) : m_window(
 CReport::~CReport() {
     if (m_page)
         m_page->SetReportHook(nullptr);
-    CloseFile();
 }
 
 void CReport::StartReport() {
@@ -69,26 +69,28 @@ void CReport::StartReport() {
     options.title = text::LocalizedText(kTextSelectName);
     options.initialFolder = folder.string() + "/";
     options.filters = {{"html", "*.html"}};
+    options.defaultExtension = "html";
     options.overwritePrompt = true;
-    const auto chosen = m_window.Windows().FileDialog(options);
+    // The dialog adds ".html" by the report's rule, so it asks about the file really written.
+    const auto chosen = m_window.Windows().FileDialog(options, WithHtmlExtension);
     if (!chosen || chosen->empty() || chosen->front().empty())
         return;
 
-    const std::string path = WithHtmlExtension(chosen->front());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    const std::string& path = chosen->front();
+    m_afterScanMessage.clear();
+    if (const platform::FileResult opened = m_writer.Open(path); !opened) {
         m_window.Windows().Beep(kBeepHz, kBeepMs);
-        m_window.Info().ShowMessage(text::LocalizedText(kTextCannotCreate), kCannotCreateMs);
+        m_window.Info().ShowMessage(text::LocalizedText(kTextCannotCreate) + " (" + opened.error + ")",
+                                    kNotWrittenMs);
         return;
     }
     const std::string dateTime = LocalDateTime();
     m_window.SelectModule(rack::kNoModule);
-    m_file = file;
     m_path = std::filesystem::absolute(path, error).string();
     if (error)
         m_path = path;
     m_position = -1;
-    // The position is -1 until the first step; the file is open, so writing goes through.
+    m_notShown = 0;
     const std::string head =
         std::string(kHeader1) + kHeader2 + kHeader3 + Escape(m_window.Title()) + TitleBlockEnd(dateTime);
     Put(head);
@@ -99,23 +101,45 @@ void CReport::StartReport() {
 }
 
 void CReport::ReportNextModule() {
-    if (m_file == nullptr)
+    if (!m_writer.IsOpen())
         return;
     m_window.KillTimer(rack::CQuorvelDlg::kReportTimer);
     rack::RackImage& image = m_window.Image();
     for (;;) {
+        if (!m_writer.Error().empty()) {
+            FailWrite(m_writer.Error());
+            return;
+        }
         ++m_position;
-        if (m_position >= image.moduleCount || m_position >= rack::CQuorvelDlg::kModuleRows) {
+        if (m_position >= image.moduleCount) {
             m_position = -1;
             m_window.Item(rack::CQuorvelDlg::kModuleList).Enable(true);
             Put(kFileEnd);
-            CloseFile();
+            const platform::FileResult committed = m_writer.Commit();
             m_window.SelectModule(rack::kNoModule);
-            m_window.Info().ShowMessage(text::LocalizedText(kTextSaved) + m_path, kSavedMs);
+            if (!committed) {
+                FailWrite(committed.error);
+                return;
+            }
+            if (m_notShown > 0)
+                m_window.Info().ShowMessage(text::FillToolText(text::ToolText::ReportIncomplete,
+                                                               {std::to_string(m_notShown), m_path}),
+                                            kNotWrittenMs);
+            else
+                m_window.Info().ShowMessage(text::LocalizedText(kTextSaved) + m_path, kSavedMs);
             return;
         }
         const rack::ModuleRecord& module = image.Live(static_cast<size_t>(m_position));
         Put(ModuleHeading(Escape(std::string_view(ModuleName(module.type))), module.release));
+        // The module list shows 13 modules; a module past it cannot be selected, so its page
+        // never opens: its heading says that it is there, and a line that its settings are not.
+        if (m_position >= rack::CQuorvelDlg::kModuleRows) {
+            Put(std::string(kTableStart) + kRowStart +
+                DataCell(Escape(text::LocalizedToolText(text::ToolText::ReportModuleNotShown))) + kRowEnd +
+                kTableEnd);
+            ++m_notShown;
+            continue;
+        }
         if (module.type == type::kPowerSupply || module.type == type::kCommonInterface)
             continue;
         // The selection opens the page for the module's chain; its first tick writes the
@@ -131,31 +155,46 @@ void CReport::ReportNextModule() {
 }
 
 void CReport::WriteReportText(const std::string& text, bool next) {
-    if (m_file == nullptr || m_position < 0)
+    if (!m_writer.IsOpen() || m_position < 0)
         return;
     Put(text);
     if (next)
         m_window.SetTimer(rack::CQuorvelDlg::kReportTimer, rack::CQuorvelDlg::kReportStepMs);
 }
 
-void CReport::AbortReport() {
-    if (m_file == nullptr)
+void CReport::AbortReport(rack::ReportStop why) {
+    if (!m_writer.IsOpen())
         return;
-    CloseFile();
+    m_writer.Abandon();
     m_position = -1;
     m_window.KillTimer(rack::CQuorvelDlg::kReportTimer);
+    m_afterScanMessage =
+        text::LocalizedToolText(why == rack::ReportStop::LinkLost ? text::ToolText::ReportNotWrittenLinkLost
+                                                                  : text::ToolText::ReportNotWrittenRescan);
+    m_window.Windows().Beep(kBeepHz, kBeepMs);
+    m_window.Info().ShowMessage(m_afterScanMessage, kNotWrittenMs);
+}
+
+void CReport::AfterScan() {
+    if (m_afterScanMessage.empty())
+        return;
+    m_window.Info().ShowMessage(m_afterScanMessage, kNotWrittenMs);
+    m_afterScanMessage.clear();
 }
 
 void CReport::Put(const std::string& text) {
-    const std::string bytes = FileBytes(text);
-    std::fwrite(bytes.data(), 1, bytes.size(), m_file);
+    m_writer.Write(FileBytes(text));
 }
 
-void CReport::CloseFile() {
-    if (m_file != nullptr) {
-        std::fclose(m_file);
-        m_file = nullptr;
-    }
+void CReport::FailWrite(const std::string& reason) {
+    m_writer.Abandon();
+    m_position = -1;
+    m_window.KillTimer(rack::CQuorvelDlg::kReportTimer);
+    m_window.Item(rack::CQuorvelDlg::kModuleList).Enable(true);
+    m_window.SelectModule(rack::kNoModule);
+    m_window.Windows().Beep(kBeepHz, kBeepMs);
+    m_window.Info().ShowMessage(text::FillToolText(text::ToolText::ReportNotWrittenError, {reason}),
+                                kNotWrittenMs);
 }
 
 } // namespace kaptiv::report

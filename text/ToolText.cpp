@@ -17,6 +17,32 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
      "Modulo %d: blocco di parametri di %d byte rifiutato (al massimo %d).",
      "Modul %d: Parameterblock mit %d Bytes abgelehnt (höchstens %d).",
      "Módulo %d: bloque de parámetros de %d bytes rechazado (como máximo %d)."},
+    // Files: a report that was not written or is incomplete, a load not written everywhere.
+    {"Report not written: the link to the rack was lost.",
+     "Rapport non écrit : la liaison avec le rack a été perdue.",
+     "Rapporto non scritto: il collegamento con il rack è stato perso.",
+     "Bericht nicht geschrieben: die Verbindung zum Rack ist verloren gegangen.",
+     "Informe no escrito: se perdió el enlace con el rack."},
+    {"Report not written: the rack was scanned again.",
+     "Rapport non écrit : le rack a été analysé de nouveau.",
+     "Rapporto non scritto: il rack è stato analizzato di nuovo.",
+     "Bericht nicht geschrieben: das Rack wurde erneut durchsucht.",
+     "Informe no escrito: el rack se ha explorado de nuevo."},
+    {"Report not written: %s", "Rapport non écrit : %s", "Rapporto non scritto: %s",
+     "Bericht nicht geschrieben: %s", "Informe no escrito: %s"},
+    {"Settings not shown: this module is past the module list.",
+     "Réglages non affichés : ce module est au-delà de la liste des modules.",
+     "Impostazioni non mostrate: questo modulo è oltre l'elenco dei moduli.",
+     "Einstellungen nicht angezeigt: dieses Modul steht nach dem Ende der Modulliste.",
+     "Ajustes no mostrados: este módulo está más allá de la lista de módulos."},
+    {"Report incomplete (settings of %d modules not shown), saved into %s",
+     "Rapport incomplet (réglages de %d modules non affichés), enregistré dans %s",
+     "Rapporto incompleto (impostazioni di %d moduli non mostrate), salvato in %s",
+     "Bericht unvollständig (Einstellungen von %d Modulen nicht angezeigt), gespeichert in %s",
+     "Informe incompleto (ajustes de %d módulos no mostrados), guardado en %s"},
+    {"Configuration NOT uploaded to: %s", "Configuration NON chargée dans : %s",
+     "Configurazione NON caricata in: %s", "Konfiguration NICHT übertragen an: %s",
+     "Configuración NO cargada en: %s"},
 }};
 
 std::string LocalizedToolText(ToolText id, int language) {
@@ -28,6 +54,22 @@ std::string LocalizedToolText(ToolText id, int language) {
 
 std::string LocalizedToolText(ToolText id) {
     return LocalizedToolText(id, LanguageIndex());
+}
+
+std::string FillToolText(ToolText id, std::initializer_list<std::string> values) {
+    const std::string text = LocalizedToolText(id);
+    std::string out;
+    auto next = values.begin();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 's' || text[i + 1] == 'd') &&
+            next != values.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
 } // namespace kaptiv::text

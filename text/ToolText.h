@@ -6,6 +6,7 @@
 #include "text/Language.h"
 
 #include <array>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // Files: a report that was not written or is incomplete, a load not written everywhere.
+    ReportNotWrittenLinkLost,
+    ReportNotWrittenRescan,
+    ReportNotWrittenError,    // %s: the system's reason, naming the file
+    ReportModuleNotShown,     // a line of the report under a module past the module list
+    ReportIncomplete,         // %d modules whose settings are not shown, %s the file
+    ConfigurationNotUploaded, // %s: the modules whose write failed
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
@@ -24,5 +32,9 @@ extern const std::array<ToolTextRow, kToolTextCount> kToolTextTable;
 // The text in the current language, or in `language` (0 to 4; empty outside).
 std::string LocalizedToolText(ToolText id);
 std::string LocalizedToolText(ToolText id, int language);
+
+// The text in the current language with its placeholders (%s, %d) replaced in order by
+// `values`; the values are put in as they are (a "%" in a file name stays one).
+std::string FillToolText(ToolText id, std::initializer_list<std::string> values);
 
 } // namespace kaptiv::text

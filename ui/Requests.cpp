@@ -91,7 +91,8 @@ ModalResult WindowSystem::MessageBox(const std::string& text, const std::string&
     return answer ? answer->result : ModalResult::Abort;
 }
 
-std::optional<std::vector<std::string>> WindowSystem::FileDialog(const FileDialogOptions& options) {
+std::optional<std::vector<std::string>> WindowSystem::FileDialog(const FileDialogOptions& options,
+                                                                 const FileNameRule& finalName) {
     Request request;
     request.kind = RequestKind::FileDialog;
     request.file = options;
@@ -104,10 +105,13 @@ std::optional<std::vector<std::string>> WindowSystem::FileDialog(const FileDialo
         if (!options.save)
             return std::move(answer->paths);
         std::filesystem::path path(answer->paths.front());
-        if (!path.has_extension() && !options.defaultExtension.empty())
+        if (finalName)
+            path = finalName(path.string());
+        else if (!path.has_extension() && !options.defaultExtension.empty())
             path += "." + options.defaultExtension;
         std::error_code error;
-        if (options.overwritePrompt && std::filesystem::exists(path, error)) {
+        if (options.overwritePrompt &&
+            std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
             const ModalResult replace =
                 MessageBox(path.filename().string() + " already exists.\nDo you want to replace it?",
                            options.title, MessageBoxButtons::YesNo, MessageBoxIcon::Warning);

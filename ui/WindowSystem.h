@@ -56,7 +56,12 @@ public:
                            MessageBoxIcon icon = MessageBoxIcon::None);
     // The chosen paths, or nothing when the installer cancelled. A save dialog with
     // overwritePrompt asks before an existing file is replaced and asks again on "No".
-    std::optional<std::vector<std::string>> FileDialog(const FileDialogOptions& options);
+    // finalName (save only) turns the typed path into the one that will really be written
+    // (the caller's extension rule); it replaces the default-extension rule, and the question
+    // is asked for its result, which is what the dialog returns.
+    using FileNameRule = std::function<std::string(const std::string&)>;
+    std::optional<std::vector<std::string>> FileDialog(const FileDialogOptions& options,
+                                                       const FileNameRule& finalName = {});
 
     void Beep(int frequencyHz, int durationMs);
     const std::vector<BeepRecord>& Beeps() const { return m_beepLog; }

@@ -2,8 +2,8 @@
 // The installer saves the simulated demo rack to a file, the rack's settings change (the
 // simulator comes back on the same gateway port with a changed COFDM level, built from a file),
 // the installer loads the saved file, reads the check summary, confirms, and the rack holds the
-// file's blocks again (the simulator writes its modules' blocks out when it stops). Every wait
-// has a deadline.
+// file's blocks again (the simulator writes its modules' blocks out when it stops). Saving
+// again under the same typed name asks before the file is replaced. Every wait has a deadline.
 import path from 'node:path';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -112,6 +112,29 @@ try {
   const savedEntries = entries(saved);
   check(savedEntries.map((e) => e.type).join(',') === '0,7,3,6,12,11,14,13,4,2,9,8',
     `save: one entry per module in slot order (${savedEntries.map((e) => e.type).join(',')})`);
+
+  // The same typed name again: the question names site1.qvc, the file that would really be
+  // replaced. "No" keeps it and brings the dialog back; "Yes" replaces it.
+  writeFileSync(savedPath, Buffer.from('kept'));
+  const saveAgain = async (answer) => {
+    await page.waitForSelector('.request.filedialog');
+    await page.fill('.request.filedialog .fd-name input', 'site1');
+    await page.click('.request.filedialog button.default');
+    await page.waitForSelector('.request.messagebox');
+    const question = await page.textContent('.request.messagebox .mb-text');
+    check(question.includes('site1.qvc already exists.') && question.includes('Do you want to replace it?'),
+      `save again: the question names site1.qvc (${question})`);
+    if (answer === 'no') await page.screenshot({ path: path.join(artifacts, 'config-replace-question.png') });
+    await page.click(`.request.messagebox button[data-result="${answer}"]`);
+  };
+  await openFileDialog(1024);
+  await saveAgain('no');
+  await page.waitForSelector('.request.filedialog');
+  check(readFileSync(savedPath).toString() === 'kept', 'save again: "No" leaves the file as it was');
+  await saveAgain('yes');
+  await page.waitForFunction(() => document.querySelector('.request') === null);
+  for (const end = Date.now() + DEADLINE_MS; readFileSync(savedPath).length <= 4 && Date.now() < end;) await page.waitForTimeout(50);
+  check(entries(readFileSync(savedPath)).length === 12, 'save again: "Yes" replaces it with the rack\'s configuration');
 
   // The rack changes: the COFDM modulator (slot 3) gets another output level.
   const changed = Buffer.from(saved);

@@ -1,7 +1,8 @@
 // Browser test of the installation report: node report.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
 // Starts the simulated demo rack and kaptiv against its gateway, presses the report button,
 // names the file in the save dialog, waits for the report to walk the rack, then checks the
-// file's bytes and opens it in the browser for a screenshot. Every wait has a deadline.
+// file's bytes, asks for the same name again (the question appears), and opens the report in
+// the browser for a screenshot. Every wait has a deadline.
 import path from 'node:path';
 import { existsSync, readFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
@@ -56,6 +57,26 @@ await runChecks('e2e report', async () => {
   check(message.endsWith(written), `the message panel names the saved file (${message})`);
   await page.screenshot({ path: path.join(artifacts, 'report-saved.png') });
   check(problems.length === 0, `no script errors ${problems.join('; ')}`);
+
+  // The report button again with the same typed name: the question names rack1.html, the file
+  // that would be replaced; "No" leaves it byte for byte and brings the dialog back.
+  await page.waitForFunction(() => {
+    const button = document.querySelector('[data-dialog="102"] [data-control="1027"]');
+    return button && !button.disabled;
+  });
+  await page.click('[data-dialog="102"] [data-control="1027"]');
+  await page.waitForSelector('.request.filedialog');
+  await page.fill('.request.filedialog .fd-name input', typed);
+  await page.click('.request.filedialog button.default');
+  await page.waitForSelector('.request.messagebox');
+  const question = await page.textContent('.request.messagebox .mb-text');
+  check(question.includes('rack1.html already exists.') && question.includes('Do you want to replace it?'),
+    `report again: the question names rack1.html (${question})`);
+  await page.click('.request.messagebox button[data-result="no"]');
+  await page.waitForSelector('.request.filedialog');
+  await page.click('.request.filedialog .buttons button:not(.default)');
+  await page.waitForFunction(() => document.querySelector('.request') === null);
+  check(Buffer.compare(readFileSync(written), bytes) === 0, 'report again: "No" leaves the report byte for byte');
 
   // The report as the installer opens it.
   const { page: view } = await openPage(pathToFileURL(written).href, { width: 1000, height: 1400 });

@@ -147,7 +147,7 @@ Kaptiv.Requests = (() => {
       const typed = name.value.trim();
       if (!typed) return;
       let names = selected.length > 1 ? selected : [typed];
-      if (r.save && r.ext && !/\.[^./]+$/.test(names[0])) names = [`${names[0]}.${r.ext}`];
+      // The program adds the extension (its own rule) and asks before replacing a file.
       const paths = names.map((n) => (n.startsWith('/') ? n : join(current.path, n)));
       answer(r.id, 'ok', paths);
     };

@@ -3,6 +3,7 @@
 #include "text/Language.h"
 
 #include "TempFolder.h"
+#include "tests/support/FifoWatchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,31 @@ TEST(StartupSettings, AProfileThatCannotBeReadIsNeverReplaced) {
     EXPECT_EQ(homeless.network.serverAddress, "127.0.0.1");
     EXPECT_FALSE(homeless.profilePath.has_value());
     EXPECT_EQ(homeless.warnings.size(), 1u);
+}
+
+TEST(StartupSettings, APipeGivenAsTheProfileIsRefusedAtOnceByName) {
+    TempFolder config;
+    kaptiv::test::FifoWatchdog fifo((config.Path() / "pipe.ini").string());
+    Options options;
+    options.profilePath = fifo.Path();
+    StartupSettings startup;
+    const auto took =
+        fifo.Run([&] { startup = ReadStartupSettings(options, FakeEnvironment({}), config.Path()); });
+    EXPECT_LT(took, kaptiv::test::FifoWatchdog::kPatience);
+    EXPECT_FALSE(fifo.Rescued());
+    EXPECT_EQ(startup.network.serverPort, 666);
+    ASSERT_FALSE(startup.warnings.empty());
+    EXPECT_EQ(
+        startup.warnings[0].rfind("profile " + fifo.Path() + " is a pipe (FIFO), not a regular file", 0), 0u)
+        << startup.warnings[0];
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.Path())) << "never replaced by a file";
+
+    // The start-up files of the program folder are not waited on either.
+    kaptiv::test::FifoWatchdog pref((config.Path() / "pref.txt").string());
+    int language = -1;
+    EXPECT_LT(pref.Run([&] { language = ReadPreferredLanguage(config.Path()); }),
+              kaptiv::test::FifoWatchdog::kPatience);
+    EXPECT_EQ(language, static_cast<int>(Language::English));
 }
 
 TEST(StartupSettings, AnUnwritableProfileFolderIsReportedNotFatal) {

@@ -2,6 +2,7 @@
 // whole, the naming rule, and the safe write that never loses an existing file.
 #include "configfiles/ConfigFile.h"
 #include "configfiles/KeptBytes.h"
+#include "tests/support/FifoWatchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace kaptiv::configfiles;
 
@@ -162,6 +164,31 @@ TEST(ConfigFile, ReadsAtMostThePrefixItIsAskedFor) {
     EXPECT_EQ(bytes.size(), kMaxFileBytes + 1);
     EXPECT_FALSE(ParseConfigFile(bytes).Ok());
     EXPECT_FALSE(ReadFilePrefix(dir / "none.qvc", 10, bytes, error));
+}
+
+TEST(ConfigFile, AReplacedFileKeepsItsModeAndAPipeIsRefusedAtOnce) {
+    TempDir dir;
+    const std::string path = dir / "site1.qvc";
+    std::string error;
+    ASSERT_TRUE(WriteFileSafely(path, Filled(3, 0), error)) << error;
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_TRUE(WriteFileSafely(path, Filled(5, 1), error)) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "a private configuration stays private";
+    EXPECT_EQ(ReadAll(path).size(), 5u);
+
+    kaptiv::test::FifoWatchdog fifo(dir / "pipe.qvc");
+    std::vector<uint8_t> bytes;
+    bool read = true;
+    const auto took = fifo.Run([&] { read = ReadFilePrefix(fifo.Path(), kMaxFileBytes + 1, bytes, error); });
+    EXPECT_LT(took, kaptiv::test::FifoWatchdog::kPatience);
+    EXPECT_FALSE(fifo.Rescued());
+    EXPECT_FALSE(read);
+    EXPECT_NE(error.find(fifo.Path()), std::string::npos) << error;
+    // Nor is the pipe replaced by a file.
+    EXPECT_FALSE(WriteFileSafely(fifo.Path(), Filled(3, 0), error));
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.Path()));
 }
 
 // A twin tuner block: sections A (2 services), B (none), C (1 service), streaming service

@@ -4,6 +4,7 @@
 
 #include "configfiles/ConfigFile.h"
 #include "configfiles/KeptBytes.h"
+#include "tests/support/FifoWatchdog.h"
 #include "tests/unit/rack/MainWindowSupport.h"
 #include "ui/ScriptedResponder.h"
 
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace kaptiv;
 using configfiles::CConfigValidate;
@@ -274,7 +276,8 @@ TEST_F(ConfigTransfer, BadFilesAreRefusedWholeWithTheProblemNamed) {
         EXPECT_EQ(rig.main.Image().loadedCount, loadedCount);
     }
     LoadRefused(Path("missing.qvc"));
-    EXPECT_EQ(rig.info.Message(), "ERROR : CAN NOT OPEN FILE !");
+    EXPECT_EQ(rig.info.Message(), "ERROR : CAN NOT OPEN FILE ! (cannot open " + Path("missing.qvc") +
+                                      ": No such file or directory)");
     EXPECT_EQ(Beeps(440, 250), ++beeps);
 }
 
@@ -284,7 +287,90 @@ TEST_F(ConfigTransfer, SaveFailureBeepsAndKeepsTheOldFile) {
     ASSERT_FALSE(first.empty());
     // The folder vanished under the dialog: nothing can be created in it.
     Save((folder / "gone" / "site2").string());
-    EXPECT_EQ(rig.info.Message(), "ERROR : CAN NOT CREATE FILE !");
+    EXPECT_EQ(rig.info.Message().rfind("ERROR : CAN NOT CREATE FILE ! (cannot create a temporary file in " +
+                                           (folder / "gone").string(),
+                                       0),
+              0u)
+        << rig.info.Message();
     EXPECT_EQ(Beeps(440, 250), 1u);
     EXPECT_EQ(ReadBytes(Path("site1.QVC")), first);
+}
+
+TEST_F(ConfigTransfer, AnExistingFileIsReplacedOnlyWhenTheQuestionAboutItsRealNameIsAnsweredYes) {
+    const std::vector<uint8_t> mine = {0xAA, 0xBB};
+    WriteBytes(Path("site1.qvc"), mine);
+    ASSERT_EQ(::chmod(Path("site1.qvc").c_str(), 0600), 0);
+    // A typed "site1" is written as site1.qvc: that is the file asked about. "No" brings the
+    // dialog back, which is then cancelled.
+    responder.AnswerFileDialog({Path("site1")});
+    responder.AnswerMessageBox(ui::ModalResult::No, "site1.qvc already exists.");
+    responder.AnswerFileDialog({});
+    rig.main.OnClick(CQuorvelDlg::kSaveButton);
+    EXPECT_EQ(ReadBytes(Path("site1.qvc")), mine);
+    EXPECT_EQ(responder.Asked()[0].file.defaultExtension, "qvc");
+
+    responder.AnswerFileDialog({Path("site1")});
+    responder.AnswerMessageBox(ui::ModalResult::Yes, "site1.qvc already exists.");
+    rig.main.OnClick(CQuorvelDlg::kSaveButton);
+    EXPECT_EQ(ReadBytes(Path("site1.qvc")), FileOf(LiveEntries()));
+    EXPECT_EQ(rig.info.Message(), "Configuration saved into " + Path("site1.qvc"));
+    struct stat st {};
+    ASSERT_EQ(::stat(Path("site1.qvc").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "the replaced file keeps its mode";
+
+    // The naming rule's own case: "site1.qv" is written as site1.qv.qvc, and asked about.
+    WriteBytes(Path("site1.qv.qvc"), mine);
+    responder.AnswerFileDialog({Path("site1.qv")});
+    responder.AnswerMessageBox(ui::ModalResult::No, "site1.qv.qvc already exists.");
+    responder.AnswerFileDialog({});
+    rig.main.OnClick(CQuorvelDlg::kSaveButton);
+    EXPECT_EQ(ReadBytes(Path("site1.qv.qvc")), mine);
+    EXPECT_FALSE(std::filesystem::exists(Path("site1.qv")));
+}
+
+TEST_F(ConfigTransfer, ALoadWhoseWriteIsRefusedNamesTheModuleAndSendsTheBlockAgainLater) {
+    std::vector<ConfigEntry> entries = LiveEntries();
+    ASSERT_EQ(entries[3].type, 6);
+    entries[3].block[7] ^= 0x10;
+    WriteBytes(Path("changed.qvc"), FileOf(entries));
+    rig.engine->GetFaults().AnswerNegativelyAlways(kCofdmAddress);
+    rig.engine->ClearHistory();
+    Load(Path("changed.qvc"));
+    EXPECT_TRUE(okEnabled);
+    EXPECT_EQ(rig.info.Message(), "Configuration NOT uploaded to: " + std::string(ModuleName(6)) + " #3");
+    EXPECT_EQ(Beeps(440, 250), 1u);
+
+    // The settings editor's next write sends the block that never arrived.
+    rig.engine->GetFaults().AnswerNegativelyAlways(kCofdmAddress, false);
+    rig.engine->ClearHistory();
+    link::CommandSet commands(rig.xmit);
+    rig.main.Image().SendChanges(commands);
+    ASSERT_EQ(rig.engine->BlocksWritten(kCofdmAddress).size(), 1u);
+    EXPECT_EQ(rig.engine->BlocksWritten(kCofdmAddress)[0], entries[3].block);
+    EXPECT_EQ(rig.engine->CurrentBlock(kCofdmAddress), entries[3].block);
+    // Written now: the write after that has nothing to send.
+    rig.engine->ClearHistory();
+    rig.main.Image().SendChanges(commands);
+    EXPECT_EQ(BlocksWrittenInAll(), 0u);
+}
+
+TEST_F(ConfigTransfer, APipeChosenToLoadOrSaveIsRefusedAtOnceByName) {
+    test::FifoWatchdog fifo(Path("pipe.qvc"));
+    auto took = fifo.Run([&] { LoadRefused(fifo.Path()); });
+    EXPECT_LT(took, test::FifoWatchdog::kPatience);
+    EXPECT_FALSE(fifo.Rescued());
+    EXPECT_EQ(rig.info.Message(),
+              "ERROR : CAN NOT OPEN FILE ! (" + fifo.Path() + " is a pipe (FIFO), not a regular file)");
+
+    took = fifo.Run([&] {
+        responder.AnswerFileDialog({Path("pipe")});
+        responder.AnswerMessageBox(ui::ModalResult::Yes, "pipe.qvc already exists.");
+        rig.main.OnClick(CQuorvelDlg::kSaveButton);
+    });
+    EXPECT_LT(took, test::FifoWatchdog::kPatience);
+    EXPECT_FALSE(fifo.Rescued());
+    EXPECT_EQ(rig.info.Message(),
+              "ERROR : CAN NOT CREATE FILE ! (" + fifo.Path() + " is a pipe (FIFO), not a regular file)");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.Path()));
+    EXPECT_EQ(Beeps(440, 250), 2u);
 }

@@ -193,7 +193,7 @@ struct CountingReport final : kaptiv::rack::InstallationReport {
     int starts = 0, steps = 0, aborts = 0;
     void StartReport() override { ++starts; }
     void ReportNextModule() override { ++steps; }
-    void AbortReport() override { ++aborts; }
+    void AbortReport(kaptiv::rack::ReportStop) override { ++aborts; }
     bool IsReportRunning() const override { return starts > aborts; }
 };
 } // namespace

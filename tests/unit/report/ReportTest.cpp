@@ -9,16 +9,20 @@
 #include "settings/EncoderBlock.h"
 #include "settings/TunerBlock.h"
 #include "sim/DemoBlocks.h"
+#include "tests/support/FifoWatchdog.h"
 #include "tests/unit/rack/MainWindowSupport.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/ScriptedResponder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 
 using namespace kaptiv;
 using report::CReport;
@@ -50,6 +54,10 @@ std::string AfterHeading(const std::string& file, const std::string& heading) {
     if (to == std::string::npos)
         to = file.find(report::kFileEnd, from);
     return file.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+size_t FilesIn(const std::filesystem::path& folder) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
 
 std::vector<uint8_t> TunerBlock(settings::TunerValues values) {
@@ -149,7 +157,9 @@ TEST_F(Report, CancelledDialogWritesNothingAndUncreatableFileBeeps) {
     ASSERT_FALSE(sim.windows.Beeps().empty());
     EXPECT_EQ(sim.windows.Beeps().back().frequencyHz, 440);
     EXPECT_EQ(sim.windows.Beeps().back().durationMs, 250);
-    EXPECT_EQ(sim.info.Message(), text::LocalizedText(CReport::kTextCannotCreate));
+    EXPECT_EQ(sim.info.Message(),
+              text::LocalizedText(CReport::kTextCannotCreate) + " (cannot create a temporary file in " +
+                  (folder / "report" / "missing-folder").string() + ": No such file or directory)");
 }
 
 TEST_F(Report, OutputsWithoutSectionOrWithoutInputGetTheirHeadingOnly) {
@@ -249,23 +259,24 @@ TEST_F(Report, EncoderServiceNameIsEscaped) {
     EXPECT_NE(output.find("<b> MODULATION </b>"), std::string::npos);
 }
 
-TEST_F(Report, LostLinkClosesTheFileWithoutItsEnd) {
+TEST_F(Report, LostLinkLeavesNoFileAndSaysWhy) {
     Start(mulvane::DemoRack());
     const std::filesystem::path path = folder / "report" / "aborted.html";
     responder.AnswerFileDialog({path.string()});
     sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
     sim.loop.RunFor(400); // a few modules in
     ASSERT_TRUE(report.IsReportRunning());
-    // The serial device goes away: the next watchdog tick tears the link down.
+    // The serial device goes away: the next watchdog tick tears the link down, and a scan
+    // finds the rack again.
+    const int scans = sim.main.ScanCount();
     sim.main.OnDeviceChange();
-    sim.loop.RunFor(300);
+    sim.RunUntilScans(scans + 1);
     EXPECT_FALSE(report.IsReportRunning());
     EXPECT_EQ(report.ReportPosition(), -1);
-    const std::string file = ReadFile(path);
-    EXPECT_NE(file.find("<h2 align =\"CENTER\""), std::string::npos);
-    EXPECT_EQ(file.find(report::kFileEnd), std::string::npos);
-    // The file is closed: a later report writes a complete one.
-    sim.RunUntilScans(sim.main.ScanCount() + 1);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(FilesIn(folder / "report"), 0u) << "no temporary file is left";
+    // The scan's messages replaced the report's; at its end it is shown again.
+    EXPECT_EQ(sim.info.Message(), text::LocalizedToolText(text::ToolText::ReportNotWrittenLinkLost));
 }
 
 TEST_F(Report, RescanDuringTheReportEndsItWithoutTheEnd) {
@@ -278,7 +289,8 @@ TEST_F(Report, RescanDuringTheReportEndsItWithoutTheEnd) {
     sim.main.OnClick(rack::CQuorvelDlg::kRescanButton);
     sim.RunUntilScans(sim.main.ScanCount() + 1);
     EXPECT_FALSE(report.IsReportRunning());
-    EXPECT_EQ(ReadFile(path).find(report::kFileEnd), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(sim.info.Message(), text::LocalizedToolText(text::ToolText::ReportNotWrittenRescan));
     // The next report is complete.
     const std::string file = ReadFile(Write("again"));
     EXPECT_EQ(Count(file, "<h2 align =\"CENTER\""), static_cast<size_t>(sim.main.Image().moduleCount));
@@ -334,6 +346,138 @@ TEST_F(Report, WholeDemoRack) {
     const std::string messages = ReadFile(folder / "tidy.txt");
     EXPECT_LT(WEXITSTATUS(status), 2) << messages;
     EXPECT_EQ(messages.find("Error:"), std::string::npos) << messages;
+}
+
+TEST_F(Report, AnExistingReportSurvivesATypedNameUntilTheQuestionIsAnsweredYes) {
+    Start(Rack({}));
+    std::filesystem::create_directories(folder / "report");
+    const std::filesystem::path path = folder / "report" / "site1.html";
+    std::ofstream(path, std::ios::binary) << "my notes";
+    responder.AnswerFileDialog({(folder / "report" / "site1").string()});
+    responder.AnswerMessageBox(ui::ModalResult::No, "site1.html already exists.");
+    responder.AnswerFileDialog({});
+    sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    EXPECT_FALSE(report.IsReportRunning());
+    EXPECT_EQ(ReadFile(path), "my notes");
+    EXPECT_EQ(responder.Asked()[0].file.defaultExtension, "html");
+
+    responder.AnswerFileDialog({(folder / "report" / "site1").string()});
+    responder.AnswerMessageBox(ui::ModalResult::Yes, "site1.html already exists.");
+    sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    for (int k = 0; k < 400 && report.IsReportRunning(); ++k)
+        sim.loop.RunFor(50);
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(file.substr(0, std::string(report::kHeader1).size()), report::kHeader1);
+    EXPECT_NE(file.find(report::kFileEnd), std::string::npos);
+    EXPECT_EQ(responder.Unused(), 0u);
+}
+
+TEST_F(Report, AReportStoppedByTheRackGoingSilentLeavesThePreviousFileByteForByte) {
+    Start(mulvane::DemoRack());
+    const std::filesystem::path path = Write("rack1");
+    const std::string previous = ReadFile(path);
+    ASSERT_NE(previous.find(report::kFileEnd), std::string::npos);
+
+    responder.AnswerFileDialog({(folder / "report" / "rack1").string()});
+    responder.AnswerMessageBox(ui::ModalResult::Yes, "rack1.html already exists.");
+    sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    sim.loop.RunFor(400); // a few modules in
+    ASSERT_TRUE(report.IsReportRunning());
+    // The simulated rack stops: no module answers any more.
+    for (const auto& module : sim.engine->Config().modules)
+        sim.engine->GetFaults().DropAllAnswersOf(module.address);
+    for (int k = 0; k < 400 && report.IsReportRunning(); ++k)
+        sim.loop.RunFor(50);
+    EXPECT_FALSE(report.IsReportRunning());
+    EXPECT_EQ(ReadFile(path), previous);
+    EXPECT_EQ(FilesIn(folder / "report"), 1u) << "no temporary file is left";
+    EXPECT_EQ(sim.info.Message(), text::LocalizedToolText(text::ToolText::ReportNotWrittenLinkLost));
+}
+
+TEST_F(Report, AFullDiskIsShownAndLeavesNoFile) {
+    Start(mulvane::DemoRack());
+    // The disk fills up: the process may write only 2000 bytes per file.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 2000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto path = Write("full");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(report.IsReportRunning());
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(FilesIn(folder / "report"), 0u);
+    EXPECT_EQ(sim.info.Message(), "Report not written: cannot write " + path.string() + ": File too large");
+    EXPECT_TRUE(sim.main.Item(rack::CQuorvelDlg::kModuleList).IsEnabled());
+    EXPECT_EQ(sim.main.SelectedModule(), rack::kNoModule);
+}
+
+TEST_F(Report, APipeAsTheReportNameIsRefusedAtOnceByName) {
+    Start(Rack({}));
+    std::filesystem::create_directories(folder / "report");
+    test::FifoWatchdog fifo((folder / "report" / "pipe.html").string());
+    const auto took = fifo.Run([&] {
+        responder.AnswerFileDialog({(folder / "report" / "pipe").string()});
+        responder.AnswerMessageBox(ui::ModalResult::Yes, "pipe.html already exists.");
+        sim.main.OnClick(rack::CQuorvelDlg::kReportButton);
+    });
+    EXPECT_LT(took, test::FifoWatchdog::kPatience);
+    EXPECT_FALSE(fifo.Rescued());
+    EXPECT_FALSE(report.IsReportRunning());
+    EXPECT_EQ(sim.info.Message(), text::LocalizedText(CReport::kTextCannotCreate) + " (" + fifo.Path() +
+                                      " is a pipe (FIFO), not a regular file)");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.Path()));
+}
+
+// The controller and `modules` common-interface modules, the last two of them satellite
+// tuners (modules with settings).
+mulvane::RackConfig RackOf(int modules) {
+    std::vector<mulvane::ModuleConfig> list;
+    for (int k = 0; k < modules; ++k)
+        list.push_back(test::Module(static_cast<uint8_t>(9 + k),
+                                    k >= modules - 2 ? type::kSat1 : type::kCommonInterface));
+    mulvane::RackConfig rack = mulvane::DemoRack();
+    rack.modules.resize(1);
+    for (auto& m : list) {
+        m.block = mulvane::DemoBlockFor(m.type);
+        rack.modules.push_back(std::move(m));
+    }
+    return rack;
+}
+
+TEST_F(Report, ThirteenModulesFitTheListAndAreAllShown) {
+    Start(RackOf(12));
+    ASSERT_EQ(sim.main.Image().moduleCount, rack::CQuorvelDlg::kModuleRows);
+    const auto path = Write();
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(Count(file, "<h2 align =\"CENTER\""), 13u);
+    EXPECT_EQ(Count(file, report::FileBytes(text::LocalizedToolText(text::ToolText::ReportModuleNotShown))),
+              0u);
+    EXPECT_EQ(sim.info.Message(), text::LocalizedText(CReport::kTextSaved) + path.string());
+}
+
+TEST_F(Report, AFifteenModuleRackGivesFifteenHeadingsTwoMarkedAsNotShown) {
+    Start(RackOf(14));
+    ASSERT_EQ(sim.main.Image().moduleCount, 15);
+    const auto path = Write();
+    ASSERT_FALSE(report.IsReportRunning());
+    const std::string file = ReadFile(path);
+    EXPECT_EQ(Count(file, "<h2 align =\"CENTER\""), 15u);
+    const std::string notShown = text::LocalizedToolText(text::ToolText::ReportModuleNotShown);
+    EXPECT_EQ(Count(file, report::FileBytes(notShown)), 2u);
+    // The two past the list are the satellite tuners: their headings, the line, no settings.
+    const size_t lastHeading = file.rfind("<h2 align =");
+    const size_t secondLast = file.rfind("<h2 align =", lastHeading - 1);
+    const std::string tail = file.substr(secondLast);
+    EXPECT_EQ(Count(tail, report::FileBytes(notShown)), 2u);
+    EXPECT_EQ(Count(tail, "RkSat1"), 2u);
+    EXPECT_EQ(tail.find("F.E.C."), std::string::npos);
+    EXPECT_NE(file.find(report::kFileEnd), std::string::npos);
+    EXPECT_EQ(sim.info.Message(),
+              "Report incomplete (settings of 2 modules not shown), saved into " + path.string());
+    EXPECT_TRUE(sim.main.Item(rack::CQuorvelDlg::kModuleList).IsEnabled());
 }
 
 } // namespace
