@@ -14,6 +14,9 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // Ending on a signal, and the link trace's write failures.
+    FirmwareFinishingBeforeExit, // the program ends once this module's firmware is written
+    TraceWriteFailed,            // %s: the trace file's name and the reason
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
