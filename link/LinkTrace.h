@@ -113,7 +113,10 @@ public:
     // Why the trace stopped: Error() "cannot write the trace PATH: No space left on device",
     // Reason() the same without its first words ("PATH: No space left on device").
     const std::string& Error() const { return m_error; }
-    std::string Reason() const { return m_error.substr(m_error.find("trace ") + 6); }
+    std::string Reason() const {
+        const size_t at = m_error.find("trace ");
+        return at == std::string::npos ? m_error : m_error.substr(at + 6);
+    }
     // Called once, on the first failed write (the destructor's last flush and close too),
     // with Error(): kaptiv-config then exits non-zero, kaptiv shows it in the message panel.
     void SetFailureSink(std::function<void(const std::string&)> sink) { m_onFailure = std::move(sink); }
