@@ -190,7 +190,8 @@ TEST_F(CQuorvelAppTest, ATraceWriteFailureIsShownOnceAndTheProgramGoesOn) {
     });
     EXPECT_FALSE(application.InitInstance());
     EXPECT_EQ(application.ExitCode(), 0);
-    EXPECT_EQ(shown, "The link trace could not be written (/dev/full: No space left on device); it stops here.");
+    EXPECT_EQ(shown,
+              "The link trace could not be written (/dev/full: No space left on device); it stops here.");
     ASSERT_EQ(traceWarnings.size(), 1u);
     EXPECT_EQ(traceWarnings[0], "cannot write the trace /dev/full: No space left on device");
 }
