@@ -162,7 +162,8 @@ try {
   const endedMs = Date.now() - sentAt;
   check(ended !== null && endedMs < 2000, `SIGTERM with the Load file dialog open: kaptiv ended after ${endedMs} ms`);
   check(ended !== null && ended.code === 0, `kaptiv ended normally (${JSON.stringify(ended)})`);
-  if (ended !== null) kaptiv = null;
+  if (ended === null) kaptiv.child.kill('SIGKILL'); // it ignored the signal: leave no process behind
+  kaptiv = null;
 
   // What the simulated modules hold now: the simulator writes them out when it stops.
   sim.child.kill('SIGTERM');
