@@ -37,6 +37,13 @@ if [[ "${1:-}" != "--quick" ]]; then
         name=$(basename "$f")
         corpus=tests/fuzz/corpus/${name#fuzz_}
         args=(-max_total_time=10 -rss_limit_mb=2048)
+        # tests/fuzz/options/<target without fuzz_>: more libFuzzer flags for that target, one
+        # line (a -max_len that reaches its longest seeds, for one).
+        options=tests/fuzz/options/${name#fuzz_}
+        if [[ -f "$options" ]]; then
+            read -r -a extra <"$options"
+            args+=("${extra[@]}")
+        fi
         work=$(mktemp -d)
         [[ -d "$corpus" ]] && cp "$corpus"/* "$work"/ 2>/dev/null || true
         if "$f" "${args[@]}" "$work" >"build-fuzz/$name.log" 2>&1; then

@@ -5,6 +5,9 @@
 #include "link/SerialTransport.h"
 #include "platform/SerialPort.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
+
+#include <cstdio>
 
 namespace kaptiv::app {
 
@@ -28,6 +31,16 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
     // again at every opening of the link, so that an adapter plugged in later is found.
     if (m_options.tracePath)
         m_trace = link::AttachTrace(m_xmit, windows.GetClock(), m_options.tracePath->string(), m_traceError);
+    // A trace that can no longer be written is said once, on standard error and in the
+    // message panel; the program goes on without it.
+    if (m_trace)
+        m_trace->SetFailureSink([this, alive = std::weak_ptr<int>(m_alive)](const std::string& error) {
+            Warn(error);
+            m_windows.Loop().Post([this, alive, reason = m_trace->Reason()] {
+                if (!alive.expired())
+                    ShowTraceFailure(reason);
+            });
+        });
     if (m_options.serialDevices)
         m_xmit.SetPortOpener(link::TraceOpener(
             std::make_unique<link::DeviceListOpener>(windows.GetClock(), *m_options.serialDevices),
@@ -42,6 +55,11 @@ CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup e
 }
 
 CQuorvelApp::~CQuorvelApp() {
+    if (m_trace) // its last flush comes after the windows are gone: standard error only
+        m_trace->SetFailureSink([warn = m_warn](const std::string& error) {
+            if (warn)
+                warn(error);
+        });
     StopGatewaySocket();
     m_mainWindow.SetFirmwareCheck(nullptr);
     m_xmit.SetIndicators(nullptr);
@@ -94,6 +112,14 @@ void CQuorvelApp::CloseMainWindow() {
     m_closeRequested = true;
     if (m_mainWindow.IsModalRunning())
         m_mainWindow.OnClose();
+}
+
+void CQuorvelApp::ShowTraceFailure(const std::string& reason) {
+    constexpr int64_t kTraceFailureMs = 10000;
+    char text[1024];
+    std::snprintf(text, sizeof text, text::LocalizedToolText(text::ToolText::TraceWriteFailed).c_str(),
+                  reason.c_str());
+    m_info.ShowMessage(text, kTraceFailureMs);
 }
 
 void CQuorvelApp::Warn(const std::string& text) const {

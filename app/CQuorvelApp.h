@@ -64,6 +64,7 @@ public:
     link::CSSocket* Socket() { return m_socket.get(); }
 
 private:
+    void ShowTraceFailure(const std::string& reason);
     void StartGatewaySocket();
     void StopGatewaySocket();
     void Warn(const std::string& text) const;
@@ -79,6 +80,8 @@ private:
     // --trace: every exchange of m_xmit (destroyed before it, which it stops observing).
     std::unique_ptr<link::LinkTrace> m_trace;
     std::string m_traceError;
+    // Tasks posted to the loop check it: they may outlive the application.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     // The module settings page of a chain.
     editor::CSatCofdm m_settingsPage;
     rack::CInfo m_info;

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -32,23 +33,43 @@ bool ShutdownSignals::Block(std::string& error) {
 ShutdownSignals::ShutdownSignals(platform::EventLoop& loop, std::function<void(int)> onSignal)
     : m_loop(loop), m_onSignal(std::move(onSignal)) {
     const sigset_t set = ShutdownSet();
-    m_fd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (m_fd >= 0)
-        m_watch = m_loop.WatchFd(m_fd, POLLIN, [this](short) { Drain(); });
+    m_signalFd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    m_stopFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_signalFd >= 0 && m_stopFd >= 0)
+        m_watcher = std::thread([this] { Watch(); });
 }
 
 ShutdownSignals::~ShutdownSignals() {
-    if (m_fd >= 0) {
-        m_loop.UnwatchFd(m_watch);
-        ::close(m_fd);
+    if (m_watcher.joinable()) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
+        m_watcher.join();
     }
+    for (int fd : {m_signalFd, m_stopFd})
+        if (fd >= 0)
+            ::close(fd);
 }
 
-void ShutdownSignals::Drain() {
-    signalfd_siginfo info{};
-    while (::read(m_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-        if (m_onSignal)
-            m_onSignal(static_cast<int>(info.ssi_signo));
+void ShutdownSignals::Watch() {
+    for (;;) {
+        pollfd fds[2] = {{m_signalFd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents != 0)
+            return;
+        signalfd_siginfo info{};
+        while (::read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            // The request first: it works even while the loop's thread is busy.
+            m_loop.RequestQuit();
+            m_loop.Post([onSignal = m_onSignal, alive = std::weak_ptr<int>(m_alive),
+                         signal = static_cast<int>(info.ssi_signo)] {
+                if (!alive.expired() && onSignal)
+                    onSignal(signal);
+            });
+        }
     }
 }
 

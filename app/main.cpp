@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -34,14 +35,24 @@ std::optional<std::string> EmbeddedImage(ui::ImageRef ref) {
     return std::nullopt;
 }
 
-void OpenInBrowser(const std::string& url, const app::EnvLookup& env) {
+// The browser gets a page that redirects to the address, never the address with its token
+// (see app/Browser.h). The page lives as long as the program.
+std::optional<app::RedirectPage> OpenInBrowser(const std::string& url, const app::EnvLookup& env) {
     if (!app::HasDesktopSession(env))
-        return;
+        return std::nullopt;
     std::string error;
-    if (const auto child = app::StartBrowser(url, error))
-        app::ReapInBackground(*child);
-    else
+    std::optional<app::RedirectPage> page = app::RedirectPage::Create(url, env, error);
+    if (!page) {
         Warn(error + " (open the address above by hand)");
+        return std::nullopt;
+    }
+    const auto child = app::StartBrowser(page->Path(), error);
+    if (!child) {
+        Warn(error + " (open the address above by hand)");
+        return std::nullopt;
+    }
+    app::ReapInBackground(*child);
+    return page;
 }
 
 } // namespace
@@ -92,8 +103,8 @@ int main(int argc, char** argv) {
 
         std::printf("URL %s\n", display.Url().c_str());
         std::fflush(stdout);
-        if (options.openBrowser)
-            OpenInBrowser(display.Url(), env);
+        const std::optional<app::RedirectPage> browserPage =
+            options.openBrowser ? OpenInBrowser(display.Url(), env) : std::nullopt;
 
         application.InitInstance();
         exitCode = application.ExitCode();

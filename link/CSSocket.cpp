@@ -165,8 +165,11 @@ Answer CSSocket::TcpExchange(const Request& request) {
         const int64_t left = deadline - m_loop.GetClock().NowMs();
         if (left <= 0)
             break;
-        if (!m_socket.WaitReadable(left))
+        if (!m_socket.WaitReadable(left)) {
+            if (m_loop.GetClock().IsInterrupted())
+                break; // the program is quitting: the wait ends as a time-out
             continue;
+        }
         broken = ReadAndDispatch() == ReadOutcome::Failed;
     }
     m_inExchange = false;

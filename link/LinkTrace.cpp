@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kaptiv::link {
 
@@ -204,20 +207,49 @@ LinkTrace::LinkTrace(platform::Clock& clock, std::FILE* file)
 
 std::unique_ptr<LinkTrace> LinkTrace::Open(platform::Clock& clock, const std::string& path,
                                            std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
+    // The trace is an append stream written for as long as the program runs, so it opens its
+    // file itself instead of going through platform/FileAccess.h (whose writes are whole
+    // files renamed into place). It keeps that place's rule all the same: nothing that could
+    // block is opened (O_NONBLOCK: a FIFO without a reader fails at once, one with a reader
+    // is refused below).
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
         error = "cannot write the trace " + path + ": " + std::strerror(errno);
         return nullptr;
     }
-    return std::make_unique<LinkTrace>(clock, file);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
+        ::close(fd);
+        error = "cannot write the trace " + path + ": not a regular file";
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file =
+        flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ? nullptr : ::fdopen(fd, "wb");
+    if (!file) {
+        error = "cannot write the trace " + path + ": " + std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    auto trace = std::make_unique<LinkTrace>(clock, file);
+    trace->m_path = path;
+    return trace;
 }
 
 LinkTrace::~LinkTrace() {
     if (m_observed)
         m_observed->SetObserver(nullptr);
     Flush();
-    if (m_file)
-        std::fclose(m_file);
+    if (m_file && std::fclose(m_file) != 0 && !m_failed)
+        Fail(errno);
+}
+
+void LinkTrace::Fail(int error) {
+    m_failed = true;
+    m_error = "cannot write the trace " + (m_path.empty() ? std::string("file") : m_path) + ": " +
+              std::strerror(error != 0 ? error : EIO);
+    if (m_onFailure)
+        m_onFailure(m_error);
 }
 
 void LinkTrace::Observe(CXmit& xmit) {
@@ -277,9 +309,10 @@ bool LinkTrace::Flush() {
     if (m_failed || !m_file)
         return false;
     if (!m_buffer.empty()) {
+        errno = 0;
         const size_t written = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file);
         if (written != m_buffer.size() || std::fflush(m_file) != 0)
-            m_failed = true;
+            Fail(errno);
     }
     m_buffer.clear();
     m_held = 0;

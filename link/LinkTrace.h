@@ -89,7 +89,9 @@ public:
 
     // Writes to an open file (taken over, closed at the end). Time 0 is now.
     LinkTrace(platform::Clock& clock, std::FILE* file);
-    // Opens (truncates) path; nothing when it cannot be opened (error says why).
+    // Opens (truncates) path; nothing when it cannot be opened (error says why). A FIFO, a
+    // socket or a folder is refused without waiting; a regular file or a character device
+    // (/dev/null) is taken.
     static std::unique_ptr<LinkTrace> Open(platform::Clock& clock, const std::string& path,
                                            std::string& error);
     ~LinkTrace() override;
@@ -108,9 +110,20 @@ public:
     bool Flush();
     size_t LinesWritten() const { return m_lines; }
     bool Failed() const { return m_failed; }
+    // Why the trace stopped: Error() "cannot write the trace PATH: No space left on device",
+    // Reason() the same without its first words ("PATH: No space left on device").
+    const std::string& Error() const { return m_error; }
+    std::string Reason() const {
+        const size_t at = m_error.find("trace ");
+        return at == std::string::npos ? m_error : m_error.substr(at + 6);
+    }
+    // Called once, on the first failed write (the destructor's last flush and close too),
+    // with Error(): kaptiv-config then exits non-zero, kaptiv shows it in the message panel.
+    void SetFailureSink(std::function<void(const std::string&)> sink) { m_onFailure = std::move(sink); }
 
 private:
     std::string Transport(bool viaGateway) const;
+    void Fail(int error);
 
     platform::Clock& m_clock;
     std::FILE* m_file;
@@ -122,6 +135,9 @@ private:
     size_t m_held = 0;
     size_t m_lines = 0;
     bool m_failed = false;
+    std::string m_path;
+    std::string m_error;
+    std::function<void(const std::string&)> m_onFailure;
 };
 
 // Wraps the opener of the serial ports so that the trace names the device each port number

@@ -1,7 +1,6 @@
 #include "platform/Clock.h"
 
 #include <chrono>
-#include <thread>
 
 namespace kaptiv::platform {
 
@@ -17,9 +16,23 @@ std::tm RealClock::LocalTime() const {
     return local;
 }
 
+void Clock::SetInterrupted(bool interrupted) {
+    {
+        std::lock_guard<std::mutex> lock(m_interruptMutex);
+        m_interrupted.store(interrupted, std::memory_order_release);
+    }
+    m_interruptChanged.notify_all();
+}
+
+void Clock::WaitUnlessInterrupted(int64_t ms) {
+    if (ms <= 0)
+        return;
+    std::unique_lock<std::mutex> lock(m_interruptMutex);
+    m_interruptChanged.wait_for(lock, std::chrono::milliseconds(ms), [this] { return IsInterrupted(); });
+}
+
 void RealClock::SleepMs(int64_t ms) {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    WaitUnlessInterrupted(ms);
 }
 
 std::tm ManualClock::LocalTime() const {

@@ -1,8 +1,11 @@
 #pragma once
 // Time as the rest of the program sees it. Every wait in the tool goes through a Clock so
 // that tests can run on virtual time: a ManualClock's SleepMs advances time instantly.
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <ctime>
+#include <mutex>
 
 namespace kaptiv::platform {
 
@@ -17,6 +20,23 @@ public:
     // True when time only moves when somebody moves it (tests). Waiting code then polls
     // its descriptors without blocking and advances the clock to its deadline instead.
     virtual bool IsVirtual() const { return false; }
+
+    // While interrupted (the program is quitting), every wait through this clock ends at
+    // once: SleepMs returns without waiting, and the descriptor waits of the serial port and
+    // the TCP socket give up within kInterruptSliceMs. Thread-safe; the event loop sets it
+    // when a quit is requested (EventLoop::RequestQuit).
+    static constexpr int64_t kInterruptSliceMs = 100;
+    void SetInterrupted(bool interrupted);
+    bool IsInterrupted() const { return m_interrupted.load(std::memory_order_acquire); }
+
+protected:
+    // For SleepMs of a real clock: waits ms at most, less when interrupted meanwhile.
+    void WaitUnlessInterrupted(int64_t ms);
+
+private:
+    std::atomic<bool> m_interrupted{false};
+    std::mutex m_interruptMutex;
+    std::condition_variable m_interruptChanged;
 };
 
 class RealClock final : public Clock {
@@ -31,7 +51,11 @@ public:
     explicit ManualClock(int64_t startMs = 1'000'000) : m_nowMs(startMs), m_wallSetAtMs(startMs) {}
     int64_t NowMs() const override { return m_nowMs; }
     std::tm LocalTime() const override;
-    void SleepMs(int64_t ms) override { Advance(ms); }
+    // An interrupted wait takes no time.
+    void SleepMs(int64_t ms) override {
+        if (!IsInterrupted())
+            Advance(ms);
+    }
     bool IsVirtual() const override { return true; }
 
     void Advance(int64_t ms) {

@@ -172,22 +172,58 @@ void EventLoop::PumpPending() {
 
 void EventLoop::Run() {
     m_quit = false;
-    while (!m_quit)
+    while (!m_quit && !QuitRequested())
         RunOnce(60'000);
     m_quit = false;
 }
 
-void EventLoop::RunUntil(const std::function<bool()>& done) {
-    while (!done())
+bool EventLoop::RunUntil(const std::function<bool()>& done) {
+    for (;;) {
+        if (done())
+            return true;
+        if (QuitRequested())
+            return false;
         RunOnce(60'000);
+    }
 }
 
 void EventLoop::RunFor(int64_t ms) {
     const int64_t end = m_clock.NowMs() + ms;
-    for (int64_t now = m_clock.NowMs(); now < end; now = m_clock.NowMs())
+    for (int64_t now = m_clock.NowMs(); now < end && !QuitRequested(); now = m_clock.NowMs())
         RunOnce(end - now);
     // Whatever became due exactly at the end.
-    RunOnce(0);
+    if (!QuitRequested())
+        RunOnce(0);
+}
+
+void EventLoop::RequestQuit() {
+    {
+        std::lock_guard<std::mutex> lock(m_quitMutex);
+        m_quitRequested.store(true, std::memory_order_release);
+        UpdateClockInterrupt();
+    }
+    Post([] {}); // wakes a loop waiting in poll()
+}
+
+void EventLoop::UpdateClockInterrupt() {
+    m_clock.SetInterrupted(m_quitRequested.load(std::memory_order_acquire) && m_quitDeferrals == 0);
+}
+
+bool EventLoop::IsQuitDeferred() const {
+    std::lock_guard<std::mutex> lock(m_quitMutex);
+    return m_quitDeferrals > 0;
+}
+
+EventLoop::QuitDeferral::QuitDeferral(EventLoop& loop) : m_loop(loop) {
+    std::lock_guard<std::mutex> lock(m_loop.m_quitMutex);
+    ++m_loop.m_quitDeferrals;
+    m_loop.UpdateClockInterrupt();
+}
+
+EventLoop::QuitDeferral::~QuitDeferral() {
+    std::lock_guard<std::mutex> lock(m_loop.m_quitMutex);
+    --m_loop.m_quitDeferrals;
+    m_loop.UpdateClockInterrupt();
 }
 
 } // namespace kaptiv::platform

@@ -56,13 +56,38 @@ public:
     bool RunOnce(int64_t maxWaitMs);
     // Dispatch what is ready now, without waiting (explicit repaints of long operations).
     void PumpPending();
-    // Run until Quit() (the outermost loop of the program).
+    // Run until Quit() or a quit request (the outermost loop of the program).
     void Run();
     void Quit() { m_quit = true; }
-    // Run nested turns until done() holds (modal dialogs, blocking waits).
-    void RunUntil(const std::function<bool()>& done);
-    // Run for ms milliseconds of clock time (virtual or real), dispatching everything due.
+    // Run nested turns until done() holds (modal dialogs, blocking waits). False when a quit
+    // request ended the wait instead.
+    bool RunUntil(const std::function<bool()>& done);
+    // Run for ms milliseconds of clock time (virtual or real), dispatching everything due;
+    // a quit request ends it early.
     void RunFor(int64_t ms);
+
+    // The program is to end (a termination signal). Thread-safe, and it stays set. From then
+    // on every run of this loop returns at once, nested ones included, so that an open modal
+    // dialog, message box or file dialog unwinds; every wait through the loop's clock ends
+    // early (Clock::SetInterrupted); and long operations that ask QuitRequested() stop at
+    // their next step. The outermost window then closes as if the installer had closed it.
+    void RequestQuit();
+    bool QuitRequested() const { return m_quitRequested.load(std::memory_order_acquire); }
+
+    // Held on the loop's thread around a step that must not be cut short (the firmware of
+    // one module): a quit request is still recorded, but the clock's waits are interrupted
+    // only once no deferral is held any more. Deferrals nest.
+    class QuitDeferral {
+    public:
+        explicit QuitDeferral(EventLoop& loop);
+        ~QuitDeferral();
+        QuitDeferral(const QuitDeferral&) = delete;
+        QuitDeferral& operator=(const QuitDeferral&) = delete;
+
+    private:
+        EventLoop& m_loop;
+    };
+    bool IsQuitDeferred() const;
 
 private:
     struct Timer {
@@ -92,6 +117,10 @@ private:
     std::deque<std::function<void()>> m_posted;
     int m_wakeFd = -1;
     bool m_quit = false;
+    std::atomic<bool> m_quitRequested{false};
+    mutable std::mutex m_quitMutex; // the request and the deferral count together
+    int m_quitDeferrals = 0;
+    void UpdateClockInterrupt(); // with m_quitMutex held
     std::function<void()> m_afterDispatch;
 };
 

@@ -126,10 +126,10 @@ bool SerialPort::Write(const uint8_t* data, size_t n, Clock& clock, int64_t time
         if (w < 0 && errno != EAGAIN && errno != EINTR)
             return false;
         const int64_t left = deadline - clock.NowMs();
-        if (left <= 0)
+        if (left <= 0 || clock.IsInterrupted())
             return false;
         pollfd p{m_fd, POLLOUT, 0};
-        if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+        if (poll(&p, 1, static_cast<int>(std::min(left, Clock::kInterruptSliceMs))) < 0 && errno != EINTR)
             return false;
     }
     return true;
@@ -145,10 +145,11 @@ size_t SerialPort::Read(uint8_t* out, size_t max, Clock& clock, int64_t deadline
         if (r < 0 && errno != EAGAIN && errno != EINTR)
             return 0;
         const int64_t left = deadlineMs - clock.NowMs();
-        if (left <= 0)
+        if (left <= 0 || clock.IsInterrupted())
             return 0;
         pollfd p{m_fd, POLLIN, 0};
-        const int ready = poll(&p, 1, static_cast<int>(std::min<int64_t>(left, 1 << 30)));
+        // In slices, so that a quit cuts the wait short.
+        const int ready = poll(&p, 1, static_cast<int>(std::min(left, Clock::kInterruptSliceMs)));
         if (ready < 0 && errno != EINTR)
             return 0;
         if (ready > 0 && (p.revents & (POLLERR | POLLNVAL)))

@@ -144,12 +144,24 @@ bool TcpSocket::Send(const uint8_t* data, size_t n, int64_t timeoutMs) {
 bool TcpSocket::WaitReadable(int64_t timeoutMs) {
     if (m_fd < 0)
         return false;
+    Clock& clock = m_loop.GetClock();
     pollfd p{m_fd, POLLIN, 0};
-    const int wait = m_loop.GetClock().IsVirtual() ? 0 : static_cast<int>(std::max<int64_t>(timeoutMs, 0));
-    const int ready = poll(&p, 1, wait);
-    if (ready == 0 && m_loop.GetClock().IsVirtual())
-        m_loop.GetClock().SleepMs(timeoutMs);
-    return ready > 0;
+    if (clock.IsVirtual()) {
+        const int ready = poll(&p, 1, 0);
+        if (ready == 0)
+            clock.SleepMs(timeoutMs);
+        return ready > 0;
+    }
+    // In slices, so that a quit (Clock::IsInterrupted) cuts the wait short.
+    const int64_t deadline = clock.NowMs() + std::max<int64_t>(timeoutMs, 0);
+    for (;;) {
+        if (clock.IsInterrupted())
+            return false;
+        const int64_t left = std::max<int64_t>(deadline - clock.NowMs(), 0);
+        const int ready = poll(&p, 1, static_cast<int>(std::min(left, Clock::kInterruptSliceMs)));
+        if (ready != 0 || left <= Clock::kInterruptSliceMs)
+            return ready > 0;
+    }
 }
 
 } // namespace kaptiv::platform

@@ -1,6 +1,7 @@
 #include "rack/CInfo.h"
 
 #include "resources/Dialogs.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -22,12 +23,24 @@ void CInfo::OnInitDialog() {
     message.SetTextColor(kMessageGrey);
     message.SetBackColor(kPaleBackground);
     message.SetFont(ui::Font{"Arial", kMessageFontHeightPx, false});
-    message.SetText(m_message);
+    message.SetText(ShownText());
+}
+
+bool CInfo::FinishingBeforeQuit() const {
+    const platform::EventLoop& loop = Windows().Loop();
+    return loop.QuitRequested() && loop.IsQuitDeferred();
+}
+
+std::string CInfo::ShownText() const {
+    if (!FinishingBeforeQuit())
+        return m_message;
+    const std::string notice = text::LocalizedToolText(text::ToolText::FirmwareFinishingBeforeExit);
+    return m_message.empty() ? notice : m_message + "\r\n" + notice;
 }
 
 void CInfo::ShowMessage(const std::string& text, int64_t displayMs, bool wait) {
     m_message = text;
-    Item(kMessage).SetText(m_message);
+    Item(kMessage).SetText(ShownText());
     SetTimer(kDisplayTimer, displayMs);
     m_shown = true;
     Show(true);
@@ -56,6 +69,13 @@ void CInfo::SetProgress(int64_t done, int64_t total) {
         bar.Show(true);
     }
     bar.SetPosition(static_cast<int>(std::clamp<int64_t>(done, 0, m_total) / m_scale));
+    if (!m_quitNoticeShown && FinishingBeforeQuit()) {
+        m_quitNoticeShown = true;
+        Item(kMessage).SetText(ShownText());
+        m_shown = true;
+        Show(true);
+        Windows().Repaint();
+    }
 }
 
 void CInfo::EndProgress() {
@@ -70,6 +90,10 @@ void CInfo::WarningBeep(int frequencyHz, int durationMs) {
 
 platform::Clock& CInfo::ScanClock() {
     return Windows().GetClock();
+}
+
+platform::EventLoop* CInfo::ScanLoop() {
+    return &Windows().Loop();
 }
 
 } // namespace kaptiv::rack

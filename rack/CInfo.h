@@ -25,10 +25,12 @@ public:
     void ShowMessage(const std::string& text, int64_t displayMs, bool wait = false) override;
     void WarningBeep(int frequencyHz, int durationMs) override;
     platform::Clock& ScanClock() override;
+    platform::EventLoop* ScanLoop() override;
     const std::string& Message() const { return m_message; }
     bool IsShown() const { return m_shown; }
 
-    // The bar: a new total sets the range and shows the bar; EndProgress hides it.
+    // The bar: a new total sets the range and shows the bar; EndProgress hides it. A quit
+    // requested during a firmware transfer is announced here (the transfer's progress point).
     void SetProgress(int64_t done, int64_t total);
     void EndProgress();
     int64_t ProgressTotal() const { return m_total; }
@@ -39,7 +41,13 @@ public:
     void OnCancel() override {}
 
 private:
+    // While the program waits for a module's firmware to be finished before it quits, every
+    // message says so underneath.
+    bool FinishingBeforeQuit() const;
+    std::string ShownText() const;
+
     std::string m_message;
+    bool m_quitNoticeShown = false;
     int64_t m_total = 0;
     int64_t m_scale = 1; // the bar's range is an int: large totals are shown in steps
     bool m_shown = false;

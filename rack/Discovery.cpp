@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace kaptiv::rack {
@@ -39,6 +40,10 @@ ScanReport Discovery::Run() {
         const PassEnd end = RunPass(firstPass, report);
         if (end == PassEnd::Stop)
             break;
+        if (Quitting()) {
+            report.outcome = ScanOutcome::Stopped;
+            break;
+        }
         if (m_firmware.ReadsFirmwareFolder() && m_image.FirmwareCount() == 0) {
             m_feedback.WarningBeep(kWarningBeepHz, kWarningBeepMs);
             m_feedback.ShowMessage(text::LocalizedText(kTextNoFirmware), kFailureMs, true);
@@ -53,10 +58,18 @@ ScanReport Discovery::Run() {
 
 Discovery::PassEnd Discovery::RunPass(bool firstPass, ScanReport& report) {
     link::CXmit& xmit = m_commands.Xmit();
+    if (Quitting()) {
+        report.outcome = ScanOutcome::Stopped;
+        return PassEnd::Stop;
+    }
     m_host.ClearModuleList();
     m_feedback.ShowMessage(text::LocalizedText(kTextSearching), kSearchingMs);
 
     if (!xmit.OpenLink()) {
+        if (Quitting()) {
+            report.outcome = ScanOutcome::Stopped;
+            return PassEnd::Stop;
+        }
         m_feedback.ShowMessage(text::LocalizedText(kTextNotFound), kFailureMs, true);
         m_host.HideDeviceChangeIndicator();
         report.outcome = ScanOutcome::HardwareNotFound;
@@ -73,6 +86,14 @@ Discovery::PassEnd Discovery::RunPass(bool firstPass, ScanReport& report) {
         return PassEnd::Stop;
 
     const bool updated = ReadBlocksAndCheck(firstPass);
+    if (Quitting()) {
+        // A module just flashed runs its new firmware only after a restart; the wait for
+        // the rack to come back is left out.
+        if (updated)
+            m_commands.RestartAll();
+        report.outcome = ScanOutcome::Stopped;
+        return PassEnd::Stop;
+    }
     m_image.TakeReference();
     if (!updated) {
         m_feedback.ShowMessage("", 1);
@@ -118,6 +139,10 @@ bool Discovery::ReadModuleList(ScanReport& report) {
 
 bool Discovery::IdentifyAll(ScanReport& report) {
     for (size_t i = 0; i < m_image.moduleCount; ++i) {
+        if (Quitting()) {
+            report.outcome = ScanOutcome::Stopped;
+            return false;
+        }
         ModuleRecord& record = m_image.Live(i);
         link::IdentifyResults results;
         const uint8_t type = m_commands.Identify(record.address, &results);
@@ -136,6 +161,12 @@ bool Discovery::IdentifyAll(ScanReport& report) {
 }
 
 void Discovery::StopAtInactive(size_t index, ScanReport& report) {
+    if (Quitting()) {
+        // The request failed because the program is quitting: the module is not at fault,
+        // and the rack is not restarted for it.
+        report.outcome = ScanOutcome::Stopped;
+        return;
+    }
     char text[256];
     std::snprintf(text, sizeof text, "%s (#%d)", text::LocalizedText(kTextInactive).c_str(),
                   static_cast<int>(index));
@@ -149,7 +180,7 @@ void Discovery::StopAtInactive(size_t index, ScanReport& report) {
 bool Discovery::ReadBlocksAndCheck(bool firstPass) {
     link::CXmit& xmit = m_commands.Xmit();
     bool updated = false;
-    for (size_t i = 0; i < m_image.moduleCount; ++i) {
+    for (size_t i = 0; i < m_image.moduleCount && !Quitting(); ++i) {
         ModuleRecord& record = m_image.Live(i);
         uint16_t length = 0;
         const bool read = m_commands.ReadParameters(record.address, length, record.block);
@@ -172,6 +203,13 @@ bool Discovery::ReadBlocksAndCheck(bool firstPass) {
 }
 
 bool Discovery::OfferToFirmwareCheck(size_t index) {
+    // The firmware of the module in progress is finished even when the program is asked to
+    // quit meanwhile: a module left half-flashed may not start again.
+    std::optional<platform::EventLoop::QuitDeferral> finishModule;
+    if (platform::EventLoop* loop = m_feedback.ScanLoop())
+        finishModule.emplace(*loop);
+    if (Quitting())
+        return false;
     ModuleRecord& record = m_image.Live(index);
     record.reportedType = record.type;
     const uint8_t savedType = record.type;
@@ -193,6 +231,11 @@ bool Discovery::OfferToFirmwareCheck(size_t index) {
     return updated;
 }
 
+bool Discovery::Quitting() {
+    const platform::EventLoop* loop = m_feedback.ScanLoop();
+    return loop != nullptr && loop->QuitRequested();
+}
+
 void Discovery::RebootAndWait() {
     link::CXmit& xmit = m_commands.Xmit();
     const bool overGateway = xmit.IsGatewayLinkUp();
@@ -207,7 +250,7 @@ void Discovery::RebootAndWait() {
     const int64_t deadline = clock.NowMs() + kRebootMs;
     for (int64_t now = clock.NowMs(); now < deadline; now = clock.NowMs()) {
         clock.SleepMs(std::min(kReopenEveryMs, deadline - now));
-        if (xmit.OpenLink())
+        if (Quitting() || xmit.OpenLink())
             return;
     }
 }

@@ -39,6 +39,7 @@ enum class ScanOutcome {
     InactiveModule,   // a module did not confirm its type (failedIndex)
     TooManyModules,   // the controller listed more modules than the rack image holds
     Rebooted,         // modules were updated through the gateway; no second pass is made
+    Stopped,          // the program is quitting: the scan stopped at its next step
 };
 
 struct ScanReport {
@@ -80,6 +81,7 @@ private:
     bool ReadBlocksAndCheck(bool firstPass);
     bool OfferToFirmwareCheck(size_t index);
     void StopAtInactive(size_t index, ScanReport& report);
+    bool Quitting();
 
     link::CommandSet& m_commands;
     RackImage& m_image;

@@ -1,7 +1,7 @@
 #include "sim/ConfigFileRack.h"
 
-#include <algorithm>
-#include <cstdio>
+#include "platform/FileAccess.h"
+
 #include <vector>
 
 namespace mulvane {
@@ -70,50 +70,55 @@ std::optional<RackConfig> RackFromConfigBytes(std::span<const uint8_t> bytes, st
 }
 
 std::optional<RackConfig> RackFromConfigFile(const std::string& path, std::string& error) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        error = "cannot open " + path;
-        return std::nullopt;
-    }
     // One byte more than the largest file that fits, so that a longer one is seen as such.
-    std::vector<uint8_t> bytes(kMaxModules * (kHeader + kMaxBlock) + 1);
-    const size_t n = std::fread(bytes.data(), 1, bytes.size(), in);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) {
-        error = "cannot read " + path;
+    const kaptiv::platform::FileReadResult read = kaptiv::platform::ReadRegularFile(
+        path, kMaxModules * (kHeader + kMaxBlock) + 1, kaptiv::platform::OverLimit::ReadPrefix);
+    if (!read) {
+        error = read.error;
         return std::nullopt;
     }
-    bytes.resize(n);
-    auto rack = RackFromConfigBytes(bytes, error);
+    auto rack = RackFromConfigBytes(read.bytes, error);
     if (!rack)
         error = path + ": " + error;
     return rack;
 }
 
-std::vector<uint8_t> ConfigBytesOfRack(const RackEngine& engine) {
+std::optional<std::vector<uint8_t>> ConfigBytesOfRack(const RackEngine& engine, std::string& error) {
+    const auto& modules = engine.Config().modules;
+    if (modules.size() > kMaxModules) {
+        error = "the rack has " + std::to_string(modules.size()) +
+                " modules; a configuration file holds at most " + std::to_string(kMaxModules);
+        return std::nullopt;
+    }
     std::vector<uint8_t> out;
-    for (const ModuleConfig& m : engine.Config().modules) {
+    for (size_t slot = 0; slot < modules.size(); ++slot) {
+        const ModuleConfig& m = modules[slot];
         const std::vector<uint8_t> block = engine.CurrentBlock(m.address);
-        const size_t length = std::min(block.size(), kMaxBlock);
+        // Never cut: a block saved shorter than the module holds would load back as another.
+        if (block.size() > kMaxBlock) {
+            error = "module " + std::to_string(slot) + " (address " + std::to_string(m.address) +
+                    ") holds a " + std::to_string(block.size()) +
+                    "-byte block; a configuration file holds at most " + std::to_string(kMaxBlock) +
+                    " bytes per module";
+            return std::nullopt;
+        }
         out.push_back(m.type);
-        out.push_back(static_cast<uint8_t>(length >> 8));
-        out.push_back(static_cast<uint8_t>(length));
-        out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(length));
+        out.push_back(static_cast<uint8_t>(block.size() >> 8));
+        out.push_back(static_cast<uint8_t>(block.size()));
+        out.insert(out.end(), block.begin(), block.end());
     }
     return out;
 }
 
 bool SaveRackAsConfig(const RackEngine& engine, const std::string& path, std::string& error) {
-    const std::vector<uint8_t> bytes = ConfigBytesOfRack(engine);
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) {
-        error = "cannot create " + path;
+    const std::optional<std::vector<uint8_t>> bytes = ConfigBytesOfRack(engine, error);
+    if (!bytes) {
+        error = path + " not written: " + error;
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (std::fclose(out) != 0 || !written) {
-        error = "cannot write " + path;
+    const kaptiv::platform::FileResult written = kaptiv::platform::WriteFileAtomic(path, *bytes);
+    if (!written) {
+        error = written.error;
         return false;
     }
     return true;

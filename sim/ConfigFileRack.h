@@ -18,9 +18,15 @@ namespace mulvane {
 std::optional<RackConfig> RackFromConfigBytes(std::span<const uint8_t> bytes, std::string& error);
 std::optional<RackConfig> RackFromConfigFile(const std::string& path, std::string& error);
 
+// Files are read up to the largest configuration file and one byte (platform/FileAccess.h):
+// a FIFO or device is refused at once.
+//
 // The rack's modules with the blocks they hold now, in the same file format: what a test (or an
-// installer working offline) reads back after the tool wrote to the simulated modules.
-std::vector<uint8_t> ConfigBytesOfRack(const RackEngine& engine);
+// installer working offline) reads back after the tool wrote to the simulated modules. A rack
+// the format cannot hold faithfully is refused with the reason, never cut: more than 15
+// modules, or a module holding a block over 1024 bytes.
+std::optional<std::vector<uint8_t>> ConfigBytesOfRack(const RackEngine& engine, std::string& error);
+// Written atomically (temporary file, then renamed): an existing file is replaced whole or not at all.
 bool SaveRackAsConfig(const RackEngine& engine, const std::string& path, std::string& error);
 
 } // namespace mulvane

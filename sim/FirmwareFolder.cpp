@@ -4,9 +4,10 @@
 #include "sim/Md5.h"
 #include "sim/Protocol.h"
 
+#include "platform/FileAccess.h"
+
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace mulvane {
 
@@ -68,13 +69,10 @@ std::vector<uint8_t> ComponentHeader(uint8_t major, uint8_t minor, uint8_t patch
 }
 
 bool WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes, std::string& error) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        error = "cannot write " + path.string();
-        return false;
-    }
-    return true;
+    const kaptiv::platform::FileResult written = kaptiv::platform::WriteFileAtomic(path.string(), bytes);
+    if (!written)
+        error = written.error;
+    return written.ok;
 }
 
 } // namespace

@@ -4,10 +4,11 @@
 #include "sim/ModuleFiles.h"
 #include "sim/Protocol.h"
 
+#include "platform/FileAccess.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -450,14 +451,12 @@ std::optional<RackConfig> LoadRackJson(const std::string& text, std::string& err
 }
 
 std::optional<RackConfig> LoadRackFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
+    const kaptiv::platform::FileReadResult read = kaptiv::platform::ReadRegularFile(path, kMaxRackFileBytes);
+    if (!read) {
+        error = read.error;
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    auto rack = LoadRackJson(text.str(), error);
+    auto rack = LoadRackJson(read.Text(), error);
     if (!rack)
         error = path + ": " + error;
     return rack;

@@ -92,6 +92,8 @@ RackConfig DemoRack();
 
 // Parses a rack file's text. On failure returns nothing and says why in error.
 std::optional<RackConfig> LoadRackJson(const std::string& text, std::string& error);
+// Reads the file first, up to kMaxRackFileBytes (a larger one, a FIFO or a device is refused).
+inline constexpr size_t kMaxRackFileBytes = 4 * 1024 * 1024;
 std::optional<RackConfig> LoadRackFile(const std::string& path, std::string& error);
 
 // Checks what every rack must satisfy: the controller first (type 0, address 0), types

@@ -168,7 +168,8 @@ void StreamingFiles::Refuse(const std::string& problem) {
 bool StreamingFiles::CancelRequested(uint64_t generation) {
     m_page.Windows().Loop().PumpPending();
     m_page.Windows().Repaint();
-    return !StillOpen(generation) || m_page.Windows().IsKeyDown(ui::Key::Escape);
+    return !StillOpen(generation) || m_page.Windows().IsKeyDown(ui::Key::Escape) ||
+           m_page.Windows().Loop().QuitRequested();
 }
 
 // Upload -------------------------------------------------------------------------------------

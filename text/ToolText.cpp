@@ -43,6 +43,17 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
     {"Configuration NOT uploaded to: %s", "Configuration NON chargée dans : %s",
      "Configurazione NON caricata in: %s", "Konfiguration NICHT übertragen an: %s",
      "Configuración NO cargada en: %s"},
+    // Ending on a signal, and the link trace's write failures.
+    {"The program will close once this module's firmware has been written.",
+     "Le programme se fermera dès que le firmware de ce module sera écrit.",
+     "Il programma si chiuderà non appena il firmware di questo modulo sarà stato scritto.",
+     "Das Programm wird beendet, sobald die Firmware dieses Moduls geschrieben ist.",
+     "El programa se cerrará en cuanto se haya escrito el firmware de este módulo."},
+    {"The link trace could not be written (%s); it stops here.",
+     "La trace de liaison n'a pas pu être écrite (%s) ; elle s'arrête ici.",
+     "La traccia del collegamento non ha potuto essere scritta (%s); si ferma qui.",
+     "Die Verbindungsaufzeichnung konnte nicht geschrieben werden (%s); sie endet hier.",
+     "No se pudo escribir la traza del enlace (%s); se detiene aquí."},
 }};
 
 std::string LocalizedToolText(ToolText id, int language) {

@@ -22,6 +22,9 @@ enum class ToolText : int {
     ReportModuleNotShown,     // a line of the report under a module past the module list
     ReportIncomplete,         // %d modules whose settings are not shown, %s the file
     ConfigurationNotUploaded, // %s: the modules whose write failed
+    // Ending on a signal, and the link trace's write failures.
+    FirmwareFinishingBeforeExit, // the program ends once this module's firmware is written
+    TraceWriteFailed,            // %s: the trace file's name and the reason
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);

@@ -1,6 +1,8 @@
 // kaptiv-config block decode|encode: a module's parameter block as JSON and back.
+#include "platform/FileAccess.h"
 #include "platform/HexText.h"
 #include "tools/Commands.h"
+#include "tools/TerminalText.h"
 #include "tools/json/BlockJson.h"
 
 #include <cstdio>
@@ -85,11 +87,16 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
 }
 
 std::optional<std::string> ReadInput(const std::string& file) {
-    std::FILE* in = file == "-" ? stdin : std::fopen(file.c_str(), "rb");
-    if (!in) {
-        std::fprintf(stderr, "kaptiv-config block: cannot open '%s'\n", file.c_str());
-        return std::nullopt;
+    if (file != "-") {
+        const platform::FileReadResult read = platform::ReadRegularFile(file, kMaxInputBytes);
+        if (!read) {
+            std::fputs("kaptiv-config block: ", stderr);
+            PrintEscaped(stderr, read.error + "\n");
+            return std::nullopt;
+        }
+        return read.Text();
     }
+    std::FILE* in = stdin;
     std::string data;
     char buffer[4096];
     size_t n = 0;
@@ -102,14 +109,12 @@ std::optional<std::string> ReadInput(const std::string& file) {
         }
     }
     const bool failed = std::ferror(in) != 0;
-    if (in != stdin)
-        std::fclose(in);
     if (tooLong) {
         std::fprintf(stderr, "kaptiv-config block: input is longer than %zu bytes\n", kMaxInputBytes);
         return std::nullopt;
     }
     if (failed) {
-        std::fprintf(stderr, "kaptiv-config block: cannot read '%s'\n", file.c_str());
+        std::fputs("kaptiv-config block: cannot read the standard input\n", stderr);
         return std::nullopt;
     }
     return data;
@@ -131,20 +136,20 @@ int Decode(const Options& options, const std::string& input) {
         // otherwise be decoded as a block and printed as if they were one.
         platform::HexTextResult hex = platform::ParseHexText(input);
         if (!hex.Ok()) {
-            std::fprintf(stderr, "kaptiv-config block decode: %s (use --raw for a binary block)\n",
-                         hex.error.c_str());
+            std::fputs("kaptiv-config block decode: ", stderr);
+            PrintEscaped(stderr, hex.error + " (use --raw for a binary block)\n");
             return kExitRefused;
         }
         block = std::move(hex.bytes);
     }
     const JsonDecodeResult result = BlockToJson(static_cast<uint8_t>(options.type), block);
     if (!result.Ok()) {
-        std::fprintf(stderr, "kaptiv-config block decode: %s\n", result.error.c_str());
+        std::fputs("kaptiv-config block decode: ", stderr);
+        PrintEscaped(stderr, result.error + "\n");
         return kExitRefused;
     }
-    const std::string text = result.json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::printf("%s\n", text.c_str());
-    return kExitOk;
+    const std::string text = result.json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return PrintEscaped(stdout, text) && std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
 }
 
 int Encode(const Options& options, const std::string& input) {
@@ -159,7 +164,8 @@ int Encode(const Options& options, const std::string& input) {
     }
     const settings::EncodeResult result = BlockFromJson(static_cast<uint8_t>(options.type), json);
     if (!result.Ok()) {
-        std::fprintf(stderr, "kaptiv-config block encode: %s\n", result.error.c_str());
+        std::fputs("kaptiv-config block encode: ", stderr);
+        PrintEscaped(stderr, result.error + "\n");
         return kExitRefused;
     }
     if (options.raw)

@@ -27,6 +27,9 @@ void SetTracePath(std::string path);
 // The trace for xmit when --trace was given, else nothing; failed when the file could not be
 // opened (reported on stderr). Keep it alive as long as xmit makes requests.
 std::unique_ptr<link::LinkTrace> StartTrace(link::CXmit& xmit, platform::Clock& clock, bool& failed);
+// Why a trace of this run could not be written (empty when every write went through); main()
+// then makes the exit status non-zero.
+const std::string& TraceWriteFailure();
 
 // The module types of the rack behind a gateway, controller first, as a scan identifies them.
 std::optional<std::vector<uint8_t>> RackTypesThroughGateway(const std::string& hostPort, std::string& error);

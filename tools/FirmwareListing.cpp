@@ -2,6 +2,7 @@
 
 #include "firmware/FirmwareFolder.h"
 #include "platform/ModuleType.h"
+#include "tools/TerminalText.h"
 
 #include <cstdio>
 #include <vector>
@@ -71,7 +72,9 @@ int RunFirmwareCommand(const std::vector<std::string>& args) {
     }
     std::string out;
     const bool found = ListFirmwareFolder(args[1], out);
-    std::fputs(out.c_str(), stdout);
+    // File names and index lines come from the folder: escaped on their way to the terminal.
+    if (!PrintEscaped(stdout, out) || std::fflush(stdout) != 0)
+        return 1;
     return found ? 0 : 1;
 }
 

@@ -2,7 +2,9 @@
 // before it loads a file.
 #include "configfiles/ConfigFile.h"
 #include "configfiles/ConfigSummary.h"
+#include "platform/FileAccess.h"
 #include "tools/Commands.h"
+#include "tools/TerminalText.h"
 #include "tools/json/QvcJson.h"
 
 #include <cstdio>
@@ -29,35 +31,42 @@ void PrintQvcUsage(std::FILE* out) {
         out);
 }
 
+void Refuse(const std::string& text) {
+    std::fputs("kaptiv-config qvc: ", stderr);
+    PrintEscaped(stderr, text);
+    std::fputs("\n", stderr);
+}
+
 std::optional<std::vector<configfiles::ConfigEntry>> ReadQvc(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!configfiles::ReadFilePrefix(path, configfiles::kMaxFileBytes + 1, bytes, error)) {
-        std::fprintf(stderr, "kaptiv-config qvc: %s\n", error.c_str());
+    // kMaxFileBytes + 1 bytes are enough to judge a configuration file: a longer one is refused.
+    platform::FileReadResult file =
+        platform::ReadRegularFile(path, configfiles::kMaxFileBytes + 1, platform::OverLimit::ReadPrefix);
+    if (!file) {
+        Refuse(file.error);
         return std::nullopt;
     }
-    configfiles::ConfigReadResult read = configfiles::ParseConfigFile(bytes);
+    configfiles::ConfigReadResult read = configfiles::ParseConfigFile(file.bytes);
     if (!read.Ok()) {
-        std::fprintf(stderr, "kaptiv-config qvc: %s refused: %s\n", path.c_str(),
-                     configfiles::DescribeProblem(read).c_str());
+        Refuse(path + " refused: " + configfiles::DescribeProblem(read));
         return std::nullopt;
     }
     return std::move(read.entries);
 }
 
 std::optional<std::string> ReadText(const std::string& path) {
-    std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
-    if (in == nullptr) {
-        std::fprintf(stderr, "kaptiv-config qvc: cannot open '%s'\n", path.c_str());
-        return std::nullopt;
+    if (path != "-") {
+        const platform::FileReadResult file = platform::ReadRegularFile(path, kMaxJsonBytes);
+        if (!file) {
+            Refuse(file.error);
+            return std::nullopt;
+        }
+        return file.Text();
     }
     std::string text;
     char buffer[4096];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0 && text.size() <= kMaxJsonBytes)
+    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0 && text.size() <= kMaxJsonBytes)
         text.append(buffer, n);
-    if (in != stdin)
-        std::fclose(in);
     if (text.size() > kMaxJsonBytes) {
         std::fprintf(stderr, "kaptiv-config qvc: '%s' is longer than %zu bytes\n", path.c_str(),
                      kMaxJsonBytes);
@@ -78,15 +87,13 @@ std::optional<std::vector<uint8_t>> RackTypes(const std::string& rack) {
             return std::nullopt;
         const nlohmann::json json = nlohmann::json::parse(*text, nullptr, false);
         if (!json.is_object() || !json.contains("modules") || !json["modules"].is_array()) {
-            std::fprintf(stderr, "kaptiv-config qvc: %s is not a rack file with a \"modules\" array\n",
-                         rack.c_str());
+            Refuse(rack + " is not a rack file with a \"modules\" array");
             return std::nullopt;
         }
         std::vector<uint8_t> types;
         for (const nlohmann::json& m : json["modules"]) {
             if (!m.is_object() || !m.contains("type") || !m["type"].is_number_unsigned() || m["type"] > 255) {
-                std::fprintf(stderr, "kaptiv-config qvc: %s: every module needs a type 0-255\n",
-                             rack.c_str());
+                Refuse(rack + ": every module needs a type 0-255");
                 return std::nullopt;
             }
             types.push_back(m["type"].get<uint8_t>());
@@ -97,7 +104,7 @@ std::optional<std::vector<uint8_t>> RackTypes(const std::string& rack) {
         std::string error;
         auto types = RackTypesThroughGateway(rack, error);
         if (!types)
-            std::fprintf(stderr, "kaptiv-config qvc: %s\n", error.c_str());
+            Refuse(error);
         return types;
     }
     const auto entries = ReadQvc(rack);
@@ -116,9 +123,8 @@ int Dump(const std::vector<std::string>& args) {
     if (!entries)
         return kExitRefused;
     const std::string text =
-        QvcToJson(*entries).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::printf("%s\n", text.c_str());
-    return kExitOk;
+        QvcToJson(*entries).dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return PrintEscaped(stdout, text) && std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
 }
 
 int Build(const std::vector<std::string>& args) {
@@ -145,15 +151,18 @@ int Build(const std::vector<std::string>& args) {
     std::string error;
     const std::vector<uint8_t> bytes = QvcFromJson(json, error);
     if (!error.empty()) {
-        std::fprintf(stderr, "kaptiv-config qvc build: %s\n", error.c_str());
+        std::fputs("kaptiv-config qvc build: ", stderr);
+        PrintEscaped(stderr, error + "\n");
         return kExitRefused;
     }
+    // The file's bytes themselves, not text: they go out as they are.
     if (output.empty()) {
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitRefused;
     }
-    if (!configfiles::WriteFileSafely(output, bytes, error)) {
-        std::fprintf(stderr, "kaptiv-config qvc build: %s\n", error.c_str());
+    if (const platform::FileResult written = platform::WriteFileAtomic(output, bytes); !written) {
+        std::fputs("kaptiv-config qvc build: ", stderr);
+        PrintEscaped(stderr, written.error + "\n");
         return kExitRefused;
     }
     return kExitOk;
@@ -191,7 +200,8 @@ int Check(const std::vector<std::string>& args) {
     const std::string summary =
         types ? configfiles::ConfigSummary(*entries, std::span<const uint8_t>(*types), language)
               : configfiles::ConfigSummary(*entries, std::nullopt, language);
-    std::fwrite(summary.data(), 1, summary.size(), stdout);
+    if (!PrintEscaped(stdout, summary) || std::fflush(stdout) != 0)
+        return kExitRefused;
     return types && !configfiles::ConfigMatches(*entries, *types) ? kExitRefused : kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include "link/CommandSet.h"
 #include "link/LinkTrace.h"
 #include "platform/ModuleType.h"
+#include "tools/TerminalText.h"
 #include "tools/json/BlockJson.h"
 
 #include <array>
@@ -18,7 +19,12 @@ namespace {
 
 constexpr uint8_t kIdentifyMark = 0x77;
 constexpr size_t kModuleListEntrySize = 3; // address, type, one byte not used
-constexpr size_t kMaxObjects = 256;        // per packet, so that a wrong packet cannot run long
+
+// What one transport packet's decoding may still spend.
+struct Budget {
+    size_t objects = 0;
+    bool Spend() { return ++objects <= kMaxObjectsPerPacket; }
+};
 
 std::string Hex(std::span<const uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -139,11 +145,22 @@ const char* ObjectTagName(uint32_t tag) {
     }
 }
 
-// The application objects after a session_number header.
-nlohmann::json DecodeObjects(std::span<const uint8_t> data) {
+nlohmann::json TooMany(std::span<const uint8_t> rest) {
+    return {{"error", "more than " + std::to_string(kMaxObjectsPerPacket) +
+                          " objects in one packet: the rest is not decoded"},
+            {"undecoded", Hex(rest)}};
+}
+
+// The application objects after a session_number header; a menu's items are objects inside
+// it, one level deeper.
+nlohmann::json DecodeObjects(std::span<const uint8_t> data, size_t level, Budget& budget) {
     nlohmann::json objects = nlohmann::json::array();
     size_t pos = 0;
-    while (pos < data.size() && objects.size() < kMaxObjects) {
+    while (pos < data.size()) {
+        if (!budget.Spend()) {
+            objects.push_back(TooMany(data.subspan(pos)));
+            break;
+        }
         if (data.size() - pos < 4) {
             objects.push_back({{"undecoded", Hex(data.subspan(pos))}});
             break;
@@ -177,7 +194,12 @@ nlohmann::json DecodeObjects(std::span<const uint8_t> data) {
         } else if ((tag == cam::tag::kMenuLast || tag == cam::tag::kListLast) && !body.empty()) {
             object["choices"] = body[0];
             // The menu's texts follow inside its body.
-            object["items"] = DecodeObjects(body.subspan(1));
+            if (level < kMaxNesting) {
+                object["items"] = DecodeObjects(body.subspan(1), level + 1, budget);
+            } else {
+                object["error"] = "nested deeper than " + std::to_string(kMaxNesting) + " levels";
+                object["undecoded"] = Hex(body.subspan(1));
+            }
         } else if (!body.empty()) {
             object["body"] = Hex(body);
         }
@@ -188,10 +210,10 @@ nlohmann::json DecodeObjects(std::span<const uint8_t> data) {
 }
 
 // The session objects inside a T_data packet's body (after its transport connection byte).
-nlohmann::json DecodeSession(std::span<const uint8_t> data) {
+nlohmann::json DecodeSession(std::span<const uint8_t> data, Budget& budget) {
     nlohmann::json sessions = nlohmann::json::array();
     size_t pos = 0;
-    while (pos < data.size() && sessions.size() < kMaxObjects) {
+    while (pos < data.size()) {
         const uint8_t tag = data[pos];
         size_t at = pos + 1;
         const auto length = cam::ReadLengthField(data, at);
@@ -208,7 +230,7 @@ nlohmann::json DecodeSession(std::span<const uint8_t> data) {
         if (tag == 0x90 && body.size() == 2) {
             session["session"] = body[0] << 8 | body[1];
             // The application objects follow the header, up to the end of the packet.
-            session["objects"] = DecodeObjects(data.subspan(at + 2));
+            session["objects"] = DecodeObjects(data.subspan(at + 2), 1, budget);
             sessions.push_back(std::move(session));
             break;
         }
@@ -221,9 +243,10 @@ nlohmann::json DecodeSession(std::span<const uint8_t> data) {
 }
 
 nlohmann::json DecodeTransport(std::span<const uint8_t> data) {
+    Budget budget;
     nlohmann::json packets = nlohmann::json::array();
     size_t pos = 0;
-    while (pos < data.size() && packets.size() < kMaxObjects) {
+    while (pos < data.size()) {
         const uint8_t tag = data[pos];
         size_t at = pos + 1;
         const auto length = cam::ReadLengthField(data, at);
@@ -240,7 +263,7 @@ nlohmann::json DecodeTransport(std::span<const uint8_t> data) {
         if (!body.empty())
             packet["t_c_id"] = body[0];
         if ((tag == 0xA0 || tag == 0xA1) && body.size() > 1)
-            packet["spdus"] = DecodeSession(body.subspan(1));
+            packet["spdus"] = DecodeSession(body.subspan(1), budget);
         else if (body.size() > 1)
             packet["body"] = Hex(body.subspan(1));
         packets.push_back(std::move(packet));
@@ -308,89 +331,126 @@ nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes, std::vector<uin
     return out;
 }
 
-int ShowTrace(std::string_view text, std::string& out) {
-    const link::TraceFile file = link::ParseTrace(text);
+namespace {
+
+std::string Dump(const nlohmann::json& json) {
+    return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// What the trace has taught so far, carried from line to line.
+struct TraceState {
     std::map<uint8_t, uint8_t> types; // learned from the trace itself
     // Fragments of a CAM packet whose end comes in a later read-data answer, by module.
     std::map<uint8_t, std::vector<uint8_t>> camPending;
-    char head[256];
-    size_t error = 0;
-    auto flushErrorsBefore = [&](int number) {
-        while (error < file.errors.size() && (number < 0 || file.errors[error].first < number)) {
-            out += "line " + std::to_string(file.errors[error].first) + ": not a trace line (" +
-                   file.errors[error].second + ")\n";
-            ++error;
-        }
-    };
-    for (size_t i = 0; i < file.lines.size(); ++i) {
-        const link::TraceLine& l = file.lines[i];
-        flushErrorsBefore(file.lineNumbers[i]);
-        const auto known = types.find(l.address);
-        const int type = known == types.end() ? -1 : known->second;
-        std::string module =
-            l.address == link::kBroadcastAddress ? "all modules" : "module " + HexTag(l.address, 2);
-        if (type >= 0)
-            module += std::string(" (") +
-                      (IsKnownType(static_cast<uint8_t>(type)) ? ModuleName(static_cast<uint8_t>(type))
-                                                               : "unknown type") +
-                      ")";
-        const std::string_view name = link::CommandName(l.command, l.request);
-        // Built whole: a transport field may be far longer than any fixed buffer.
-        out += "line " + std::to_string(file.lineNumbers[i]) + "  +" + std::to_string(l.ms) + " ms  " +
-               l.transport + "  " + module + "  " + std::string(name) + "  " +
-               std::string(link::ResultToken(l.result)) + "\n";
+};
 
-        const bool toCam = type >= 0 && RoleOf(static_cast<uint8_t>(type)) == ModuleRole::CommonInterface;
-        const bool hasBlock = type >= 0 && IsKnownType(static_cast<uint8_t>(type)) &&
-                              kModuleTypes[static_cast<size_t>(type)].layout != BlockLayout::None;
-        if (!l.request.empty()) {
-            if (l.command == link::cmd::kWriteData && toCam) {
-                out += "  request: CAM packet " + DecodeCamOutgoing(l.request).dump(2) + "\n";
-            } else if (l.command == link::cmd::kWriteData && hasBlock) {
-                const JsonDecodeResult decoded = BlockToJson(static_cast<uint8_t>(type), l.request);
-                out += decoded.Ok()
-                           ? "  request: parameter block " + decoded.json.dump(2) + "\n"
-                           : "  request: " + Hex(l.request) + "  (not a block: " + decoded.error + ")\n";
-            } else {
-                out += "  request: " + Hex(l.request) + "\n";
-            }
-        }
-        if (!l.answered)
-            continue;
-        out += "  answer " + HexTag(l.answerControl, 2) + ":";
-        if (l.result != link::LinkResult::Ok || l.answer.empty()) {
-            out += (l.answer.empty() ? std::string(" (no data)") : " " + Hex(l.answer)) + "\n";
-            continue;
-        }
-        if (l.command == link::cmd::kIdentify && l.answer.size() >= 3 && l.answer[0] == kIdentifyMark) {
-            types[l.address] = l.answer[1];
-            std::snprintf(head, sizeof head, " type %u %s, release %u.%u%s\n", l.answer[1],
-                          ModuleName(l.answer[1]), l.answer[2] / 10, l.answer[2] % 10,
-                          l.answer.size() > 3 ? (", hardware " + std::to_string(l.answer[3])).c_str() : "");
-            out += head;
-        } else if (l.command == link::cmd::kReadData && l.address == link::kControllerAddress) {
-            out += " module list";
-            for (size_t k = 0; k + kModuleListEntrySize <= l.answer.size(); k += kModuleListEntrySize) {
-                types.emplace(l.answer[k], l.answer[k + 1]);
-                out += " " + HexTag(l.answer[k], 2) + "=" + std::to_string(l.answer[k + 1]);
-            }
-            out += "\n";
-        } else if (l.command == link::cmd::kReadData && toCam) {
-            out += " CAM packets " + DecodeCamIncoming(l.answer, &camPending[l.address]).dump(2) + "\n";
-        } else if (l.command == link::cmd::kReadParameters && hasBlock) {
-            const JsonDecodeResult decoded = BlockToJson(static_cast<uint8_t>(type), l.answer);
-            out += decoded.Ok() ? " parameter block " + decoded.json.dump(2) + "\n"
-                                : " " + Hex(l.answer) + "  (not a block: " + decoded.error + ")\n";
+// One exchange decoded, unbounded in principle; the caller cuts it.
+std::string DecodeLine(const link::TraceLine& l, int number, TraceState& state) {
+    std::string out;
+    char head[256];
+    const auto known = state.types.find(l.address);
+    const int type = known == state.types.end() ? -1 : known->second;
+    std::string module =
+        l.address == link::kBroadcastAddress ? "all modules" : "module " + HexTag(l.address, 2);
+    if (type >= 0)
+        module += std::string(" (") +
+                  (IsKnownType(static_cast<uint8_t>(type)) ? ModuleName(static_cast<uint8_t>(type))
+                                                           : "unknown type") +
+                  ")";
+    const std::string_view name = link::CommandName(l.command, l.request);
+    // Built whole: a transport field may be far longer than any fixed buffer.
+    out += "line " + std::to_string(number) + "  +" + std::to_string(l.ms) + " ms  " + l.transport + "  " +
+           module + "  " + std::string(name) + "  " + std::string(link::ResultToken(l.result)) + "\n";
+
+    const bool toCam = type >= 0 && RoleOf(static_cast<uint8_t>(type)) == ModuleRole::CommonInterface;
+    const bool hasBlock = type >= 0 && IsKnownType(static_cast<uint8_t>(type)) &&
+                          kModuleTypes[static_cast<size_t>(type)].layout != BlockLayout::None;
+    if (!l.request.empty()) {
+        if (l.command == link::cmd::kWriteData && toCam) {
+            out += "  request: CAM packet " + Dump(DecodeCamOutgoing(l.request)) + "\n";
+        } else if (l.command == link::cmd::kWriteData && hasBlock) {
+            const JsonDecodeResult decoded = BlockToJson(static_cast<uint8_t>(type), l.request);
+            out += decoded.Ok() ? "  request: parameter block " + Dump(decoded.json) + "\n"
+                                : "  request: " + Hex(l.request) + "  (not a block: " + decoded.error + ")\n";
         } else {
-            out += " " + Hex(l.answer) + "\n";
+            out += "  request: " + Hex(l.request) + "\n";
         }
     }
-    flushErrorsBefore(-1);
-    for (const auto& [address, held] : camPending)
+    if (!l.answered)
+        return out;
+    out += "  answer " + HexTag(l.answerControl, 2) + ":";
+    if (l.result != link::LinkResult::Ok || l.answer.empty()) {
+        out += (l.answer.empty() ? std::string(" (no data)") : " " + Hex(l.answer)) + "\n";
+        return out;
+    }
+    if (l.command == link::cmd::kIdentify && l.answer.size() >= 3 && l.answer[0] == kIdentifyMark) {
+        state.types[l.address] = l.answer[1];
+        std::snprintf(head, sizeof head, " type %u %s, release %u.%u%s\n", l.answer[1],
+                      ModuleName(l.answer[1]), l.answer[2] / 10, l.answer[2] % 10,
+                      l.answer.size() > 3 ? (", hardware " + std::to_string(l.answer[3])).c_str() : "");
+        out += head;
+    } else if (l.command == link::cmd::kReadData && l.address == link::kControllerAddress) {
+        out += " module list";
+        for (size_t k = 0; k + kModuleListEntrySize <= l.answer.size(); k += kModuleListEntrySize) {
+            state.types.emplace(l.answer[k], l.answer[k + 1]);
+            out += " " + HexTag(l.answer[k], 2) + "=" + std::to_string(l.answer[k + 1]);
+        }
+        out += "\n";
+    } else if (l.command == link::cmd::kReadData && toCam) {
+        out += " CAM packets " + Dump(DecodeCamIncoming(l.answer, &state.camPending[l.address])) + "\n";
+    } else if (l.command == link::cmd::kReadParameters && hasBlock) {
+        const JsonDecodeResult decoded = BlockToJson(static_cast<uint8_t>(type), l.answer);
+        out += decoded.Ok() ? " parameter block " + Dump(decoded.json) + "\n"
+                            : " " + Hex(l.answer) + "  (not a block: " + decoded.error + ")\n";
+    } else {
+        out += " " + Hex(l.answer) + "\n";
+    }
+    return out;
+}
+
+// Cut to the output bound, escaped, and handed on.
+void EmitLine(std::string text, int number, size_t maxOutput, const TraceEmit& emit) {
+    if (text.size() > maxOutput) {
+        text.resize(maxOutput);
+        text += "\n  ... the decoding of line " + std::to_string(number) + " is cut here (more than " +
+                std::to_string(maxOutput) + " bytes)\n";
+    }
+    emit(EscapeControls(text));
+}
+
+} // namespace
+
+int ShowTrace(std::string_view text, const TraceEmit& emit, size_t maxLineOutput) {
+    TraceState state;
+    int faults = 0;
+    int number = 0;
+    size_t start = 0;
+    // Line by line: only the line at hand is held, decoded and written out.
+    while (start < text.size()) {
+        ++number;
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        const link::TraceParse parse = link::ParseTraceLine(text.substr(start, end - start));
+        start = end + 1;
+        if (!parse.Ok()) {
+            ++faults;
+            EmitLine("line " + std::to_string(number) + ": not a trace line (" + parse.error + ")\n", number,
+                     maxLineOutput, emit);
+        } else if (parse.line) {
+            EmitLine(DecodeLine(*parse.line, number, state), number, maxLineOutput, emit);
+        }
+    }
+    for (const auto& [address, held] : state.camPending)
         if (!held.empty())
-            out += "module " + HexTag(address, 2) + ": the trace ends inside a CAM packet (" +
-                   std::to_string(held.size()) + " bytes: " + Hex(held) + ")\n";
-    return static_cast<int>(file.errors.size());
+            EmitLine("module " + HexTag(address, 2) + ": the trace ends inside a CAM packet (" +
+                         std::to_string(held.size()) + " bytes: " + Hex(held) + ")\n",
+                     number, maxLineOutput, emit);
+    return faults;
+}
+
+int ShowTrace(std::string_view text, std::string& out) {
+    return ShowTrace(text, [&out](std::string_view line) { out.append(line); });
 }
 
 } // namespace kaptiv::tools

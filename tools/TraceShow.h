@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,9 +24,22 @@ nlohmann::json DecodeCamOutgoing(std::span<const uint8_t> bytes);
 // and continued from there; without pending it is shown as incomplete.
 nlohmann::json DecodeCamIncoming(std::span<const uint8_t> bytes, std::vector<uint8_t>* pending = nullptr);
 
-// The whole trace text decoded as the installer's support desk reads it. Lines that are not
-// trace lines are reported as "line N: ..." and the rest is still shown. Returns the number of
-// such faults.
+// Bounds of the decoding, so that no trace line, however made, runs long or fills memory:
+// application objects nested deeper than kMaxNesting levels (a menu's items are one level
+// below the menu) and objects past kMaxObjectsPerPacket in one CAM packet are shown as hex,
+// not decoded.
+inline constexpr size_t kMaxNesting = 16;
+inline constexpr size_t kMaxObjectsPerPacket = 1024;
+// One trace line's decoding is cut after this many bytes, with a note saying so.
+inline constexpr size_t kMaxLineOutput = 1024 * 1024;
+
+// The trace text decoded as the installer's support desk reads it, handed to `emit` line by
+// line as soon as each is decoded (the output of the whole trace is never held at once), with
+// its control characters escaped (tools/TerminalText.h). Lines that are not trace lines are
+// reported as "line N: ..." and the rest is still shown. Returns the number of such faults.
+using TraceEmit = std::function<void(std::string_view)>;
+int ShowTrace(std::string_view text, const TraceEmit& emit, size_t maxLineOutput = kMaxLineOutput);
+// The same, appended to out.
 int ShowTrace(std::string_view text, std::string& out);
 
 } // namespace kaptiv::tools

@@ -63,17 +63,27 @@ int main(int argc, char** argv) {
         std::puts("kaptiv-config " KAPTIV_VERSION);
         return 0;
     }
+    int rc = 2;
     if (command == "block")
-        return kaptiv::tools::RunBlockCommand(args);
-    if (command == "rack")
-        return kaptiv::tools::RunRackCommand(args);
-    if (command == "firmware")
-        return kaptiv::tools::RunFirmwareCommand(args);
-    if (command == "qvc")
-        return kaptiv::tools::RunQvcCommand(args);
-    if (command == "trace")
-        return kaptiv::tools::RunTraceCommand(args);
-    std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
-    PrintUsage(stderr);
-    return 2;
+        rc = kaptiv::tools::RunBlockCommand(args);
+    else if (command == "rack")
+        rc = kaptiv::tools::RunRackCommand(args);
+    else if (command == "firmware")
+        rc = kaptiv::tools::RunFirmwareCommand(args);
+    else if (command == "qvc")
+        rc = kaptiv::tools::RunQvcCommand(args);
+    else if (command == "trace")
+        rc = kaptiv::tools::RunTraceCommand(args);
+    else {
+        std::fprintf(stderr, "kaptiv-config: unknown command '%s'\n", command.c_str());
+        PrintUsage(stderr);
+        return 2;
+    }
+    // Every trace is closed by now: a trace asked for and not written is a failure of the run,
+    // whatever the command found.
+    if (const std::string& failure = kaptiv::tools::TraceWriteFailure(); !failure.empty()) {
+        std::fprintf(stderr, "kaptiv-config: %s\n", failure.c_str());
+        return rc == 0 ? 1 : rc;
+    }
+    return rc;
 }

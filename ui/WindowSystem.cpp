@@ -149,7 +149,8 @@ bool WindowSystem::RunModal(const std::function<bool()>& done, const std::string
     Repaint(); // what the modal wait is about must be on the page before the wait
     const int64_t start = GetClock().NowMs();
     bool expired = false;
-    m_loop.RunUntil([&] {
+    // A quit request (a termination signal) ends the wait unanswered, like the watchdog.
+    const bool ended = m_loop.RunUntil([&] {
         if (done())
             return true;
         if (m_watchdogMs > 0 && GetClock().NowMs() - start >= m_watchdogMs) {
@@ -160,7 +161,7 @@ bool WindowSystem::RunModal(const std::function<bool()>& done, const std::string
     });
     if (expired && m_onWatchdog)
         m_onWatchdog("no answer to " + what);
-    return !expired;
+    return ended && !expired;
 }
 
 void WindowSystem::SetFocus(ControlRef focus) {

@@ -90,7 +90,8 @@ public:
     void Unregister(Dialog& dialog);
     void PushModal(int dialogId);
     void PopModal(int dialogId);
-    // Runs nested turns until done() holds; false when the watchdog ended the wait.
+    // Runs nested turns until done() holds; false when the watchdog or a quit request
+    // (EventLoop::RequestQuit) ended the wait: the dialog or question then ends with Abort.
     bool RunModal(const std::function<bool()>& done, const std::string& what);
     uint64_t NextZOrder() { return ++m_zOrder; }
 

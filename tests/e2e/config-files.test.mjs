@@ -3,7 +3,8 @@
 // simulator comes back on the same gateway port with a changed COFDM level, built from a file),
 // the installer loads the saved file, reads the check summary, confirms, and the rack holds the
 // file's blocks again (the simulator writes its modules' blocks out when it stops). Saving
-// again under the same typed name asks before the file is replaced. Every wait has a deadline.
+// again under the same typed name asks before the file is replaced. With the Load file dialog
+// open again, SIGTERM ends kaptiv within 2 s. Every wait has a deadline.
 import path from 'node:path';
 import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import os from 'node:os';
@@ -175,6 +176,18 @@ try {
     return m && m.value === 'Configuration uploaded to harware.';
   });
   check(true, 'load: "Configuration uploaded to harware." after OK');
+
+  // Open Load and send SIGTERM: kaptiv ends within 2 s, though its file dialog is still open.
+  await openFileDialog(1025);
+  const exited = new Promise((resolve) => kaptiv.child.on('exit', (code, signal) => resolve({ code, signal })));
+  const sentAt = Date.now();
+  kaptiv.child.kill('SIGTERM');
+  const ended = await Promise.race([exited, new Promise((resolve) => setTimeout(() => resolve(null), 10000))]);
+  const endedMs = Date.now() - sentAt;
+  check(ended !== null && endedMs < 2000, `SIGTERM with the Load file dialog open: kaptiv ended after ${endedMs} ms`);
+  check(ended !== null && ended.code === 0, `kaptiv ended normally (${JSON.stringify(ended)})`);
+  if (ended === null) kaptiv.child.kill('SIGKILL'); // it ignored the signal: leave no process behind
+  kaptiv = null;
 
   // What the simulated modules hold now: the simulator writes them out when it stops.
   sim.child.kill('SIGTERM');

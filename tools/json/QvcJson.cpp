@@ -51,6 +51,11 @@ std::vector<uint8_t> QvcFromJson(const nlohmann::json& json, std::string& error)
         return {};
     }
     const nlohmann::json& modules = json["modules"];
+    if (modules.empty()) {
+        // It would make a 0-byte file, which loads as nothing at all.
+        error = "the module list is empty: a configuration file holds at least one module";
+        return {};
+    }
     if (modules.size() > configfiles::kMaxEntries) {
         error = std::to_string(modules.size()) + " modules, at most " +
                 std::to_string(configfiles::kMaxEntries) + " fit";

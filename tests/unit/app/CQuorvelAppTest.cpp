@@ -167,3 +167,31 @@ TEST_F(CQuorvelAppTest, TheTraceIsWrittenAndClosedWithTheApplication) {
     ASSERT_TRUE(std::getline(in, line));
     EXPECT_EQ(line.substr(line.find(' ') + 1), "none 0A 10 Identify no-link > - < -");
 }
+
+// A trace that stops being writable (a full disk) is said once, on standard error and in the
+// message panel, and the program goes on.
+TEST_F(CQuorvelAppTest, ATraceWriteFailureIsShownOnceAndTheProgramGoesOn) {
+    m_options.tracePath = "/dev/full";
+    app::CQuorvelApp application(m_windows, m_options, NoEnvironment());
+    std::vector<std::string> traceWarnings;
+    application.SetWarningSink([&](const std::string& text) {
+        if (text.find("trace") != std::string::npos)
+            traceWarnings.push_back(text);
+    });
+    std::string shown;
+    m_responder.OnModalDialog(rack::CQuorvelDlg::kDialogId, [&](ui::Dialog& dialog) {
+        // Failed exchanges are written out at once: the first write fails, the second is not tried.
+        application.Xmit().Exchange(0, 0x0A, 0x10, nullptr, 10);
+        application.Xmit().Exchange(0, 0x0B, 0x10, nullptr, 10);
+        m_loop.Post([&] {
+            shown = application.Info().Message();
+            dialog.OnClose();
+        });
+    });
+    EXPECT_FALSE(application.InitInstance());
+    EXPECT_EQ(application.ExitCode(), 0);
+    EXPECT_EQ(shown,
+              "The link trace could not be written (/dev/full: No space left on device); it stops here.");
+    ASSERT_EQ(traceWarnings.size(), 1u);
+    EXPECT_EQ(traceWarnings[0], "cannot write the trace /dev/full: No space left on device");
+}

@@ -129,9 +129,13 @@ TEST(SimConfigRack, BuildsTheRackOfAFileWithItsOwnReader) {
     }
     // Written back out as the modules hold their blocks: the same file, then the changed block.
     mulvane::RackEngine engine(*rack);
-    EXPECT_EQ(mulvane::ConfigBytesOfRack(engine), ReadBytes(Corpus("demo-rack.qvc")));
+    const auto saved = mulvane::ConfigBytesOfRack(engine, error);
+    ASSERT_TRUE(saved) << error;
+    EXPECT_EQ(*saved, ReadBytes(Corpus("demo-rack.qvc")));
     engine.SetBlock(12, {1, 2, 3});
-    const auto back = configfiles::ParseConfigFile(mulvane::ConfigBytesOfRack(engine));
+    const auto changed = mulvane::ConfigBytesOfRack(engine, error);
+    ASSERT_TRUE(changed) << error;
+    const auto back = configfiles::ParseConfigFile(*changed);
     ASSERT_TRUE(back.Ok());
     EXPECT_EQ(back.entries[3].block, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(back.entries[1], file.entries[1]);

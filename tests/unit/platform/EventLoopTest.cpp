@@ -112,3 +112,69 @@ TEST(EventLoopReal, FdWatcherSeesReadableData) {
     close(fds[0]);
     close(fds[1]);
 }
+
+// A quit request (a termination signal) ends every run of the loop, nested ones included,
+// and every later one at once; the outermost Run ends too.
+TEST_F(LoopFixture, AQuitRequestEndsNestedAndLaterRuns) {
+    bool innerReturned = false;
+    bool innerDone = true;
+    loop.SetTimer(&owner, 1, 10, [&] {
+        loop.KillTimer(&owner, 1);
+        loop.SetTimer(&owner, 2, 50, [&] { loop.RequestQuit(); });
+        // A modal wait whose answer never comes.
+        innerDone = loop.RunUntil([] { return false; });
+        innerReturned = true;
+    });
+    loop.Run();
+    EXPECT_TRUE(innerReturned);
+    EXPECT_FALSE(innerDone) << "a wait ended by the quit is not an answer";
+    EXPECT_TRUE(loop.QuitRequested());
+
+    bool ran = false;
+    loop.Post([&] { ran = true; });
+    EXPECT_FALSE(loop.RunUntil([] { return false; }));
+    const int64_t before = clock.NowMs();
+    loop.RunFor(10'000);
+    EXPECT_EQ(clock.NowMs(), before) << "no time passes once quitting";
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(loop.RunUntil([] { return true; })) << "a wait already answered still says so";
+}
+
+// Once quitting, waits through the clock take no time, except while a deferral is held
+// (the firmware of the module in progress): then the clock waits as usual until it ends.
+TEST_F(LoopFixture, AQuitCutsTheClocksWaitsUnlessDeferred) {
+    {
+        EventLoop::QuitDeferral finishing(loop);
+        loop.RequestQuit();
+        EXPECT_TRUE(loop.QuitRequested());
+        EXPECT_TRUE(loop.IsQuitDeferred());
+        EXPECT_FALSE(clock.IsInterrupted());
+        const int64_t before = clock.NowMs();
+        clock.SleepMs(300);
+        EXPECT_EQ(clock.NowMs() - before, 300);
+    }
+    EXPECT_FALSE(loop.IsQuitDeferred());
+    EXPECT_TRUE(clock.IsInterrupted());
+    const int64_t before = clock.NowMs();
+    clock.SleepMs(300);
+    EXPECT_EQ(clock.NowMs(), before);
+}
+
+// The request comes from the signal watcher's thread while the loop waits in poll(): the
+// loop wakes at once instead of after its wait, and a real clock's sleep is cut short.
+TEST(EventLoopReal, AQuitRequestFromAnotherThreadWakesTheLoopAndCutsSleeps) {
+    RealClock clock;
+    EventLoop loop(clock);
+    const int64_t start = clock.NowMs();
+    std::thread requester([&] {
+        clock.SleepMs(50);
+        loop.RequestQuit();
+    });
+    loop.Run();
+    const int64_t woke = clock.NowMs();
+    clock.SleepMs(60'000);
+    const int64_t slept = clock.NowMs() - woke;
+    requester.join();
+    EXPECT_LT(woke - start, 5'000);
+    EXPECT_LT(slept, 1'000);
+}

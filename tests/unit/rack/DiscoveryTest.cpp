@@ -5,6 +5,7 @@
 #include "link/CommandSet.h"
 #include "platform/ModuleType.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 
 #include <gtest/gtest.h>
 
@@ -303,3 +304,51 @@ TEST_F(Discovery, PersonalitySwitchWritesTheRecordAndRescans) {
 }
 
 } // namespace
+
+// A termination signal during a scan: the scan stops at its next step, within a moment of
+// virtual time, without blaming a module or restarting the rack, and without reading the
+// modules after it.
+TEST_F(Discovery, AQuitStopsTheScanAtItsNextStep) {
+    Open(mulvane::DemoRack());
+    int64_t quitAt = 0;
+    firmware.onCheck = [&](size_t index) {
+        if (index == 2) {
+            quitAt = clock.NowMs();
+            loop.RequestQuit();
+        }
+        return false;
+    };
+    RunUntilScans(1);
+    EXPECT_EQ(main.LastScan().outcome, ScanOutcome::Stopped);
+    EXPECT_EQ(firmware.offers.size(), 3u);
+    EXPECT_EQ(engine->RestartCount(), 0);
+    EXPECT_LT(clock.NowMs() - quitAt, 100);
+    EXPECT_EQ(main.ScanCount(), 1);
+}
+
+// The one exception: the firmware of the module in progress is finished (its waits are not
+// cut, the message panel says the program ends after it), then the rack is restarted so that
+// the module runs its new firmware, and the scan stops without waiting for the rack.
+TEST_F(Discovery, AQuitDuringAFirmwareTransferFinishesThatModuleFirst) {
+    Open(mulvane::DemoRack());
+    std::string shownDuringTransfer;
+    firmware.onCheck = [&](size_t index) {
+        if (index != 1)
+            return false;
+        loop.RequestQuit();
+        const int64_t before = clock.NowMs();
+        clock.SleepMs(500); // the transfer's waits go on
+        EXPECT_EQ(clock.NowMs() - before, 500);
+        info.ShowMessage("Updating module 1", 10'000);
+        info.SetProgress(10, 100);
+        shownDuringTransfer = info.Item(rack::CInfo::kMessage).Text();
+        return true;
+    };
+    RunUntilScans(1);
+    EXPECT_EQ(main.LastScan().outcome, ScanOutcome::Stopped);
+    EXPECT_EQ(firmware.offers.size(), 2u) << "no module after the one in progress";
+    EXPECT_EQ(engine->RestartCount(), 1);
+    EXPECT_EQ(shownDuringTransfer,
+              "Updating module 1\r\n" + text::LocalizedToolText(text::ToolText::FirmwareFinishingBeforeExit));
+    EXPECT_TRUE(clock.IsInterrupted()) << "once the module is done, the quit goes on";
+}

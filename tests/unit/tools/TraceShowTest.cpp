@@ -6,7 +6,10 @@
 #include "link/LinkTrace.h"
 #include "platform/ModuleType.h"
 #include "sim/DemoBlocks.h"
+#include "tools/TerminalText.h"
 #include "tools/json/BlockJson.h"
+
+#include "NestedMenu.h"
 
 #include <gtest/gtest.h>
 
@@ -149,4 +152,116 @@ TEST(TraceShow, ALongTransportKeepsItsLineWhole) {
     EXPECT_EQ(tools::ShowTrace(text, out), 0);
     EXPECT_NE(out.find(device + "  module 0A  Identify  timeout\nline 2 "), std::string::npos)
         << out.substr(0, 80);
+}
+
+namespace {
+
+std::string CamModuleList() {
+    const std::vector<uint8_t> list = {kCi, type::kCommonInterface, 0};
+    return Line(0, 0, 0x60, {}, &list);
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// Objects nested up to kMaxNesting levels are decoded; one level more is shown as hex.
+TEST(TraceShow, NestingIsDecodedUpToItsLimit) {
+    const auto text = [](size_t menus) {
+        const std::vector<uint8_t> empty;
+        return CamModuleList() +
+               Line(1, kCi, 0x50, kaptiv::testing::CamPacket(kaptiv::testing::NestedMenus(menus)), &empty);
+    };
+    std::string within;
+    EXPECT_EQ(tools::ShowTrace(text(tools::kMaxNesting - 1), within), 0);
+    EXPECT_EQ(Count(within, "\"menu_last\""), tools::kMaxNesting - 1);
+    EXPECT_NE(within.find("\"text\": \"X\""), std::string::npos) << "the text at the deepest level";
+    EXPECT_EQ(within.find("nested deeper"), std::string::npos);
+
+    std::string beyond;
+    EXPECT_EQ(tools::ShowTrace(text(tools::kMaxNesting), beyond), 0);
+    EXPECT_EQ(Count(beyond, "\"menu_last\""), tools::kMaxNesting);
+    EXPECT_EQ(beyond.find("\"text\": \"X\""), std::string::npos);
+    EXPECT_NE(beyond.find("nested deeper than 16 levels"), std::string::npos) << beyond;
+}
+
+// The nested line of a hostile trace (a 63 kB request, 9,000 menus deep) comes out small,
+// without recursing 9,000 levels.
+TEST(TraceShow, AMenuNestedNineThousandDeepStaysSmall) {
+    const std::vector<uint8_t> packet = kaptiv::testing::CamPacket(kaptiv::testing::NestedMenus(9000));
+    ASSERT_GT(packet.size(), 60'000u);
+    ASSERT_LE(packet.size(), 65'535u);
+    const std::vector<uint8_t> empty;
+    std::vector<size_t> lines;
+    EXPECT_EQ(tools::ShowTrace(CamModuleList() + Line(1, kCi, 0x50, packet, &empty),
+                               [&](std::string_view line) { lines.push_back(line.size()); }),
+              0);
+    ASSERT_EQ(lines.size(), 2u) << "each line handed on by itself";
+    EXPECT_LT(lines[1], 8 * packet.size());
+}
+
+// At most kMaxObjectsPerPacket objects of one packet are decoded; the rest is hex.
+TEST(TraceShow, ObjectsPerPacketAreDecodedUpToTheirLimit) {
+    const auto objects = [](size_t count) {
+        std::vector<uint8_t> out;
+        for (size_t i = 0; i < count; ++i)
+            out.insert(out.end(), {0x9F, 0x88, 0x03, 0x01, 'Y'});
+        return tools::DecodeCamOutgoing(kaptiv::testing::CamPacket(out))["tpdus"][0]["spdus"][0]["objects"];
+    };
+    const nlohmann::json all = objects(tools::kMaxObjectsPerPacket);
+    ASSERT_EQ(all.size(), tools::kMaxObjectsPerPacket);
+    EXPECT_EQ(all.back()["text"], "Y");
+    const nlohmann::json cut = objects(tools::kMaxObjectsPerPacket + 1);
+    ASSERT_EQ(cut.size(), tools::kMaxObjectsPerPacket + 1);
+    EXPECT_EQ(cut[tools::kMaxObjectsPerPacket - 1]["text"], "Y");
+    EXPECT_EQ(cut.back()["error"], "more than 1024 objects in one packet: the rest is not decoded");
+    EXPECT_EQ(cut.back()["undecoded"], "9F 88 03 01 59");
+}
+
+// One line's decoding is cut at the output bound, with a note; a line that fits is whole.
+TEST(TraceShow, ALinesOutputIsCutAtItsBound) {
+    const std::vector<uint8_t> data(100, 0xAB);
+    const std::string text = Line(7, kTuner, 0x70, data, nullptr, link::LinkResult::Timeout);
+    std::string whole;
+    tools::ShowTrace(text, whole);
+    ASSERT_GT(whole.size(), 300u);
+    std::string exact;
+    tools::ShowTrace(
+        text, [&](std::string_view line) { exact.append(line); }, whole.size());
+    EXPECT_EQ(exact, whole);
+    std::string cut;
+    tools::ShowTrace(
+        text, [&](std::string_view line) { cut.append(line); }, whole.size() - 1);
+    EXPECT_EQ(cut.substr(0, whole.size() - 1), whole.substr(0, whole.size() - 1));
+    EXPECT_NE(cut.find("the decoding of line 1 is cut here"), std::string::npos) << cut;
+}
+
+// Bytes of the trace never reach the terminal as control characters: an "ESC ] 0;" in the
+// transport field, a C1 control in a CAM text, a bad line's echoed field.
+TEST(TraceShow, ControlCharactersFromTheTraceAreEscaped) {
+    const std::vector<uint8_t> empty;
+    const std::vector<uint8_t> c1Text = {0x9F, 0x88, 0x03, 0x02, 0x9B, 'Z'}; // Latin-1: U+009B
+    const std::string text = "1 serial:\x1B]0;owned\x07 0A 10 Identify timeout > - < -\n" + CamModuleList() +
+                             Line(2, kCi, 0x50, kaptiv::testing::CamPacket(c1Text), &empty) + "\x1B[2J 0A\n";
+    std::string out;
+    EXPECT_EQ(tools::ShowTrace(text, out), 1);
+    for (const char c : out)
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << static_cast<int>(c);
+    EXPECT_EQ(out.find("\xC2\x9B"), std::string::npos);
+    EXPECT_NE(out.find("serial:\\x1B]0;owned\\x07"), std::string::npos) << out;
+    EXPECT_NE(out.find("\\u009BZ"), std::string::npos) << out;
+}
+
+TEST(TerminalText, ControlsAreEscapedAndTextIsKept) {
+    EXPECT_EQ(tools::EscapeControls("a\tb\r\nc\x1B]0;t\x07\x7F"), "a\tb\r\nc\\x1B]0;t\\x07\\x7F");
+    EXPECT_EQ(tools::EscapeControls("cr\rlf"), "cr\\x0Dlf");
+    EXPECT_EQ(tools::EscapeControls("\xC3\xA9t\xC3\xA9 \xE2\x82\xAC"), "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(tools::EscapeControls("\xC2\x85\xC2\x9F\xC2\xA0"), "\\u0085\\u009F\xC2\xA0");
+    EXPECT_EQ(tools::EscapeControls("\x9B\xFF\xC3"), "\\x9B\\xFF\\xC3") << "bytes that are not UTF-8";
+    EXPECT_EQ(tools::EscapeControls("\xE0\x80\x80"), "\\xE0\\x80\\x80") << "an overlong form";
 }

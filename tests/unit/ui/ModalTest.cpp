@@ -127,6 +127,35 @@ TEST_F(ModalFixture, AMissingAnswerFailsThroughTheWatchdogInsteadOfHanging) {
     EXPECT_TRUE(windows.OpenRequests().empty());
 }
 
+// A termination signal while a modal dialog holds a file dialog that holds a message box:
+// every one of them ends at once, unanswered, innermost first, and no watchdog is needed.
+TEST_F(ModalFixture, AQuitRequestEndsEveryOpenModalWaitAtOnce) {
+    AskDialog ask{windows};
+    std::vector<std::string> ended;
+    responder.OnModalDialog(910, [&](Dialog&) {
+        loop.SetTimer(&ask, 7, 100, [&] {
+            loop.KillTimer(&ask, 7);
+            const ModalResult box = windows.MessageBox("Replace it?", "KAPTIV", MessageBoxButtons::YesNo);
+            ended.push_back(box == ModalResult::Abort ? "message box aborted" : "message box answered");
+        });
+        loop.SetTimer(&ask, 8, 200, [&] {
+            loop.KillTimer(&ask, 8);
+            loop.RequestQuit();
+        });
+        FileDialogOptions options;
+        options.title = "Load configuration";
+        ended.push_back(windows.FileDialog(options) ? "file dialog answered" : "file dialog cancelled");
+    });
+    const int64_t start = clock.NowMs();
+    EXPECT_EQ(ask.DoModal(&owner), ModalResult::Abort);
+    EXPECT_EQ(ended, (std::vector<std::string>{"message box aborted", "file dialog cancelled"}));
+    EXPECT_LT(clock.NowMs() - start, 1'000);
+    EXPECT_TRUE(windows.OpenRequests().empty());
+    EXPECT_TRUE(windows.ModalStack().empty());
+    for (const std::string& failure : failures)
+        EXPECT_EQ(failure.find("watchdog"), std::string::npos) << failure;
+}
+
 TEST_F(ModalFixture, AnswersAreCheckedAgainstTheQuestion) {
     uint64_t id = 0;
     struct Catch final : Display {
