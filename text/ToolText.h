@@ -14,6 +14,9 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // Firmware update: a module the update leaves as it is, and why.
+    FirmwareNotRetried,     // module %d, its type name %s, the file name %s
+    FirmwarePictureMissing, // module %d, its type name %s, the picture's name %s
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
