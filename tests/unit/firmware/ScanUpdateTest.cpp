@@ -218,6 +218,31 @@ TEST_F(FaultyFolder, AModulatorThatCannotChangeAloneCausesNoRestart) {
     EXPECT_EQ(FlashRequests(12), 0);
 }
 
+TEST_F(FaultyFolder, RescanWithThePictureInTheFolderChangesThePersonality) {
+    Start(std::nullopt, false);
+    const fs::path picture = program / "firmware" / "FP_C4V0.rle";
+    const fs::path kept = program / "FP_C4V0.rle";
+    fs::rename(picture, kept);
+    RunFor(30'000);
+    ASSERT_EQ(engine->RestartCount(), 1);
+    EXPECT_EQ(main.Image().Live(3).type, 6);
+
+    // Rescan with the same folder: the modulator is checked again and left as it is.
+    main.OnClick(rack::CQuorvelDlg::kRescanButton);
+    RunFor(30'000);
+    EXPECT_EQ(engine->RestartCount(), 1);
+    EXPECT_EQ(FlashRequests(12), 0);
+
+    // The installer puts the picture into the folder and presses rescan: it changes.
+    fs::rename(kept, picture);
+    main.OnClick(rack::CQuorvelDlg::kRescanButton);
+    RunFor(30'000);
+    EXPECT_EQ(engine->RestartCount(), 2);
+    EXPECT_GT(FlashRequests(12), 0);
+    EXPECT_EQ(main.Image().Live(3).type, 8);
+    EXPECT_TRUE(engine->Firmware().Errors(12).empty()) << engine->Firmware().Errors(12).front();
+}
+
 TEST_F(FaultyFolder, AForeignPersonalityByteNeverSelectsFirmware) {
     // A modulator that asks for the twin-input tuner's personality: the folder has a file
     // for that type, none for the module's own.
