@@ -195,6 +195,21 @@ std::optional<HdComponentName> ParseHdComponentName(std::string_view fileName) {
     return name;
 }
 
+const char* FrontPanelPicturePattern(uint8_t targetType) {
+    switch (targetType) {
+    case type::kModT2:
+        return "FP_T2V%d.rle";
+    case type::kModT4:
+        return "FP_T4V%d.rle";
+    case type::kModC4:
+        return "FP_C4V%d.rle";
+    case type::kModC2:
+        return "FP_C2V%d.rle";
+    default:
+        return nullptr;
+    }
+}
+
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out)

@@ -83,6 +83,11 @@ struct HdComponentName {
 };
 std::optional<HdComponentName> ParseHdComponentName(std::string_view fileName);
 
+// The front-panel picture a modulator switched to `targetType` needs ("FP_T2V%d.rle", with %d
+// the change flag), or null for a type that has none.
+const char* FrontPanelPicturePattern(uint8_t targetType);
+inline constexpr uint8_t kPictureChangeFlag = 0; // the flag of a change, the only one sent
+
 // Lower-case ASCII copy, for the case-blind name comparisons of files written on Windows.
 std::string AsciiLower(std::string_view text);
 

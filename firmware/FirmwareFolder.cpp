@@ -1,9 +1,9 @@
 #include "firmware/FirmwareFolder.h"
 
 #include "firmware/Md5.h"
+#include "platform/FileAccess.h"
 
 #include <algorithm>
-#include <fstream>
 #include <system_error>
 
 namespace kaptiv::firmware {
@@ -18,7 +18,7 @@ std::optional<fs::path> FindInFolder(const fs::path& folder, const std::string& 
         ("/" + relative + "/").find("/../") != std::string::npos)
         return std::nullopt;
     std::error_code ec;
-    if (fs::exists(folder / relative, ec))
+    if (fs::exists(fs::symlink_status(folder / relative, ec)))
         return folder / relative;
     fs::path at = folder;
     size_t start = 0;
@@ -44,21 +44,95 @@ std::optional<fs::path> FindInFolder(const fs::path& folder, const std::string& 
     return at;
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFile(const fs::path& path) {
+namespace {
+
+// Whether path (without symbolic links) lies inside folder (the same).
+bool Inside(const fs::path& path, const fs::path& folder) {
+    auto p = path.begin();
+    for (auto f = folder.begin(); f != folder.end(); ++f, ++p)
+        if (f->empty())
+            continue; // a trailing separator
+        else if (p == path.end() || *p != *f)
+            return false;
+    return p != path.end();
+}
+
+std::string SizeText(size_t bytes) {
+    if (bytes % (1024 * 1024) == 0)
+        return std::to_string(bytes / (1024 * 1024)) + " MiB";
+    if (bytes % 1024 == 0)
+        return std::to_string(bytes / 1024) + " KiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+} // namespace
+
+FolderFiles::FolderFiles(fs::path folder) : m_folder(std::move(folder)) {
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec))
-        return std::nullopt;
-    const uintmax_t size = fs::file_size(path, ec);
-    if (ec || size > kMaxFileSize)
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (static_cast<uintmax_t>(in.gcount()) != size)
-        return std::nullopt;
-    return bytes;
+    m_realFolder = fs::canonical(m_folder, ec);
+    if (ec)
+        m_realFolder = m_folder.lexically_normal();
+}
+
+FolderFiles::File FolderFiles::Read(const fs::path& path, size_t limit) {
+    File file;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        file.error = "missing";
+        return file;
+    }
+    const fs::path real = fs::canonical(path, ec);
+    if (ec) {
+        file.error = "a symbolic link to nothing";
+        return file;
+    }
+    if (!Inside(real, m_realFolder)) {
+        file.error = "a symbolic link that leads out of the firmware folder";
+        return file;
+    }
+    const std::string key = real.string();
+    if (const auto it = m_files.find(key); it != m_files.end())
+        return it->second;
+
+    ++m_reads;
+    platform::FileReadOptions options;
+    options.limit = limit;
+    options.followSymlinks = false; // the path has none left
+    platform::FileReadResult read = platform::ReadRegularFile(key, options);
+    if (read.ok) {
+        file.ok = true;
+        file.md5 = Md5::Hex(Md5::Of(read.bytes));
+        file.fingerprint = std::to_string(read.bytes.size()) + ":" + file.md5;
+        file.bytes = std::make_shared<const std::vector<uint8_t>>(std::move(read.bytes));
+    } else if (read.tooLarge) {
+        file.tooLarge = true;
+        file.error = "too large (more than " + SizeText(limit) + ")";
+    } else if (const auto kind = platform::KindOf(key, false); kind != platform::FileKind::Regular) {
+        file.error = kind == platform::FileKind::Directory ? "a folder, not a file" : "not a regular file";
+    } else {
+        file.error = "unreadable: " + read.error;
+    }
+    const size_t size = file.bytes ? file.bytes->size() : 0;
+    if (m_kept + size <= kMaxKeptBytes) {
+        m_kept += size;
+        m_files.emplace(key, file);
+    }
+    return file;
+}
+
+void FolderFiles::Forget(const fs::path& path) {
+    std::error_code ec;
+    const fs::path real = fs::weakly_canonical(path, ec);
+    const auto it = m_files.find(ec ? path.string() : real.string());
+    if (it == m_files.end())
+        return;
+    m_kept -= it->second.bytes ? it->second.bytes->size() : 0;
+    m_files.erase(it);
+}
+
+void FolderFiles::Clear() {
+    m_files.clear();
+    m_kept = 0;
 }
 
 std::vector<rack::FirmwareEntry> FolderIndex::Entries() const {
@@ -71,7 +145,7 @@ std::vector<rack::FirmwareEntry> FolderIndex::Entries() const {
 
 namespace {
 
-IndexLine ReadIndexLine(const fs::path& folder, const std::string& name) {
+IndexLine ReadIndexLine(FolderFiles& files, const std::string& name) {
     IndexLine line;
     line.name = name;
     const auto revision = HardwareRevisionFromName(name);
@@ -79,24 +153,24 @@ IndexLine ReadIndexLine(const fs::path& folder, const std::string& name) {
         line.skipped = "no hardware revision digit before \"_V\" in the name";
         return line;
     }
-    const auto path = FindInFolder(folder, name);
+    const auto path = FindInFolder(files.Folder(), name);
     if (!path) {
         line.skipped = "missing";
         return line;
     }
-    const auto bytes = ReadWholeFile(*path);
-    if (!bytes) {
-        line.skipped = "unreadable";
+    const FolderFiles::File file = files.Read(*path);
+    if (!file.ok) {
+        line.skipped = file.error;
         return line;
     }
-    const FirmwareFileCheck check = CheckFirmwareFile(*bytes);
+    const FirmwareFileCheck check = CheckFirmwareFile(file.Bytes());
     if (!check.valid) {
         line.skipped = check.reason;
         return line;
     }
     if (IsCompositeType(check.moduleType)) {
         std::string error;
-        if (!ParseSubRecords(std::span(*bytes).subspan(kFileHeaderSize), &error)) {
+        if (!ParseSubRecords(file.Bytes().subspan(kFileHeaderSize), &error)) {
             line.skipped = "composite image: " + error;
             return line;
         }
@@ -112,25 +186,36 @@ IndexLine ReadIndexLine(const fs::path& folder, const std::string& name) {
 
 } // namespace
 
-FolderIndex IndexFirmwareFolder(const fs::path& folder) {
+FolderIndex IndexFirmwareFolder(FolderFiles& files) {
     FolderIndex index;
-    const auto indexPath = FindInFolder(folder, kIndexFileName);
+    const auto indexPath = FindInFolder(files.Folder(), kIndexFileName);
     if (!indexPath)
         return index;
-    const auto text = ReadWholeFile(*indexPath);
-    if (!text)
-        return index;
+    const FolderFiles::File text = files.Read(*indexPath, kMaxIndexSize);
     index.indexFound = true;
-    for (const std::string& name : ParseIndex({reinterpret_cast<const char*>(text->data()), text->size()}))
-        index.lines.push_back(ReadIndexLine(folder, name));
+    if (!text.ok) {
+        index.indexTooLarge = text.tooLarge;
+        index.indexError = text.error;
+        return index;
+    }
+    const auto bytes = text.Bytes();
+    for (const std::string& name : ParseIndex({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+        index.lines.push_back(ReadIndexLine(files, name));
     return index;
+}
+
+FolderIndex IndexFirmwareFolder(const fs::path& folder) {
+    FolderFiles files(folder);
+    return IndexFirmwareFolder(files);
 }
 
 std::vector<HdComponentFile> ListHdComponentFiles(const fs::path& folder) {
     std::vector<HdComponentFile> files;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), last; !ec && it != last; it.increment(ec)) {
-        if (!it->is_regular_file(ec))
+        // Folders are passed over; links and other odd entries are listed and then refused
+        // when they are read, so that the listing can say why.
+        if (it->is_directory(ec))
             continue;
         if (auto name = ParseHdComponentName(it->path().filename().string()))
             files.push_back({it->path(), *name});
@@ -149,14 +234,14 @@ std::optional<HdComponentFile> NewestHdComponentFile(const fs::path& folder) {
     return newest;
 }
 
-std::optional<bool> HdComponentDigestMatches(const HdComponentFile& file, std::string* computed) {
-    const auto bytes = ReadWholeFile(file.path);
-    if (!bytes)
+std::optional<bool> HdComponentDigestMatches(FolderFiles& files, const HdComponentFile& file,
+                                             std::string* computed) {
+    const FolderFiles::File read = files.Read(file.path);
+    if (!read.ok)
         return std::nullopt;
-    const std::string hex = Md5::Hex(Md5::Of(*bytes));
     if (computed)
-        *computed = hex;
-    return hex == file.name.digest;
+        *computed = read.md5;
+    return read.md5 == file.name.digest;
 }
 
 } // namespace kaptiv::firmware

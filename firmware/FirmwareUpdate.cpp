@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/ModuleType.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -54,19 +55,15 @@ bool IsPersonalityType(uint8_t moduleType) {
            moduleType == type::kModC2;
 }
 
-const char* FrontPanelPicture(uint8_t targetType) {
-    switch (targetType) {
-    case type::kModT2:
-        return "FP_T2V%d.rle";
-    case type::kModT4:
-        return "FP_T4V%d.rle";
-    case type::kModC4:
-        return "FP_C4V%d.rle";
-    case type::kModC2:
-        return "FP_C2V%d.rle";
-    default:
-        return nullptr;
-    }
+// A module as the memory of attempted updates knows it: the file's fingerprint is added.
+std::string ModuleKey(const rack::ModuleRecord& record, uint8_t targetType) {
+    return Format("%02X/%d/%d>%d|", record.address, record.type, record.hardwareRevision, targetType);
+}
+
+// "module 3 (address 0x21, RkModT2)", for the warning sink.
+std::string ModuleText(size_t index, const rack::ModuleRecord& record) {
+    return Format("module %d (address 0x%02X, %s)", static_cast<int>(index), record.address,
+                  ModuleName(record.type));
 }
 
 bool AllErased(std::span<const uint8_t> block) {
@@ -97,11 +94,38 @@ void FirmwareUpdate::IndexFolder(rack::RackImage& image) {
     const fs::path program =
         image.applicationFolder.empty() ? fs::path(".") : fs::path(image.applicationFolder);
     m_folder = FindInFolder(program, "firmware").value_or(program / "firmware");
-    const FolderIndex index = IndexFirmwareFolder(m_folder);
+    if (m_files)
+        m_filesReadBefore += m_files->ReadCount();
+    m_files = std::make_unique<FolderFiles>(m_folder);
+    const FolderIndex index = IndexFirmwareFolder(*m_files);
+    if (index.indexFound && !index.indexError.empty())
+        Warn("firmware: index " + (m_folder / kIndexFileName).string() + " not read: " + index.indexError);
     for (const IndexLine& line : index.lines)
         if (!line.added)
             Warn("firmware: " + line.name + " skipped: " + line.skipped);
     image.firmware = index.Entries();
+}
+
+void FirmwareUpdate::ScanEnded() {
+    if (m_files)
+        m_files->Clear();
+}
+
+size_t FirmwareUpdate::FilesRead() const {
+    return m_filesReadBefore + (m_files ? m_files->ReadCount() : 0);
+}
+
+bool FirmwareUpdate::IsModulatorPersonality(const rack::ModuleRecord& record, size_t index) {
+    if (IsPersonalityType(record.wantedPersonality))
+        return true;
+    // A byte that names no modulator is a fault of the module or a corrupt answer: it must
+    // never have a module flashed with another family's firmware.
+    if (m_foreignPersonalities.insert({record.address, record.wantedPersonality}).second)
+        Warn("firmware: " + ModuleText(index, record) + " asks for personality " +
+             std::to_string(record.wantedPersonality) +
+             ", which is no modulator personality (5, 6, 8, 11): ignored, the module is checked as its own "
+             "type");
+    return false;
 }
 
 bool FirmwareUpdate::CheckAndUpdate(rack::RackImage& image, size_t index, uint8_t releaseOffset) {
@@ -112,7 +136,8 @@ bool FirmwareUpdate::CheckAndUpdate(rack::RackImage& image, size_t index, uint8_
     target.release = record.release;
     target.releaseOffset = releaseOffset;
     // A modulator that is to run another personality gets that personality's firmware.
-    if (IsPersonalityType(record.type) && record.wantedPersonality != kNoPersonality) {
+    if (IsPersonalityType(record.type) && record.wantedPersonality != kNoPersonality &&
+        IsModulatorPersonality(record, index)) {
         if (record.wantedPersonality != record.type) {
             target.type = record.wantedPersonality;
             target.release = kReleaseForChange;
@@ -136,26 +161,56 @@ bool FirmwareUpdate::CheckAndUpdate(rack::RackImage& image, size_t index, uint8_
     if (!target.entry)
         return false;
 
-    // The file is read again: it may have changed or gone since the folder was indexed.
-    const auto bytes = ReadWholeFile(target.entry->path);
-    if (!bytes) {
+    // The file as this scan reads it: it may have changed or gone since the folder was indexed.
+    if (!m_files)
+        m_files = std::make_unique<FolderFiles>(m_folder);
+    const FolderFiles::File file = m_files->Read(target.entry->path);
+    if (!file.ok) {
         FileError(target.entry->path);
         return false;
     }
-    const FirmwareFileCheck check = CheckFirmwareFile(*bytes);
+    const FirmwareFileCheck check = CheckFirmwareFile(file.Bytes());
     if (!check.valid || check.moduleType != target.entry->moduleType ||
         check.release != target.entry->release) {
         FileError(target.entry->path);
         return false;
     }
-    const std::span<const uint8_t> fileImage = std::span(*bytes).subspan(kFileHeaderSize);
+    m_transferBegun = false;
     if (IsCompositeType(target.type))
-        return UpdateComposite(record, target, fileImage);
-    return UpdatePlain(record, target, fileImage);
+        return UpdateComposite(record, target, file);
+    return UpdatePlain(record, target, file);
+}
+
+bool FirmwareUpdate::FirstAttempt(const std::string& key, size_t index, const rack::ModuleRecord& record,
+                                  const std::string& path) {
+    if (m_attempted.insert(key).second)
+        return true;
+    LeftAsItIs(text::ToolText::FirmwareNotRetried, index, record, fs::path(path).filename().string());
+    return false;
+}
+
+void FirmwareUpdate::LeftAsItIs(text::ToolText why, size_t index, const rack::ModuleRecord& record,
+                                const std::string& name) {
+    // The module by what it is now: a modulator that was to change is still of its own type.
+    const uint8_t shownType = IsPersonalityType(record.type) ? record.type : record.reportedType;
+    const std::string message = Format(text::LocalizedToolText(why).c_str(), static_cast<int>(index),
+                                       ModuleName(shownType), name.c_str());
+    Warn("firmware: " + message);
+    Show(message, kOutcomeMs, true);
+    m_info.EndProgress();
+}
+
+bool FirmwareUpdate::Began(bool ok) {
+    using link::LinkResult;
+    const LinkResult result = m_commands.Xmit().LastResult();
+    if (ok || result == LinkResult::Timeout || result == LinkResult::BadChecksum ||
+        result == LinkResult::AnswerTooLong)
+        m_transferBegun = true;
+    return ok;
 }
 
 bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& target,
-                                 std::span<const uint8_t> image) {
+                                 const FolderFiles::File& file) {
     const rack::FirmwareEntry& entry = *target.entry;
     const bool newer = target.release < entry.release ||
                        (target.type == type::kSat1 && target.release == 29); // 2.9 is always replaced
@@ -163,6 +218,32 @@ bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& targe
     if (!newer || !allowed)
         return false;
 
+    // A personality change needs the target's front-panel picture: without it nothing is
+    // sent at all, and the module keeps running what it runs.
+    std::string key = ModuleKey(record, target.type) + entry.path + "#" + file.fingerprint;
+    FolderFiles::File picture;
+    const char* pattern =
+        target.changeFlag == kPersonalityChanging ? FrontPanelPicturePattern(target.type) : nullptr;
+    if (pattern) {
+        const std::string name = Format(pattern, target.changeFlag);
+        const auto path = FindInFolder(m_folder, name);
+        if (path)
+            picture = m_files->Read(*path);
+        if (!picture.ok || !SplitPackets(picture.Bytes())) {
+            Warn("firmware: front-panel picture " + (m_folder / name).string() + ": " +
+                 (!path         ? std::string("missing")
+                  : !picture.ok ? picture.error
+                                : "not packet coded"));
+            m_info.Windows().Beep(kFileWarningBeepHz, kFileWarningBeepMs);
+            LeftAsItIs(text::ToolText::FirmwarePictureMissing, target.index, record, name);
+            return false;
+        }
+        key += "|" + name + "#" + picture.fingerprint;
+    }
+    if (!FirstAttempt(key, target.index, record, entry.path))
+        return false;
+
+    const std::span<const uint8_t> image = file.Bytes().subspan(kFileHeaderSize);
     const int shownRelease = entry.release - target.releaseOffset;
     std::string heading = Heading(kTextUpdating, target.index, record.reportedType, shownRelease);
     bool ok = true;
@@ -173,7 +254,7 @@ bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& targe
         if (target.changeFlag == kPersonalityChanging) {
             heading = Heading(kTextChange, target.index, record.reportedType, shownRelease);
             Show(heading, kSendingMs);
-            ok = SendFrontPanelPicture(record.address, target.type, target.changeFlag) &&
+            ok = (!pattern || SendFrontPanelPicture(record.address, picture.Bytes())) &&
                  WritePersonalityRecord(record.address, record.wantedPersonality, target.type,
                                         target.changeFlag);
         }
@@ -187,17 +268,18 @@ bool FirmwareUpdate::UpdatePlain(rack::ModuleRecord& record, const Target& targe
         ok = m_commands.FlashEnd(record.address);
     }
     Finish(heading, ok);
-    // Started transfers always end in a restart of the rack, failed ones too: a module left
-    // in its loader runs again only after a restart.
-    return true;
+    // A begun transfer ends in a restart of the rack, a failed one too: a module left in its
+    // loader runs again only after a restart. One that never began needs none.
+    return m_transferBegun;
 }
 
 bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& target,
-                                     std::span<const uint8_t> image) {
+                                     const FolderFiles::File& file) {
     bool changed = false;
     if (target.type == type::kHdEncoder)
-        changed = UpdateHdComponent(record);
+        changed = UpdateHdComponent(record, target.index);
 
+    const std::span<const uint8_t> image = file.Bytes().subspan(kFileHeaderSize);
     const auto subs = ParseSubRecords(image);
     if (!subs) {
         FileError(target.entry->path);
@@ -213,7 +295,13 @@ bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& t
     }
     if (std::none_of(asks.begin(), asks.end(), [](bool b) { return b; }))
         return changed;
+    // A component whose header the module cannot show asks again after every restart: the
+    // same file is sent to the same module once per session.
+    if (!FirstAttempt(ModuleKey(record, target.type) + target.entry->path + "#" + file.fingerprint,
+                      target.index, record, target.entry->path))
+        return changed;
 
+    m_transferBegun = false;
     const std::string heading = Heading(kTextUpdating, target.index, record.reportedType,
                                         target.entry->release - target.releaseOffset);
     Show(heading + text::LocalizedText(kTextSending), kSendingMs);
@@ -223,8 +311,6 @@ bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& t
             continue;
         const SubRecord& sub = (*subs)[k];
         const auto data = image.subspan(sub.dataOffset, sub.dataLength);
-        // Whatever was sent needs the restart that the scan makes after an update.
-        changed = true;
         if (sub.IsMainFirmware())
             ok = SendBlocks(record.address, data, sub.dataOffset, image.size());
         else
@@ -233,7 +319,8 @@ bool FirmwareUpdate::UpdateComposite(rack::ModuleRecord& record, const Target& t
     if (ok)
         Show(heading + text::LocalizedText(kTextWriting), kWritingMs);
     Finish(heading, ok);
-    return changed;
+    // Whatever was begun needs the restart that the scan makes after an update.
+    return changed || m_transferBegun;
 }
 
 bool FirmwareUpdate::ComponentAsksForUpdate(const rack::ModuleRecord& record, const SubRecord& sub,
@@ -259,18 +346,23 @@ bool FirmwareUpdate::ComponentAsksForUpdate(const rack::ModuleRecord& record, co
            header[3] < sub.release;
 }
 
-bool FirmwareUpdate::UpdateHdComponent(const rack::ModuleRecord& record) {
-    const auto file = NewestHdComponentFile(m_folder);
-    if (!file)
+bool FirmwareUpdate::UpdateHdComponent(const rack::ModuleRecord& record, size_t index) {
+    const auto found = NewestHdComponentFile(m_folder);
+    if (!found)
         return false;
-    const uint8_t release = file->name.release;
-    const auto matches = HdComponentDigestMatches(*file);
-    if (!matches) {
-        Warn("firmware: " + file->path.string() + " unreadable");
+    const uint8_t release = found->name.release;
+    const FolderFiles::File file = m_files->Read(found->path);
+    if (!file.ok) {
+        Warn("firmware: " + found->path.string() + " unreadable: " + file.error);
         return false;
     }
-    if (!*matches && release != kAlwaysReplaced) {
-        m_info.Windows().MessageBox("MD5 Error\r\n" + file->path.string(), kHdComponentName);
+    // Every release, 99 too, is sent only when its contents are what its name says.
+    const std::string key =
+        ModuleKey(record, type::kHdEncoder) + found->path.string() + "#" + file.fingerprint;
+    if (file.md5 != found->name.digest) {
+        // Once per session and file: a rack scanned again and again asks only once.
+        if (m_attempted.insert(key).second)
+            m_info.Windows().MessageBox("MD5 Error\r\n" + found->path.string(), kHdComponentName);
         return false;
     }
     const uint8_t sub = record.subRelease;
@@ -278,18 +370,20 @@ bool FirmwareUpdate::UpdateHdComponent(const rack::ModuleRecord& record) {
                                          release == kAlwaysReplaced);
     if (!needed)
         return false;
-    const auto bytes = ReadWholeFile(file->path);
-    if (!bytes || bytes->size() < kHdComponentHeaderSize) {
-        FileError(file->path.string());
+    if (file.Bytes().size() < kHdComponentHeaderSize) {
+        FileError(found->path.string());
         return false;
     }
-
-    const std::string heading = Format("%s(HW[%d.%d])", kHdComponentName, release / 10, release % 10);
-    const auto payload = std::span(*bytes).subspan(kHdComponentHeaderSize);
-    if (!m_commands.SetOption(record.address, kHdComponentOption) ||
-        !m_commands.CreateByNumber(record.address, kHdComponent)) {
-        Finish(heading + "\r\n", false);
+    if (!FirstAttempt(key, index, record, found->path.string()))
         return false;
+
+    m_transferBegun = false;
+    const std::string heading = Format("%s(HW[%d.%d])", kHdComponentName, release / 10, release % 10);
+    const auto payload = file.Bytes().subspan(kHdComponentHeaderSize);
+    if (!m_commands.SetOption(record.address, kHdComponentOption) ||
+        !Began(m_commands.CreateByNumber(record.address, kHdComponent))) {
+        Finish(heading + "\r\n", false);
+        return m_transferBegun;
     }
     Show(heading, kHdComponentMs);
     bool ok = true;
@@ -312,15 +406,16 @@ bool FirmwareUpdate::UpdateHdComponent(const rack::ModuleRecord& record) {
     // A release-99 file is a one-off: it goes once it has been delivered, never before.
     if (release == kAlwaysReplaced) {
         std::error_code ec;
-        fs::remove(file->path, ec);
+        fs::remove(found->path, ec);
         if (ec)
-            Warn("firmware: cannot delete " + file->path.string() + ": " + ec.message());
+            Warn("firmware: cannot delete " + found->path.string() + ": " + ec.message());
+        m_files->Forget(found->path);
     }
     return true;
 }
 
 bool FirmwareUpdate::SendAscending(uint8_t address, std::span<const uint8_t> image) {
-    if (!m_commands.FlashBegin(address))
+    if (!Began(m_commands.FlashBegin(address)))
         return false;
     for (size_t at = 0; at < image.size(); at += kFlashBlockSize) {
         const auto block = image.subspan(at, std::min(kFlashBlockSize, image.size() - at));
@@ -334,7 +429,7 @@ bool FirmwareUpdate::SendAscending(uint8_t address, std::span<const uint8_t> ima
 
 bool FirmwareUpdate::SendBlocks(uint8_t address, std::span<const uint8_t> data, size_t progressBase,
                                 size_t progressTotal) {
-    if (!m_commands.FlashBegin(address))
+    if (!Began(m_commands.FlashBegin(address)))
         return false;
     const size_t rounded = (data.size() + kFlashBlockSize - 1) / kFlashBlockSize * kFlashBlockSize;
     std::array<uint8_t, kFlashBlockSize> block;
@@ -355,7 +450,7 @@ bool FirmwareUpdate::SendBlocks(uint8_t address, std::span<const uint8_t> data, 
 bool FirmwareUpdate::WriteComponent(uint8_t address, uint16_t number, std::span<const uint8_t> data,
                                     size_t progressBase, size_t progressTotal) {
     const auto packets = SplitPackets(data);
-    if (!packets || !m_commands.CreateByNumber(address, number))
+    if (!packets || !Began(m_commands.CreateByNumber(address, number)))
         return false;
     uint32_t decodedSize = 0;
     for (const Packet& p : *packets)
@@ -391,21 +486,10 @@ bool FirmwareUpdate::WriteComponent(uint8_t address, uint16_t number, std::span<
     return m_commands.Close(address) && ok;
 }
 
-bool FirmwareUpdate::SendFrontPanelPicture(uint8_t address, uint8_t targetType, uint8_t changeFlag) {
-    const char* pattern = FrontPanelPicture(targetType);
-    if (!pattern)
-        return true;
-    const std::string name = Format(pattern, changeFlag);
-    const auto path = FindInFolder(m_folder, name);
-    const auto bytes = path ? ReadWholeFile(*path) : std::nullopt;
-    const auto packets = bytes ? SplitPackets(*bytes) : std::nullopt;
-    if (!packets) {
-        Warn("firmware: front-panel picture " + (m_folder / name).string() + " missing or not packet coded");
+bool FirmwareUpdate::SendFrontPanelPicture(uint8_t address, std::span<const uint8_t> data) {
+    const auto packets = SplitPackets(data);
+    if (!packets || !Began(m_commands.CreateByNumber(address, kPictureComponent)))
         return false;
-    }
-    if (!m_commands.CreateByNumber(address, kPictureComponent))
-        return false;
-    const std::span<const uint8_t> data(*bytes);
     bool ok = true;
     size_t groupStart = 0, groupEnd = 0;
     for (size_t k = 0; k <= packets->size() && ok; ++k) {
@@ -427,7 +511,7 @@ bool FirmwareUpdate::SendFrontPanelPicture(uint8_t address, uint8_t targetType, 
 bool FirmwareUpdate::WritePersonalityRecord(uint8_t address, uint8_t wanted, uint8_t targetType,
                                             uint8_t changeFlag) {
     const uint8_t record[4] = {kPersonalityRecordMark, wanted, targetType, changeFlag};
-    if (!m_commands.CreateByNumber(address, kPersonalityComponent))
+    if (!Began(m_commands.CreateByNumber(address, kPersonalityComponent)))
         return false;
     const bool written = m_commands.WriteForm5(address, record);
     return m_commands.Close(address) && written;

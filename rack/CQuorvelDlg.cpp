@@ -408,6 +408,11 @@ void CQuorvelDlg::OnClick(int controlId) {
         break;
     }
     case kRescanButton:
+        // The installer may have changed the firmware folder: it is read again, and an
+        // update that failed earlier is tried again if its files changed. (Not from inside a
+        // scan's message box: that scan is still using the table.)
+        if (!m_scanning)
+            m_firmware->IndexFolder(m_image);
         CloseTcpSession();
         RestartDiscovery();
         break;

@@ -52,6 +52,7 @@ ScanReport Discovery::Run() {
             break;
         firstPass = false; // the firmware check is made on the first pass only
     }
+    m_firmware.ScanEnded();
     m_host.EndScan();
     return report;
 }

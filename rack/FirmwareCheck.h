@@ -18,6 +18,9 @@ public:
     // releaseOffset is what the scan added to the release to compare a type 10 or 12 module
     // with type 7 files. True when the module was changed and the rack must be rebooted.
     virtual bool CheckAndUpdate(RackImage& image, size_t index, uint8_t releaseOffset) = 0;
+    // The scan has ended: what the check read of the folder for it may be let go, so that
+    // each scan reads the files it needs once, as they are then.
+    virtual void ScanEnded() {}
     // False for a check that reads no firmware folder at all: its empty table then says
     // nothing about the folder, and the scan does not warn that no files were found.
     virtual bool ReadsFirmwareFolder() const { return true; }

@@ -259,7 +259,7 @@ LoaderAnswer FirmwareLoader::File(ModuleConfig& module, std::span<const uint8_t>
         // Opening by number is what the components of the encoders and the IP streamer know.
         if (!byNumber || !IsComposite(module.type))
             return LoaderAnswer::Positive;
-        if (!m.components.count(number))
+        if (!m.components.count(number) || m.headersHidden)
             return LoaderAnswer::Negative;
         m.openRead = number;
         return LoaderAnswer::Positive;
@@ -419,6 +419,11 @@ void FirmwareLoader::FailComponentWrite(uint8_t address, int nth, LoaderAnswer h
     Module& m = At(address);
     m.componentFailAt = nth;
     m.componentFailHow = how;
+}
+
+void FirmwareLoader::HideComponentHeaders(uint8_t address, bool hidden) {
+    std::lock_guard lock(m_mutex);
+    At(address).headersHidden = hidden;
 }
 
 std::vector<std::string> FirmwareLoader::Errors(uint8_t address) const {

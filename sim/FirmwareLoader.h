@@ -72,6 +72,9 @@ public:
     void FailBlockWrite(uint8_t address, int nth, LoaderAnswer how);
     // Fault: the nth component write (1 = first) after opening a component gets this answer.
     void FailComponentWrite(uint8_t address, int nth, LoaderAnswer how);
+    // Fault: the module cannot show its component headers (opening one for reading is
+    // answered negatively), however often a component is written.
+    void HideComponentHeaders(uint8_t address, bool hidden = true);
 
     // Inspection -----------------------------------------------------------------------
     // Rules broken and contents that matched no file, in the order met.
@@ -110,6 +113,7 @@ private:
         LoaderAnswer failHow = LoaderAnswer::Positive;
         int componentFailAt = 0;
         LoaderAnswer componentFailHow = LoaderAnswer::Positive;
+        bool headersHidden = false;
     };
 
     LoaderAnswer BlockWrite(Module& m, const ModuleConfig& module, std::span<const uint8_t> data);

@@ -54,6 +54,23 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
      "La traccia del collegamento non ha potuto essere scritta (%s); si ferma qui.",
      "Die Verbindungsaufzeichnung konnte nicht geschrieben werden (%s); sie endet hier.",
      "No se pudo escribir la traza del enlace (%s); se detiene aquí."},
+    // Firmware update: a module the update leaves as it is, and why.
+    {"Module %d (%s) left as it is: its update from %s was already tried in this session. "
+     "Change the firmware folder and press the rescan button to try again.",
+     "Module %d (%s) laissé tel quel : sa mise à jour depuis %s a déjà été tentée pendant cette session. "
+     "Modifiez le dossier firmware et appuyez sur le bouton de nouvelle recherche pour réessayer.",
+     "Modulo %d (%s) lasciato com'è: il suo aggiornamento da %s è già stato tentato in questa sessione. "
+     "Modificare la cartella firmware e premere il pulsante di nuova scansione per riprovare.",
+     "Modul %d (%s) bleibt unverändert: sein Update aus %s wurde in dieser Sitzung schon versucht. "
+     "Ändern Sie den Firmware-Ordner und drücken Sie die Taste für einen neuen Suchlauf, um es erneut zu "
+     "versuchen.",
+     "Módulo %d (%s) se deja como está: su actualización desde %s ya se intentó en esta sesión. "
+     "Cambie la carpeta firmware y pulse el botón de nueva búsqueda para intentarlo de nuevo."},
+    {"Module %d (%s) left as it is: the front-panel picture %s is missing or unreadable.",
+     "Module %d (%s) laissé tel quel : l'image de face avant %s est absente ou illisible.",
+     "Modulo %d (%s) lasciato com'è: l'immagine del pannello frontale %s manca o è illeggibile.",
+     "Modul %d (%s) bleibt unverändert: das Frontplattenbild %s fehlt oder ist nicht lesbar.",
+     "Módulo %d (%s) se deja como está: la imagen del panel frontal %s falta o no se puede leer."},
 }};
 
 std::string LocalizedToolText(ToolText id, int language) {

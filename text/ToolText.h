@@ -25,6 +25,9 @@ enum class ToolText : int {
     // Ending on a signal, and the link trace's write failures.
     FirmwareFinishingBeforeExit, // the program ends once this module's firmware is written
     TraceWriteFailed,            // %s: the trace file's name and the reason
+    // Firmware update: a module the update leaves as it is, and why.
+    FirmwareNotRetried,     // module %d, its type name %s, the file name %s
+    FirmwarePictureMissing, // module %d, its type name %s, the picture's name %s
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);

@@ -21,9 +21,13 @@ std::string Release(int release) {
 
 bool ListFirmwareFolder(const std::filesystem::path& folder, std::string& out) {
     char line[512];
-    const firmware::FolderIndex index = firmware::IndexFirmwareFolder(folder);
+    // One reader for the whole listing, as for one scan of the tool: each file is read once.
+    firmware::FolderFiles files(folder);
+    const firmware::FolderIndex index = firmware::IndexFirmwareFolder(files);
     if (!index.indexFound) {
         out += "no index " + std::string(firmware::kIndexFileName) + " in " + folder.string() + "\n";
+    } else if (!index.indexError.empty()) {
+        out += std::string(firmware::kIndexFileName) + " not read: " + index.indexError + "\n";
     } else {
         std::snprintf(line, sizeof line, "%s: %zu lines, %zu files in use\n", firmware::kIndexFileName,
                       index.lines.size(), index.Entries().size());
@@ -46,23 +50,43 @@ bool ListFirmwareFolder(const std::filesystem::path& folder, std::string& out) {
             out += line;
         }
     }
+    // The pictures a personality change needs: without its picture a modulator is not
+    // switched to that personality (and nothing is sent to it).
+    out += "front-panel pictures for a personality change:\n";
+    for (const uint8_t target : {type::kModT2, type::kModT4, type::kModC4, type::kModC2}) {
+        char name[32];
+        std::snprintf(name, sizeof name, firmware::FrontPanelPicturePattern(target),
+                      firmware::kPictureChangeFlag);
+        const auto path = firmware::FindInFolder(folder, name);
+        std::string state = "missing: no change to this personality";
+        if (path) {
+            const firmware::FolderFiles::File file = files.Read(*path);
+            if (!file.ok)
+                state = file.error + ": no change to this personality";
+            else if (!firmware::SplitPackets(file.Bytes()))
+                state = "not packet coded: no change to this personality";
+            else
+                state = std::to_string(file.Bytes().size()) + " bytes";
+        }
+        std::snprintf(line, sizeof line, "  %-12s %-9s %s\n", name, ModuleName(target), state.c_str());
+        out += line;
+    }
     const auto hd = firmware::ListHdComponentFiles(folder);
     const auto newest = firmware::NewestHdComponentFile(folder);
     out += "HD encoder component files: " + std::to_string(hd.size()) + "\n";
     for (const firmware::HdComponentFile& file : hd) {
         std::string computed;
-        const auto matches = firmware::HdComponentDigestMatches(file, &computed);
-        std::string state = !matches   ? "unreadable"
+        const auto matches = firmware::HdComponentDigestMatches(files, file, &computed);
+        std::string state = !matches   ? "unreadable: " + files.Read(file.path).error
                             : *matches ? "MD5 matches"
                                        : "MD5 differs (computed " + computed + ")";
         if (newest && newest->path == file.path)
-            state += (matches == true || file.name.release == 99) ? ", the one sent"
-                                                                  : ", refused: newest but MD5 differs";
+            state += matches == true ? ", the one sent" : ", refused: newest but MD5 differs or unreadable";
         std::snprintf(line, sizeof line, "  %s  release %s  %s\n", file.path.filename().string().c_str(),
                       Release(file.name.release).c_str(), state.c_str());
         out += line;
     }
-    return index.indexFound;
+    return index.indexFound && index.indexError.empty();
 }
 
 int RunFirmwareCommand(const std::vector<std::string>& args) {

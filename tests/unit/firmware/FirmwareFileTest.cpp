@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include <sys/stat.h>
+
 using namespace kaptiv::firmware;
 namespace fs = std::filesystem;
 
@@ -82,6 +84,10 @@ TEST(FirmwareFileNames, HardwareRevisionIsTheDigitBeforeV) {
     EXPECT_FALSE(HardwareRevisionFromName("_V23.bin"));
     EXPECT_FALSE(HardwareRevisionFromName("RKSAT2.bin"));
     EXPECT_FALSE(HardwareRevisionFromName(""));
+    // A folder written with a backslash in the index is no part of the name either.
+    EXPECT_FALSE(HardwareRevisionFromName("old_2_V1\\RKSAT2.bin"));
+    EXPECT_FALSE(HardwareRevisionFromName("old_2_V1/RKSAT2.bin"));
+    EXPECT_EQ(HardwareRevisionFromName("old_2_V1\\RKSAT2_4_V25.bin"), 4);
 }
 
 TEST(FirmwareFileNames, MinimumReleases) {
@@ -211,6 +217,107 @@ TEST_F(FolderFixture, AnIndexLineCannotLeaveTheFolder) {
     EXPECT_FALSE(index.lines[0].added);
 }
 
+TEST_F(FolderFixture, ABackslashFolderInTheIndexIsFound) {
+    fs::create_directories(folder / "old");
+    Write("old/RKSAT2_1_V25.bin", FileBytes(7, 25, {1, 2, 3}));
+    WriteText("QVX.FRM", "OLD\\rksat2_1_v25.bin\r\n");
+    const auto entries = IndexFirmwareFolder(folder).Entries();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].hardwareRevision, 1);
+}
+
+TEST_F(FolderFixture, NoSymbolicLinkLeadsOutOfTheFolder) {
+    const fs::path outside = folder.string() + "-outside";
+    fs::create_directories(outside);
+    std::ofstream(outside / "secret.bin", std::ios::binary)
+        << std::string("\x2e\0\0\0\x04\x24\x01\x02\x03", 9);
+    fs::create_directories(folder / "fw");
+    Write("fw/RKSAT1_0_V36.bin", FileBytes(4, 36, {1, 2, 3}));
+    fs::create_symlink(outside / "secret.bin", folder / "fw" / "OUT_0_V36.bin");
+    fs::create_symlink("RKSAT1_0_V36.bin", folder / "fw" / "IN_1_V36.bin"); // stays inside
+    fs::create_directory_symlink(outside, folder / "fw" / "sub");
+    fs::create_symlink(outside / "secret.bin",
+                       folder / "fw" /
+                           ("QVXHD4ENC_12_" + Md5::Hex(Md5::Of(FileBytes(4, 36, {1, 2, 3}))) + ".bin"));
+    WriteText("fw/QVX.FRM",
+              "OUT_0_V36.bin\r\nIN_1_V36.bin\r\nsub/secret_0_V1.bin\r\nsub\\..\\x_0_V1.bin\r\n");
+    fs::copy_file(outside / "secret.bin", outside / "secret_0_V1.bin");
+
+    FolderFiles files(folder / "fw");
+    const FolderIndex index = IndexFirmwareFolder(files);
+    ASSERT_EQ(index.lines.size(), 4u);
+    EXPECT_FALSE(index.lines[0].added);
+    EXPECT_EQ(index.lines[0].skipped, "a symbolic link that leads out of the firmware folder");
+    EXPECT_TRUE(index.lines[1].added) << index.lines[1].skipped;
+    EXPECT_FALSE(index.lines[2].added) << "through a linked folder";
+    EXPECT_EQ(index.lines[2].skipped, "a symbolic link that leads out of the firmware folder");
+    EXPECT_FALSE(index.lines[3].added);
+    const auto hd = ListHdComponentFiles(folder / "fw");
+    ASSERT_EQ(hd.size(), 1u);
+    EXPECT_FALSE(HdComponentDigestMatches(files, hd[0])) << "not read at all";
+    fs::remove_all(outside);
+}
+
+TEST_F(FolderFixture, OnlyRegularFilesAreRead) {
+    fs::create_directories(folder / "DIR_0_V1.bin");
+    ASSERT_EQ(::mkfifo((folder / "PIPE_0_V1.bin").c_str(), 0600), 0);
+    WriteText("QVX.FRM", "DIR_0_V1.bin\r\nPIPE_0_V1.bin\r\n");
+    const FolderIndex index = IndexFirmwareFolder(folder); // returns: a FIFO is never waited on
+    ASSERT_EQ(index.lines.size(), 2u);
+    EXPECT_EQ(index.lines[0].skipped, "a folder, not a file");
+    EXPECT_EQ(index.lines[1].skipped, "not a regular file");
+}
+
+TEST_F(FolderFixture, EachFileIsReadOnce) {
+    Write("RKSAT1_0_V36.bin", FileBytes(4, 36, {1, 2, 3}));
+    std::string text;
+    for (int i = 0; i < 50; ++i)
+        text += i % 2 ? "rksat1_0_v36.bin\n" : "RKSAT1_0_V36.bin\n";
+    WriteText("QVX.FRM", text);
+    FolderFiles files(folder);
+    EXPECT_EQ(IndexFirmwareFolder(files).Entries().size(), 50u);
+    EXPECT_EQ(files.ReadCount(), 2u);
+    files.Clear();
+    files.Read(folder / "RKSAT1_0_V36.bin");
+    EXPECT_EQ(files.ReadCount(), 3u);
+}
+
+TEST_F(FolderFixture, AnIndexOverTheLimitIsTooLarge) {
+    std::string text = "RKSAT1_0_V36.bin\n";
+    Write("RKSAT1_0_V36.bin", FileBytes(4, 36, {1, 2, 3}));
+    text.resize(kMaxIndexSize, ' ');
+    WriteText("QVX.FRM", text);
+    FolderIndex index = IndexFirmwareFolder(folder);
+    EXPECT_TRUE(index.indexFound);
+    EXPECT_TRUE(index.indexError.empty()) << index.indexError;
+    EXPECT_EQ(index.Entries().size(), 1u);
+
+    WriteText("QVX.FRM", text + " ");
+    index = IndexFirmwareFolder(folder);
+    EXPECT_TRUE(index.indexFound);
+    EXPECT_TRUE(index.indexTooLarge);
+    EXPECT_EQ(index.indexError, "too large (more than 64 KiB)");
+    EXPECT_TRUE(index.lines.empty());
+
+    // A sparse index of 2 GB: too large as well, and not read.
+    fs::resize_file(folder / "QVX.FRM", 2'000'000'000);
+    index = IndexFirmwareFolder(folder);
+    EXPECT_TRUE(index.indexTooLarge);
+}
+
+TEST_F(FolderFixture, AFileOverTheLimitIsSkipped) {
+    auto bytes = FileBytes(4, 36, {1, 2, 3});
+    bytes.resize(kMaxFileSize, 0); // zeros add nothing to the checksum
+    Write("RKSAT1_0_V36.bin", bytes);
+    bytes.push_back(0);
+    Write("RKSAT1_1_V36.bin", bytes);
+    WriteText("QVX.FRM", "RKSAT1_0_V36.bin\nRKSAT1_1_V36.bin\n");
+    const FolderIndex index = IndexFirmwareFolder(folder);
+    ASSERT_EQ(index.lines.size(), 2u);
+    EXPECT_TRUE(index.lines[0].added) << index.lines[0].skipped;
+    EXPECT_EQ(index.lines[1].skipped, "too large (more than 16 MiB)");
+}
+
 TEST_F(FolderFixture, HdComponentFilesByReleaseWithTheirDigest) {
     const std::string body = "header-16-bytes!payload";
     const std::string digest = Md5::Hex(Md5::Of(Bytes(body)));
@@ -222,10 +329,11 @@ TEST_F(FolderFixture, HdComponentFilesByReleaseWithTheirDigest) {
     const auto newest = NewestHdComponentFile(folder);
     ASSERT_TRUE(newest);
     EXPECT_EQ(newest->name.release, 12);
+    FolderFiles reader(folder);
     std::string computed;
-    EXPECT_EQ(HdComponentDigestMatches(*newest, &computed), false);
+    EXPECT_EQ(HdComponentDigestMatches(reader, *newest, &computed), false);
     EXPECT_EQ(computed, digest);
-    EXPECT_EQ(HdComponentDigestMatches(files[0]), true);
+    EXPECT_EQ(HdComponentDigestMatches(reader, files[0]), true);
 }
 
 } // namespace

@@ -177,11 +177,114 @@ TEST_F(Update, AMissingPictureStopsThePersonalityChange) {
     modulator.wantedPersonality = 8;
     modulator.runningPersonality = 6;
     Open({modulator});
+    EXPECT_FALSE(Check(1)) << "nothing was sent: no restart";
+    EXPECT_TRUE(FirmwareRequests(61).empty());
+    EXPECT_EQ(
+        LastMessage(),
+        "Module 1 (RkModT4) left as it is: the front-panel picture FP_C4V0.rle is missing or unreadable.");
+    EXPECT_TRUE(HasBeep(windows.Beeps(), 440, 200));
+    EXPECT_FALSE(HasBeep(windows.Beeps(), 220, 200)) << "no transfer failed";
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(warnings.front().find("FP_C4V0.rle: missing"), std::string::npos) << warnings.front();
+
+    // A picture that is no packet-coded data stops it the same way.
+    WriteBytes("FP_C4V0.rle", {0x85, 1, 2});
+    update.ScanEnded();
+    EXPECT_FALSE(Check(1));
+    EXPECT_TRUE(FirmwareRequests(61).empty());
+
+    // Once the picture is there, the next scan changes the personality.
+    const auto picture = mulvane::LiteralPackets(mulvane::PatternImage(200, 9));
+    WriteBytes("FP_C4V0.rle", picture);
+    library.pictures.push_back({"FP_C4V0.rle", 8, picture});
+    engine->Firmware().SetLibrary(library);
+    update.ScanEnded();
     EXPECT_TRUE(Check(1));
-    EXPECT_TRUE(BlockOffsets(61).empty());
-    EXPECT_EQ(LastMessage(), "Module 1 change : RkModC4 release V2.2\r\nERROR !");
     Reboot();
-    EXPECT_EQ(image.Live(1).type, 6);
+    EXPECT_EQ(image.Live(1).type, 8);
+}
+
+TEST_F(Update, AForeignPersonalityByteSelectsNoFirmware) {
+    AddFile("RKSAT2_0_V60.bin", 7, 60, mulvane::PatternImage(3 * 256, 7));
+    auto foreign = FwModule(62, 5, 20);
+    foreign.wantedPersonality = 7; // the twin-input tuner's type: no modulator personality
+    foreign.runningPersonality = 5;
+    auto own = FwModule(63, 5, 20);
+    own.wantedPersonality = 13;
+    own.runningPersonality = 5;
+    Open({foreign, own});
+    EXPECT_FALSE(Check(1));
+    EXPECT_FALSE(Check(1));
+    EXPECT_TRUE(FirmwareRequests(62).empty()) << "no Flash request reaches the module";
+    ASSERT_EQ(warnings.size(), 1u) << "one line, however often the module is checked";
+    EXPECT_NE(warnings[0].find("module 1 (address 0x3E, RkModT2) asks for personality 7"), std::string::npos)
+        << warnings[0];
+    EXPECT_EQ(image.Live(1).reportedType, 5);
+
+    // The module is checked as its own type: a newer file of that type updates it.
+    AddFile("RKMODT2_0_V30.bin", 5, 30, mulvane::PatternImage(3 * 256, 5));
+    WriteBytes("QVX.FRM", std::vector<uint8_t>(index.begin(), index.end()));
+    engine->Firmware().SetLibrary(library);
+    update.IndexFolder(image);
+    EXPECT_TRUE(Check(2));
+    EXPECT_EQ(BlockOffsets(63), (std::vector<uint32_t>{512, 256, 0}));
+    EXPECT_EQ(LastMessage(), "Updating module 2 (RkModT2) to release V3.0\r\nOK");
+    EXPECT_NE(warnings.back().find("personality 13"), std::string::npos);
+}
+
+TEST_F(Update, AFailedUpdateIsNotMadeAgainUntilTheFolderChanges) {
+    AddFile("RKMODT4_0_V30.bin", 6, 30, mulvane::PatternImage(4 * 256, 6));
+    Open({FwModule(52, 6, 20)});
+    engine->Firmware().FailBlockWrite(52, 2, mulvane::LoaderAnswer::Negative);
+    EXPECT_TRUE(Check(1)) << "the transfer began: the module may sit in its loader";
+    const size_t requests = FirmwareRequests(52).size();
+    Reboot();
+    update.ScanEnded();
+
+    // The next scans leave it as it is, and say why.
+    EXPECT_FALSE(Check(1));
+    EXPECT_FALSE(Check(1));
+    EXPECT_EQ(FirmwareRequests(52).size(), requests);
+    EXPECT_EQ(LastMessage(),
+              "Module 1 (RkModT4) left as it is: its update from RKMODT4_0_V30.bin was already "
+              "tried in this session. Change the firmware folder and press the rescan button to "
+              "try again.");
+
+    // A rescan with the same folder changes nothing; with other contents it tries again.
+    update.IndexFolder(image);
+    EXPECT_FALSE(Check(1));
+    mulvane::SimFirmwareFile other{"RKMODT4_0_V30.bin", 6, 0, 30, mulvane::PatternImage(4 * 256, 60)};
+    WriteBytes(other.name, mulvane::FirmwareFileBytes(other));
+    library.files = {other};
+    engine->Firmware().SetLibrary(library);
+    update.IndexFolder(image);
+    EXPECT_TRUE(Check(1));
+    EXPECT_EQ(LastMessage(), "Updating module 1 (RkModT4) to release V3.0\r\nOK");
+    Reboot();
+    EXPECT_EQ(image.Live(1).release, 30);
+}
+
+TEST_F(Update, ACheckThatStopsBeforeTheLoaderIsNoUpdate) {
+    AddFile("RKMODT4_0_V30.bin", 6, 30, mulvane::PatternImage(4 * 256, 6));
+    Open({FwModule(53, 6, 20)});
+    engine->GetFaults().AnswerNegativelyAlways(53);
+    EXPECT_FALSE(Check(1)) << "the module refused to enter its loader: nothing to restart";
+    EXPECT_EQ(LastMessage(), "Updating module 1 (RkModT4) to release V3.0\r\nERROR !");
+}
+
+TEST_F(Update, EachFileIsReadOncePerScan) {
+    AddFile("RKSAT1_0_V36.bin", 4, 36, mulvane::PatternImage(600, 4));
+    for (int i = 0; i < 49; ++i)
+        index += (i % 2 ? "rksat1_0_v36.bin\r\n" : "RKSAT1_0_V36.bin\r\n");
+    Open({FwModule(17, 4, 35), FwModule(18, 4, 35)});
+    EXPECT_EQ(image.FirmwareCount(), 50u);
+    EXPECT_EQ(update.FilesRead(), 2u) << "the index and the one file it names 50 times";
+    EXPECT_TRUE(Check(1));
+    EXPECT_TRUE(Check(2));
+    EXPECT_EQ(update.FilesRead(), 2u) << "the scan that follows the indexing reads nothing again";
+    update.ScanEnded();
+    EXPECT_FALSE(Check(1));
+    EXPECT_EQ(update.FilesRead(), 3u) << "a new scan reads the file once more";
 }
 
 // A composite image: main firmware (release 41), component 0x10 offering 1.2.0, component
@@ -273,6 +376,25 @@ TEST_F(Update, ACompositeMainFirmwareGoesThroughTheBlockWalk) {
     EXPECT_EQ(image.Live(1).release, 42);
 }
 
+TEST_F(Update, AComponentWhoseHeaderCannotBeReadIsWrittenOncePerSession) {
+    std::vector<uint8_t> coded;
+    AddFile("RKAV_0_V41.bin", 9, 41, Composite(41, coded));
+    Open({FwModule(73, 9, 41)});
+    engine->Firmware().AddComponent(73, 0x10, {1, 2, 0, 41});
+    engine->Firmware().AddComponent(73, 0x20, {3, 0, 0, 41});
+    engine->Firmware().HideComponentHeaders(73);
+    EXPECT_TRUE(Check(1)) << "a module that cannot show a header does not have it yet";
+    const size_t writes = engine->Firmware().ComponentWrites(73, 0x10).size();
+    EXPECT_GT(writes, 0u);
+    for (int scan = 0; scan < 3; ++scan) {
+        Reboot();
+        update.ScanEnded();
+        EXPECT_FALSE(Check(1)) << "scan " << scan << ": no restart again";
+    }
+    EXPECT_EQ(engine->Firmware().ComponentWrites(73, 0x10).size(), writes);
+    EXPECT_NE(LastMessage().find("RKAV_0_V41.bin was already tried"), std::string::npos) << LastMessage();
+}
+
 struct HdComponent : test::UpdateOnSim {
     std::string AddHd(uint8_t release, bool rightDigest) {
         mulvane::SimHdComponentFile hd;
@@ -329,7 +451,7 @@ TEST_F(HdComponent, AWrongDigestShowsTheMessageBoxAndSkipsIt) {
 
 TEST_F(HdComponent, ReleaseNinetyNineGoesOutAnywayAndIsDeletedOnlyOnceSent) {
     AddHdFirmware();
-    const std::string name = AddHd(99, false);
+    const std::string name = AddHd(99, true);
     Open({Encoder(99), FwModule(81, 14, 30)});
     engine->Firmware().FailBlockWrite(80, 0, mulvane::LoaderAnswer::Positive);
     engine->GetFaults().AnswerNegativelyAlways(80);
@@ -337,14 +459,36 @@ TEST_F(HdComponent, ReleaseNinetyNineGoesOutAnywayAndIsDeletedOnlyOnceSent) {
     EXPECT_TRUE(fs::exists(folder / name)) << "kept after a failed write";
     EXPECT_TRUE(HasBeep(windows.Beeps(), 220, 200));
     engine->GetFaults().AnswerNegativelyAlways(80, false);
-    EXPECT_TRUE(Check(1));
+    EXPECT_FALSE(Check(1)) << "not tried again in this session";
+    EXPECT_TRUE(fs::exists(folder / name));
+
+    // The next session sends it, and deletes it once it is delivered.
+    firmware::FirmwareUpdate next{commands, info};
+    next.IndexFolder(image);
+    EXPECT_TRUE(next.CheckAndUpdate(image, 1, 0));
+    EXPECT_EQ(engine->Firmware().ComponentWrites(80, 0x3DE0).back(), (std::vector<uint8_t>{99}));
     EXPECT_FALSE(fs::exists(folder / name));
+}
+
+TEST_F(HdComponent, ReleaseNinetyNineWithAWrongDigestIsNotSent) {
+    AddHdFirmware();
+    const std::string name = AddHd(99, false);
+    Open({Encoder(99)});
+    responder.AnswerMessageBox(ui::ModalResult::Ok, "MD5 Error");
+    EXPECT_FALSE(Check(1));
+    EXPECT_FALSE(Check(1));
+    ASSERT_EQ(responder.Asked().size(), 1u) << "asked once in the session";
+    EXPECT_NE(responder.Asked()[0].text.find(name), std::string::npos);
+    EXPECT_TRUE(responderFailures.empty());
+    EXPECT_TRUE(FirmwareRequests(80).empty());
+    EXPECT_TRUE(fs::exists(folder / name));
 }
 
 TEST_F(Update, AFileRemovedAfterIndexingEndsWithAnError) {
     AddFile("RKSAT1_0_V36.bin", 4, 36, mulvane::PatternImage(600, 4));
     Open({FwModule(17, 4, 35)});
     fs::remove(folder / "RKSAT1_0_V36.bin");
+    update.ScanEnded(); // a scan after the indexing reads the file again
     EXPECT_FALSE(Check(1));
     EXPECT_EQ(LastMessage(), "RKSAT1_0_V36.bin\r\nERROR !");
     EXPECT_TRUE(FirmwareRequests(17).empty());
