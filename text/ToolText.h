@@ -14,6 +14,17 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // USB-key file names and the CAM panel's answer (streaming/, cam/).
+    FileNameEmpty,
+    FileNameNotOnKey,         // "%s": the name
+    FileNameControl,          // "%s"
+    FileNameQuote,            // "%s"
+    FileNameTooLong,          // "%s"
+    FileNameNotWritable,      // "%s": a character beyond ISO-8859-1
+    FileNameUnusableMark,     // after a listed name the tool cannot pass to the module
+    UploadScheduleNotWritten, // "%s": the file whose schedule entries could not be renamed
+    DeleteScheduleNotWritten, // "%s": the file whose schedule entries could not be removed
+    CamAnswerTooLong,         // %d: the most characters
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
