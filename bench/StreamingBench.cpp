@@ -36,7 +36,7 @@ constexpr size_t kAnswerBytes = 5; // 02 FD addr F0 F0: the empty positive answe
 struct Host final : streaming::StreamingHost {
     streaming::Schedule schedule;
     streaming::Schedule& ScheduleValues() override { return schedule; }
-    void WriteSettings() override {}
+    bool WriteSettings() override { return true; }
     void MarkInputChanged() override {}
     void PassThrough(bool) override {}
     void ScheduleShown() override {}

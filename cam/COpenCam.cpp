@@ -4,6 +4,7 @@
 #include "rack/CInfo.h"
 #include "resources/Dialogs.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <array>
@@ -30,15 +31,6 @@ constexpr int64_t kTagNotTreatedMs = 10000;
 constexpr int64_t kAnswerTooLongMs = 5000;
 constexpr int kWarningBeepHz = 440;
 constexpr int kWarningBeepMs = 200;
-
-// The answer is refused rather than cut: a PIN cut short would be a wrong PIN.
-const std::array<const char*, text::kLanguageCount> kAnswerTooLong = {
-    "Answer too long: at most %d characters",
-    "Réponse trop longue : %d caractères au plus",
-    "Risposta troppo lunga: al massimo %d caratteri",
-    "Antwort zu lang: höchstens %d Zeichen",
-    "Respuesta demasiado larga: %d caracteres como máximo",
-};
 
 // Main-menu deadlines, in seconds from the current one.
 constexpr int64_t kInitialisingDelayS = 15;
@@ -99,7 +91,7 @@ void COpenCam::Open(const rack::ModuleRecord& module) {
     m_holdUntil = 0;
     m_address = module.address;
     m_previousStatus = kNoStatus;
-    m_receiver.Reset();
+    m_receiver.Reset(); // nothing half-received from before survives a new opening
     m_mainMenuDeadline = 0;
     m_opened = true;
     SetTimer(kPollTimer, kPollMs);
@@ -109,6 +101,7 @@ void COpenCam::Open(const rack::ModuleRecord& module) {
 void COpenCam::Close() {
     EmptyList();
     HideAnswerField();
+    m_receiver.Reset();
     KillTimer(kPollTimer);
     m_opened = false;
     Show(false);
@@ -142,6 +135,10 @@ void COpenCam::PollCam() {
         if (status == kCamAbsent) {
             m_mainMenuDeadline = 0;
             EmptyList();
+            // The CAM has gone: no answer can reach it, and a packet it left half-sent must
+            // not be glued to the first one of the next CAM.
+            HideAnswerField();
+            m_receiver.Reset();
         } else if (m_previousStatus == kNoStatus) {
             m_mainMenuDeadline = NowSeconds();
         } else {
@@ -197,16 +194,21 @@ void COpenCam::AnswerMenu(int choice) {
         Queue(MenuAnswer(static_cast<uint8_t>(choice)));
 }
 
+void COpenCam::RefuseLongAnswer() {
+    // Nothing is sent or cut; the enquiry stays open so that the installer can shorten it.
+    const int limit = m_answerLimit > 0 ? m_answerLimit : static_cast<int>(kMaxAnswerChars);
+    char refusal[160];
+    std::snprintf(refusal, sizeof refusal, text::LocalizedToolText(text::ToolText::CamAnswerTooLong).c_str(),
+                  limit);
+    Message(refusal, kAnswerTooLongMs);
+    Windows().Beep(kWarningBeepHz, kWarningBeepMs);
+}
+
 void COpenCam::AnswerEnquiry(const std::string& text) {
     const std::vector<uint8_t> bytes = BytesFromUtf8(text);
     auto packet = EnquiryAnswer(bytes);
-    if (!packet) {
-        // Nothing is sent; the enquiry stays open so that the installer can shorten it.
-        char refusal[160];
-        std::snprintf(refusal, sizeof refusal, kAnswerTooLong[static_cast<size_t>(text::LanguageIndex())],
-                      static_cast<int>(kMaxAnswerChars));
-        Message(refusal, kAnswerTooLongMs);
-        Windows().Beep(kWarningBeepHz, kWarningBeepMs);
+    if (!packet || (m_answerLimit > 0 && CharacterCount(text) > static_cast<size_t>(m_answerLimit))) {
+        RefuseLongAnswer();
         return;
     }
     // A blind answer (a PIN) is not shown in clear in the message panel either.
@@ -259,16 +261,21 @@ void COpenCam::OnEnquiry(bool blind, int maxLength, const std::string& text) {
     Item(kMenuList).AddItem(text);
     ui::Control& field = Item(kAnswerField);
     field.SetPasswordChar(blind ? '*' : 0);
-    // The CAM's limit, and never more than one transport length byte can carry.
+    // The CAM's limit, and never more than one transport length byte can carry. The field
+    // itself has no limit: what passes this one is refused, not cut.
     const int limit = static_cast<int>(kMaxAnswerChars);
-    field.SetMaxLength(maxLength == 0 || maxLength > limit ? limit : maxLength);
+    m_answerLimit = maxLength == 0 || maxLength > limit ? limit : maxLength;
+    field.SetMaxLength(0);
     field.SetText("");
+    m_answerText.clear();
     m_enquiryOpen = true;
     field.Show(true);
     SetFocus(kAnswerField);
 }
 
 void COpenCam::OnMenu(bool list) {
+    // The enquiry is over: Enter must not send an answer to a CAM that now shows a menu.
+    HideAnswerField();
     m_listMode = list;
     Message(text::LocalizedText(kTextChooseInList), kChooseInListMs);
     ShowLight(kCamReady);
@@ -301,6 +308,18 @@ void COpenCam::OnDoubleClick(int controlId, ui::ListHit) {
 void COpenCam::OnFocusLost(int controlId) {
     if (controlId == kAnswerField && m_enquiryOpen)
         AnswerEnquiry("");
+}
+
+void COpenCam::OnEditChange(int controlId) {
+    if (controlId != kAnswerField || !m_enquiryOpen)
+        return;
+    ui::Control& field = Item(kAnswerField);
+    if (CharacterCount(field.Text()) > static_cast<size_t>(m_answerLimit)) {
+        field.SetText(m_answerText);
+        RefuseLongAnswer();
+        return;
+    }
+    m_answerText = field.Text();
 }
 
 void COpenCam::OnOK() {

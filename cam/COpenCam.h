@@ -65,6 +65,9 @@ public:
     const std::vector<uint8_t>& OutgoingPacket() const { return m_outgoing; }
     bool IsListMode() const { return m_listMode; }
     bool IsEnquiryOpen() const { return m_enquiryOpen; }
+    // The most characters the open enquiry takes: the CAM's answer_text_length, never more
+    // than one transport length byte can carry (kMaxAnswerChars).
+    int AnswerLimit() const { return m_answerLimit; }
     size_t ReassemblyLength() const { return m_receiver.Held(); }
     // The current second of the clock, as every deadline of the panel counts it.
     int64_t NowSeconds() const;
@@ -73,6 +76,7 @@ public:
     void OnTimer(int timerId) override;
     void OnDoubleClick(int controlId, ui::ListHit hit) override;
     void OnFocusLost(int controlId) override;
+    void OnEditChange(int controlId) override;
     void OnOK() override;
     void OnCancel() override;
 
@@ -91,6 +95,7 @@ private:
     void ShowLight(int status);
     void EmptyList();
     void HideAnswerField();
+    void RefuseLongAnswer();
     bool AnswerFieldHasFocus() const;
     void Message(const std::string& text, int64_t displayMs);
 
@@ -110,6 +115,11 @@ private:
     // An enquiry waits for its answer in the answer field. Cleared before the field is
     // hidden, so the focus the hiding takes away is not read as the installer leaving it.
     bool m_enquiryOpen = false;
+    // The answer field cuts nothing itself (a browser would cut a pasted text silently, and a
+    // PIN cut short is a wrong PIN): the panel refuses a text over the limit and keeps the
+    // last one it accepted.
+    int m_answerLimit = 0;
+    std::string m_answerText;
 };
 
 } // namespace kaptiv::cam

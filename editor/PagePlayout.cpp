@@ -122,9 +122,12 @@ streaming::Schedule& PagePlayout::ScheduleValues() {
     return m_page.m_tuner.schedule;
 }
 
-void PagePlayout::WriteSettings() {
-    if (m_page.m_open)
-        m_page.Write();
+bool PagePlayout::WriteSettings() {
+    if (!m_page.m_open)
+        return false;
+    m_page.Write();
+    // Written when the blocks could be encoded and no exchange failed on the way.
+    return m_page.WriteProblem().empty() && !m_page.m_commands->Xmit().IsLinkLost();
 }
 
 void PagePlayout::MarkInputChanged() {

@@ -43,7 +43,7 @@ public:
 
     // streaming::StreamingHost.
     streaming::Schedule& ScheduleValues() override;
-    void WriteSettings() override;
+    bool WriteSettings() override;
     void MarkInputChanged() override;
     void PassThrough(bool add) override;
     void ScheduleShown() override;

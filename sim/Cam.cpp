@@ -171,6 +171,7 @@ void SimCam::Receive(std::span<const uint8_t> data, int64_t nowMs) {
         return;
     std::vector<uint8_t> tpdu;
     tpdu.swap(m_incoming);
+    m_nowMs = nowMs;
     HandlePacket(tpdu);
 }
 
@@ -263,6 +264,8 @@ void SimCam::HandleApdu(uint16_t session, uint32_t tag, std::span<const uint8_t>
 
 void SimCam::Show(Screen screen) {
     m_screen = screen;
+    if (screen == Screen::PinEnquiry)
+        m_enquiryShownAtMs = m_nowMs;
     std::vector<uint8_t> apdus;
     switch (screen) {
     case Screen::None: {
@@ -345,6 +348,11 @@ void SimCam::SendMmi(std::vector<uint8_t> apdus) {
 std::vector<uint8_t> SimCam::TakeRecords(int64_t nowMs) {
     std::lock_guard lock(m_mutex);
     Touch(nowMs);
+    if (m_screen == Screen::PinEnquiry && m_settings.enquiryTimeoutMs > 0 && m_present &&
+        nowMs >= m_enquiryShownAtMs + m_settings.enquiryTimeoutMs) {
+        m_nowMs = nowMs;
+        Show(Screen::MainMenu); // nobody answered: the CAM speaks first
+    }
     std::vector<uint8_t> out;
     for (size_t i = 0; i < m_settings.recordsPerRead && !m_records.empty(); ++i) {
         out.insert(out.end(), m_records.front().begin(), m_records.front().end());

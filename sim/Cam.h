@@ -28,6 +28,9 @@ struct CamSettings {
     std::string pin = "1234";
     size_t fragmentBytes = 40; // transport-packet bytes per link record
     size_t recordsPerRead = 2; // link records per read-data answer
+    // Like a real CAM, it stops waiting for the PIN after this long and shows its main menu
+    // again on its own (0: it waits for ever).
+    int64_t enquiryTimeoutMs = 15000;
 };
 
 class SimCam {
@@ -93,6 +96,8 @@ private:
     bool m_pinAccepted = false;
     bool m_unknownTagNext = false;
     bool m_mute = false;
+    int64_t m_nowMs = 0;
+    int64_t m_enquiryShownAtMs = 0;
 };
 
 } // namespace mulvane

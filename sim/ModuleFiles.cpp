@@ -251,7 +251,12 @@ std::optional<std::vector<uint8_t>> ModuleFiles::FileRequest(std::span<const uin
 
 bool ModuleFiles::Execute(std::string_view text) {
     std::string why;
-    const auto command = ParseShellCommand(text, why);
+    // The files the shell's patterns can match: those that can be seen now.
+    std::vector<std::string> existing;
+    for (const auto& [path, bytes] : m_files)
+        if (Visible(path))
+            existing.push_back(path);
+    const auto command = ParseShellCommand(text, why, existing);
     if (!command) {
         LogLine("shell: refused (" + why + ")");
         return false;
@@ -262,14 +267,14 @@ bool ModuleFiles::Execute(std::string_view text) {
     case Kind::Sync:
         ++m_syncs;
         return true;
-    case Kind::Remove: {
-        const std::string& path = command->paths[0];
-        if (!InKnownFolder(path) || (OnKey(path) && !m_keyPresent))
-            return true; // rm -f: nothing there is not an error
-        if (Visible(path))
-            Erase(path);
+    case Kind::Remove:
+        for (const std::string& path : command->paths) {
+            if (!InKnownFolder(path) || (OnKey(path) && !m_keyPresent))
+                continue; // rm -f: nothing there is not an error
+            if (Visible(path))
+                Erase(path);
+        }
         return true;
-    }
     case Kind::Touch: {
         const std::string& path = command->paths[0];
         if (!Writable(path, why))

@@ -1,5 +1,7 @@
 #include "streaming/ModuleFiles.h"
 
+#include <cstdint>
+
 namespace kaptiv::streaming {
 
 bool CommandSetFiles::ReadNameList(std::vector<uint8_t>& answer) {
@@ -15,7 +17,11 @@ bool CommandSetFiles::ReadNameList(std::vector<uint8_t>& answer) {
 
 int64_t CommandSetFiles::OpenByName(std::string_view path) {
     const uint32_t size = m_commands.OpenByName(m_address, path);
-    return size == link::CommandSet::kNoHandle ? -1 : int64_t(size);
+    // The module's size is a signed 32-bit number: all ones (-1) when it cannot open the file,
+    // and nothing from 2^31 on is a positive size either.
+    if (size == link::CommandSet::kNoHandle || size > uint32_t(INT32_MAX))
+        return -1;
+    return int64_t(size);
 }
 
 bool CommandSetFiles::ReadBlock(uint16_t count, std::vector<uint8_t>& bytes) {

@@ -26,7 +26,7 @@ public:
     // The raw answer of the name list request; false without an answer.
     virtual bool ReadNameList(std::vector<uint8_t>& answer) = 0;
     virtual bool CreateByName(std::string_view path) = 0;
-    // The file size, or -1 when the module cannot open the file.
+    // The file size, or -1 when the module cannot open the file or reports a size from 2^31 on.
     virtual int64_t OpenByName(std::string_view path) = 0;
     // Exactly `count` bytes of the open file; false otherwise.
     virtual bool ReadBlock(uint16_t count, std::vector<uint8_t>& bytes) = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace kaptiv::streaming {
 
@@ -73,6 +74,20 @@ int RenameEntries(Schedule& schedule, const std::u32string& from, const std::u32
     return n;
 }
 
+std::string ShownName(const std::u32string& name) {
+    std::u32string shown;
+    for (char32_t c : name) {
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", unsigned(c));
+            shown.append(hex, hex + std::strlen(hex));
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return settings::ToUtf8(shown);
+}
+
 std::string FormatMinutes(uint32_t minutes) {
     char text[24];
     std::snprintf(text, sizeof text, "%u:%02u", minutes / 60, minutes % 60);
@@ -90,8 +105,7 @@ void FillScheduleList(ui::Control& list, const Schedule& schedule) {
     std::vector<ui::ListRow> rows(schedule.size());
     for (size_t i = 0; i < schedule.size(); ++i) {
         const settings::ScheduleEntry& e = schedule[i];
-        rows[i].cells = {
-            {}, {FormatMinutes(e.start)}, {FormatMinutes(e.end)}, {settings::ToUtf8(e.fileName)}};
+        rows[i].cells = {{}, {FormatMinutes(e.start)}, {FormatMinutes(e.end)}, {ShownName(e.fileName)}};
         rows[i].selected = int(i) < list.RowCount() && list.Row(int(i)).selected;
     }
     list.SetRows(std::move(rows));

@@ -51,6 +51,10 @@ RemoveResult RemoveNamed(Schedule& schedule, const std::u32string& name);
 // Renames every entry named exactly `from`; returns how many.
 int RenameEntries(Schedule& schedule, const std::u32string& from, const std::u32string& to);
 
+// A name as the page shows it: UTF-8, with every control character (C0, DEL, C1) written as
+// "\xNN" so that a name from the module cannot move the cursor or clear a line where it is shown.
+std::string ShownName(const std::u32string& name);
+
 // "%d:%02d" of minutes / 60 and minutes % 60.
 std::string FormatMinutes(uint32_t minutes);
 

@@ -1,79 +1,117 @@
 #include "streaming/ShellText.h"
 
+#include "text/ToolText.h"
+
 namespace kaptiv::streaming {
 
 namespace {
 
-constexpr std::string_view kShellSpecials = "\"'\\$`;|&<>*?";
+using text::ToolText;
+
+// Characters that keep a meaning inside double quotation marks and are made plain by a
+// backslash. The quotation mark itself, which opens and closes the word, is refused in a name
+// rather than escaped.
+constexpr std::string_view kEscapedInQuotes = "\\$`";
+
+// The tool text with the name in place of its "%s".
+std::string Named(ToolText id, std::string_view name) {
+    std::string t = text::LocalizedToolText(id);
+    const size_t at = t.find("%s");
+    if (at != std::string::npos)
+        t.replace(at, 2, name);
+    return t;
+}
 
 ShellText Refused(std::string problem) {
     return {{}, std::move(problem)};
 }
 
-ShellText Checked(std::string text, std::string_view name, size_t limit) {
-    if (text.size() > limit)
-        return Refused("\"" + std::string(name) + "\": the name is too long for the module");
-    return {std::move(text), {}};
+// Splits a module path into the key's folder and the name; nothing when it is not on the key.
+std::optional<std::string_view> NameOnKey(std::string_view path) {
+    const std::string_view folder = kKeyFolder;
+    if (!path.starts_with(folder))
+        return std::nullopt;
+    return path.substr(folder.size());
+}
+
+void AppendQuoted(std::string& out, std::string_view path) {
+    out.push_back('"');
+    for (char c : path) {
+        if (kEscapedInQuotes.find(c) != std::string_view::npos)
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back('"');
 }
 
 } // namespace
 
-std::optional<std::string> NameProblem(std::string_view name, bool unquoted) {
-    const std::string quoted = "\"" + std::string(name) + "\"";
+bool IsControlByte(unsigned char c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+std::optional<std::string> NameProblem(std::string_view name) {
     if (name.empty())
-        return std::string("empty file name");
+        return text::LocalizedToolText(ToolText::FileNameEmpty);
     if (name == "." || name == ".." || name.find('/') != std::string_view::npos)
-        return quoted + ": not a file of the USB key";
+        return Named(ToolText::FileNameNotOnKey, name);
     for (char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F)
-            return quoted + ": the name holds a control character";
-        if (kShellSpecials.find(ch) != std::string_view::npos)
-            return quoted + ": the name holds the character " + std::string(1, ch);
-        if (unquoted && ch == ' ')
-            return quoted + ": the name holds a space";
+        if (IsControlByte(static_cast<unsigned char>(ch)))
+            return Named(ToolText::FileNameControl, name);
+        if (ch == '"')
+            return Named(ToolText::FileNameQuote, name);
     }
     return std::nullopt;
 }
 
+ShellText BuildShellCommand(std::string_view verb, std::initializer_list<std::string_view> paths) {
+    std::string text(verb);
+    std::string_view lastName;
+    for (std::string_view path : paths) {
+        const auto name = NameOnKey(path);
+        if (!name)
+            return Refused(Named(ToolText::FileNameNotOnKey, path));
+        if (auto problem = NameProblem(*name))
+            return Refused(*problem);
+        text.push_back(' ');
+        AppendQuoted(text, path);
+        lastName = *name;
+    }
+    if (text.size() > kMaxCommandChars)
+        return Refused(Named(ToolText::FileNameTooLong, lastName));
+    return {std::move(text), {}};
+}
+
 ShellText RemoveOldCopyCommand(std::string_view name) {
-    if (auto problem = NameProblem(name, false))
-        return Refused(*problem);
-    return Checked("rm -f \"/mnt/" + std::string(name) + "\"", name, kMaxCommandChars);
+    return BuildShellCommand("rm -f", {std::string(kKeyFolder) + std::string(name)});
 }
 
 ShellText MoveUploadCommand(std::string_view name) {
-    if (auto problem = NameProblem(name, false))
+    const std::string target = std::string(kKeyFolder) + std::string(name);
+    // The temporary name is checked as a name of its own too, so a name of "." or ".." is
+    // refused here already rather than after its upload.
+    if (auto problem = NameProblem(name))
         return Refused(*problem);
-    return Checked("mv \"/mnt/" + std::string(name) + ".tmp\" \"/mnt/" + std::string(name) + "\"", name,
-                   kMaxCommandChars);
+    return BuildShellCommand("mv", {target + ".tmp", target});
 }
 
 ShellText DeleteCommand(std::string_view name) {
-    if (auto problem = NameProblem(name, true))
-        return Refused(*problem);
-    return Checked("rm -f /mnt/" + std::string(name), name, kMaxCommandChars);
+    return RemoveOldCopyCommand(name);
 }
 
 ShellText RemovePathCommand(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    const std::string_view folder =
-        slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (folder != kKeyFolder)
-        return Refused("\"" + std::string(path) + "\": not a file of the USB key");
-    if (auto problem = NameProblem(name, false))
-        return Refused(*problem);
-    return Checked("rm -f \"" + std::string(path) + "\"", name, kMaxCommandChars);
+    return BuildShellCommand("rm -f", {path});
 }
 
 ShellText UploadPath(std::string_view name) {
-    if (auto problem = NameProblem(name, false))
-        return Refused(*problem);
-    // The whole replacement must fit as well: the move names the file twice.
-    if (ShellText move = MoveUploadCommand(name); !move.Ok())
-        return move;
-    return Checked(std::string(kKeyFolder) + std::string(name) + ".tmp", name, kMaxModulePathChars);
+    // Every command of the upload must be possible before its first byte goes out.
+    for (const ShellText& t : {MoveUploadCommand(name), RemoveOldCopyCommand(name)})
+        if (!t.Ok())
+            return t;
+    std::string path = std::string(kKeyFolder) + std::string(name) + ".tmp";
+    if (path.size() > kMaxModulePathChars)
+        return Refused(Named(ToolText::FileNameTooLong, name));
+    return {std::move(path), {}};
 }
 
 std::string UploadName(std::string_view localPath) {

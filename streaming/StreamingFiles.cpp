@@ -1,17 +1,19 @@
 #include "streaming/StreamingFiles.h"
 
+#include "platform/FileAccess.h"
 #include "platform/ModuleType.h"
 #include "rack/CDetachInfo.h"
 #include "settings/BlockText.h"
 #include "streaming/ModuleAnswers.h"
 #include "streaming/ShellText.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/Dialog.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
-#include <fstream>
 
 namespace kaptiv::streaming {
 
@@ -34,6 +36,9 @@ constexpr int kFailureBeepMs = 250;
 constexpr int kWarningBeepMs = 250;
 
 constexpr int kMaxPort = 65535;
+// The module's file sizes are signed 32-bit numbers: from 2^31 on a size is not positive, and
+// no larger file could be reported back after its upload either.
+constexpr int64_t kMaxModuleFileBytes = INT32_MAX;
 
 bool HasStreamEntries(uint8_t type) {
     return type == type::kSat2 || type == type::kTerrestrial;
@@ -42,7 +47,7 @@ bool HasStreamEntries(uint8_t type) {
 } // namespace
 
 std::string DisplayName(const std::u32string& name) {
-    return settings::ToUtf8(name);
+    return ShownName(name);
 }
 
 bool ToModuleBytes(const std::u32string& name, std::string& bytes) {
@@ -68,6 +73,7 @@ void StreamingFiles::Open(StreamingHost& host, ModuleFiles& files, uint8_t modul
     // The program folder is the current directory when nobody named it.
     m_programFolder = programFolder.empty() ? std::string(".") : std::move(programFolder);
     m_names.clear();
+    m_usable.clear();
     SetUpScheduleColumns(m_page.Item(m_ids.scheduleList));
     m_page.Item(m_ids.scheduleList).SetRows({});
     // Until the first status answer tells whether a key is there.
@@ -102,15 +108,22 @@ void StreamingFiles::RefillFileList(bool enabled) {
         items.push_back(kRtpEntry);
     }
     m_names.clear();
+    m_usable.clear();
     std::vector<uint8_t> answer;
     if (enabled && m_files->ReadNameList(answer))
         if (const auto parsed = ParseNameList(answer))
             for (const std::string& raw : parsed->names) {
-                std::u32string name(raw.begin(), raw.end());
-                for (char32_t& c : name)
-                    c &= 0xFF; // one byte per character on the wire
+                std::u32string name;
+                for (const char c : raw)
+                    name.push_back(static_cast<unsigned char>(c)); // one byte per character
+                // Listed whatever it holds, but only a name every command can carry is usable.
+                const bool usable = DeleteCommand(raw).Ok() && UploadPath(raw).Ok();
                 m_names.push_back(name);
-                items.push_back(DisplayName(name));
+                m_usable.push_back(usable);
+                std::string item = DisplayName(name);
+                if (!usable)
+                    item += "  " + text::LocalizedToolText(text::ToolText::FileNameUnusableMark);
+                items.push_back(std::move(item));
             }
     list.SetItems(std::move(items));
     list.SetSelectedItem(-1);
@@ -126,11 +139,16 @@ const std::u32string* StreamingFiles::FileAt(int position) const {
     return &m_names[size_t(index)];
 }
 
+bool StreamingFiles::UsableAt(int position) const {
+    const int index = position - StreamEntryCount();
+    return FileAt(position) != nullptr && size_t(index) < m_usable.size() && m_usable[size_t(index)];
+}
+
 void StreamingFiles::FileSelectionChanged() {
     const int p = m_page.Item(m_ids.fileList).SelectedItem();
-    // Only files can be deleted. On type 7, whose list starts with the files, that includes the
-    // first two entries.
-    m_page.Item(m_ids.remove).Enable(FileAt(p) != nullptr);
+    // Only files can be deleted, and only those whose name a command can carry. On type 7,
+    // whose list starts with the files, that includes the first two entries.
+    m_page.Item(m_ids.remove).Enable(UsableAt(p));
     ui::Control& port = m_page.Item(m_ids.port);
     if (HasStreamEntries(m_type) && p <= 1) {
         port.SetText(std::to_string(kDefaultStreamPort));
@@ -165,11 +183,16 @@ void StreamingFiles::Refuse(const std::string& problem) {
         m_host->ShowMessage(problem);
 }
 
+void StreamingFiles::MarkTransferStart() {
+    m_escapeMark = m_page.Windows().KeyPresses(ui::Key::Escape);
+}
+
 bool StreamingFiles::CancelRequested(uint64_t generation) {
     m_page.Windows().Loop().PumpPending();
     m_page.Windows().Repaint();
-    return !StillOpen(generation) || m_page.Windows().IsKeyDown(ui::Key::Escape) ||
-           m_page.Windows().Loop().QuitRequested();
+    ui::WindowSystem& windows = m_page.Windows();
+    return !StillOpen(generation) || windows.IsKeyDown(ui::Key::Escape) ||
+           windows.KeyPresses(ui::Key::Escape) != m_escapeMark || windows.Loop().QuitRequested();
 }
 
 // Upload -------------------------------------------------------------------------------------
@@ -177,13 +200,16 @@ bool StreamingFiles::CancelRequested(uint64_t generation) {
 bool StreamingFiles::UploadFile(const std::string& modulePath, const std::string& localPath) {
     if (!m_files)
         return false;
-    std::ifstream local(localPath, std::ios::binary);
-    if (!local)
+    if (!m_busy)
+        MarkTransferStart();
+    const platform::FileReadResult local = platform::ReadRegularFile(localPath, size_t(kMaxModuleFileBytes));
+    if (!local) {
+        m_messages.push_back(local.error);
+        if (m_host)
+            m_host->ShowMessage(local.error);
         return false;
-    std::error_code ec;
-    const auto length = static_cast<int64_t>(std::filesystem::file_size(localPath, ec));
-    if (ec)
-        return false;
+    }
+    const auto length = static_cast<int64_t>(local.bytes.size());
     const uint64_t generation = m_generation;
     ModuleFiles& files = *m_files;
     if (!files.CreateByName(modulePath)) {
@@ -195,16 +221,10 @@ bool StreamingFiles::UploadFile(const std::string& modulePath, const std::string
     if (m_transfer)
         m_transfer->Start(length);
     const size_t block = UploadBlockSize();
-    std::vector<uint8_t> buffer(block);
     bool ok = true;
     for (int64_t offset = 0; offset < length && ok; offset += int64_t(block)) {
-        local.read(reinterpret_cast<char*>(buffer.data()), std::streamsize(block));
-        const auto n = static_cast<size_t>(local.gcount());
-        if (n == 0) { // the file shrank under us: what was sent is not the file
-            ok = false;
-            break;
-        }
-        ok = files.WriteForm4({buffer.data(), n});
+        const size_t n = std::min<size_t>(block, size_t(length - offset));
+        ok = files.WriteForm4({local.bytes.data() + offset, n});
         if (m_transfer && StillOpen(generation))
             m_transfer->Progress(offset + int64_t(n));
         if (ok && CancelRequested(generation))
@@ -219,11 +239,33 @@ bool StreamingFiles::UploadFile(const std::string& modulePath, const std::string
     return ok;
 }
 
+bool StreamingFiles::WriteScheduleOrRestore(const Schedule& before, PassThroughChange applied, int failure,
+                                            const std::u32string& name) {
+    RefreshSchedule();
+    if (m_host->WriteSettings())
+        return true;
+    // The module keeps its old schedule: so does the page, and nothing on the key changes.
+    m_host->ScheduleValues() = before;
+    if (applied == PassThroughChange::Add)
+        m_host->PassThrough(false);
+    else if (applied == PassThroughChange::Remove)
+        m_host->PassThrough(true);
+    RefreshSchedule();
+    std::string text = text::LocalizedToolText(static_cast<text::ToolText>(failure));
+    if (const size_t at = text.find("%s"); at != std::string::npos)
+        text.replace(at, 2, DisplayName(name));
+    Refuse(text);
+    return false;
+}
+
 StreamingFiles::Outcome StreamingFiles::UploadOne(const std::string& localPath) {
     const std::u32string display = settings::FromUtf8(UploadName(localPath)).value_or(U"");
     std::string name;
     if (display.empty() || !ToModuleBytes(display, name)) {
-        Refuse("\"" + UploadName(localPath) + "\": the name cannot be written on the USB key");
+        std::string text = text::LocalizedToolText(text::ToolText::FileNameNotWritable);
+        if (const size_t at = text.find("%s"); at != std::string::npos)
+            text.replace(at, 2, UploadName(localPath));
+        Refuse(text);
         return Outcome::Refused;
     }
     // Every text this upload sends is checked before the first byte goes out.
@@ -240,16 +282,28 @@ StreamingFiles::Outcome StreamingFiles::UploadOne(const std::string& localPath) 
         return Outcome::Failed;
     if (!StillOpen(generation))
         return Outcome::Failed;
-    const std::u32string replacing = display + settings::FromUtf8(kReplacingSuffix).value_or(U"");
-    // The module stops playing the file while it is replaced.
-    if (RenameEntries(m_host->ScheduleValues(), display, replacing) > 0)
-        SendScheduleChange();
+    const std::u32string& keyName = display; // every character fits one byte (checked above)
+    const std::u32string replacing = keyName + settings::FromUtf8(kReplacingSuffix).value_or(U"");
+    // The module stops playing the file while it is replaced; unless it has been told so, the
+    // file is not touched, and the upload's temporary copy goes again.
+    const Schedule before = m_host->ScheduleValues();
+    if (RenameEntries(m_host->ScheduleValues(), keyName, replacing) > 0 &&
+        !WriteScheduleOrRestore(before, PassThroughChange::None,
+                                static_cast<int>(text::ToolText::UploadScheduleNotWritten), keyName)) {
+        const ShellText removeTemporary = RemovePathCommand(path.text);
+        if (removeTemporary.Ok())
+            m_files->ExecuteText(removeTemporary.text);
+        return Outcome::Failed;
+    }
     const bool placed = m_files->ExecuteText(removeOld.text) && m_files->ExecuteText(move.text) &&
                         m_files->ExecuteText(kSyncCommand);
     if (!placed)
         return Outcome::Failed;
-    if (RenameEntries(m_host->ScheduleValues(), replacing, display) > 0)
-        SendScheduleChange();
+    if (RenameEntries(m_host->ScheduleValues(), replacing, keyName) > 0) {
+        RefreshSchedule();
+        if (!m_host->WriteSettings())
+            return Outcome::Failed; // in place, but the module still names it with ".upt"
+    }
     RefillFileList(true);
     return Outcome::Ok;
 }
@@ -265,6 +319,7 @@ void StreamingFiles::UploadFiles() {
     if (!paths || paths->empty() || !m_host)
         return;
     m_busy = true;
+    MarkTransferStart();
     Outcome outcome = Outcome::Ok;
     for (const std::string& path : *paths) {
         outcome = UploadOne(path);
@@ -288,21 +343,27 @@ void StreamingFiles::UploadFiles() {
 void StreamingFiles::DeleteFile() {
     if (!m_host || m_busy)
         return;
-    const std::u32string* selected = FileAt(m_page.Item(m_ids.fileList).SelectedItem());
+    const int position = m_page.Item(m_ids.fileList).SelectedItem();
+    const std::u32string* selected = FileAt(position);
     if (!selected)
         return;
     const std::u32string name = *selected;
     std::string bytes;
     ToModuleBytes(name, bytes); // names of the list are 8-bit already
     const ShellText command = DeleteCommand(bytes);
-    if (!command.Ok()) {
-        Refuse(command.problem);
+    if (!command.Ok() || !UsableAt(position)) {
+        Refuse(command.Ok() ? *NameProblem(bytes) : command.problem);
         return;
     }
+    // The module stops playing the file before it goes; unless it has been told so, the file
+    // stays.
+    const Schedule before = m_host->ScheduleValues();
     const RemoveResult removed = RemoveNamed(m_host->ScheduleValues(), name);
     if (removed.removed > 0) {
         ApplyPassThrough(removed.passThrough);
-        SendScheduleChange();
+        if (!WriteScheduleOrRestore(before, removed.passThrough,
+                                    static_cast<int>(text::ToolText::DeleteScheduleNotWritten), name))
+            return;
     }
     if (m_files->ExecuteText(command.text))
         m_files->ExecuteText(kSyncCommand);
@@ -314,12 +375,16 @@ void StreamingFiles::DeleteFile() {
 bool StreamingFiles::DownloadFile(const std::string& modulePath, const std::string& localPath) {
     if (!m_files)
         return false;
+    if (!m_busy)
+        MarkTransferStart();
     ModuleFiles& files = *m_files;
-    std::ofstream local(localPath, std::ios::binary | std::ios::trunc);
-    if (!local)
+    // Nothing appears under the local name before the whole file is there: a failed, stopped
+    // or cut download leaves no file that could pass for the module's whole log.
+    platform::AtomicFileWriter local;
+    if (!local.Open(localPath))
         return false;
     const int64_t size = files.OpenByName(modulePath);
-    if (size <= 0)
+    if (size <= 0 || size > kMaxModuleFileBytes) // not positive as the module counts
         return false;
     ShowTransferMessage(kaptiv::text::LocalizedText(kTextLoading), kMessageMs);
     if (m_transfer)
@@ -329,26 +394,25 @@ bool StreamingFiles::DownloadFile(const std::string& modulePath, const std::stri
     std::vector<uint8_t> bytes;
     for (int64_t offset = 0; offset < size && ok; offset += kDownloadBlock) {
         const auto count = static_cast<uint16_t>(std::min<int64_t>(kDownloadBlock, size - offset));
-        ok = files.ReadBlock(count, bytes);
-        if (m_transfer)
+        ok = files.ReadBlock(count, bytes) && bytes.size() >= count;
+        if (m_transfer && StillOpen(generation))
             m_transfer->Progress(offset + count);
         if (ok)
-            local.write(reinterpret_cast<const char*>(bytes.data()), count);
-        if (ok && !local)
-            ok = false;
-        CancelRequested(generation); // keeps the page alive; a log is fetched to its end
+            ok = bool(local.Write({bytes.data(), count}));
+        if (ok && CancelRequested(generation))
+            ok = false; // Escape or the page closed
     }
     files.CloseLong();
     if (m_transfer && m_transfer->IsCreated())
         m_transfer->Show(false);
-    local.close();
-    return ok && local;
+    return ok && local.Commit();
 }
 
 void StreamingFiles::FetchLog() {
     if (!m_host || m_busy)
         return;
     m_busy = true;
+    MarkTransferStart();
     ModuleFiles& files = *m_files;
     files.SetMode(kLogHold);
     const std::string local =
@@ -361,8 +425,6 @@ void StreamingFiles::FetchLog() {
     if (ok) {
         m_page.Windows().MessageBox(kLogsSaved + local);
     } else {
-        // A half-written log would pass for the module's whole log.
-        std::filesystem::remove(local, ec);
         Beep(kWarningBeepHz, kWarningBeepMs);
         const std::string text = kLogFailed + local;
         m_messages.push_back(text);
@@ -398,8 +460,10 @@ void StreamingFiles::UpdateAddButton() {
     const ui::Control& list = m_page.Item(m_ids.fileList);
     const auto s = uint32_t(m_page.Item(m_ids.start).MinutesOfDay());
     const auto e = uint32_t(m_page.Item(m_ids.end).MinutesOfDay());
-    const bool enable = schedule.size() < settings::kMaxScheduleEntries && !list.Items().empty() &&
-                        list.SelectedItem() >= 0 && WindowValid(schedule, s, e);
+    const int p = list.SelectedItem();
+    // A name the tool cannot pass on is not scheduled either: the module would play it by name.
+    const bool enable = schedule.size() < settings::kMaxScheduleEntries && !list.Items().empty() && p >= 0 &&
+                        (FileAt(p) == nullptr || UsableAt(p)) && WindowValid(schedule, s, e);
     m_page.Item(m_ids.add).Enable(enable && !m_busy);
 }
 
@@ -424,11 +488,6 @@ void StreamingFiles::ApplyPassThrough(PassThroughChange change) {
         m_host->PassThrough(false);
 }
 
-void StreamingFiles::SendScheduleChange() {
-    RefreshSchedule();
-    m_host->WriteSettings();
-}
-
 void StreamingFiles::AddScheduleEntry() {
     if (!m_host || m_busy)
         return;
@@ -443,6 +502,8 @@ void StreamingFiles::AddScheduleEntry() {
         return;
     int port = 0;
     const std::u32string* file = FileAt(p);
+    if (file && !UsableAt(p))
+        return;
     std::u32string name;
     if (file) {
         name = *file;

@@ -6,7 +6,15 @@
 //
 // Everything runs on the user-interface thread. A transfer lets pending events run between its
 // blocks (the page's status poll, the installer's Escape key): while one runs, the other file
-// and schedule operations are refused, and closing the page stops it like Escape does.
+// and schedule operations are refused. Escape is latched: a press at any moment since the
+// transfer started stops it at its next block, even when the key was let go before the
+// transfer looked. Closing the page stops it the same way. A stopped or failed download
+// leaves no file behind.
+//
+// Names come from the module as bytes and are not trusted: a name with a control character,
+// a '/', "..", a quotation mark or too long for a command is listed with its bytes escaped
+// ("\x1B") and marked, and it is never put into a command: it cannot be deleted or scheduled
+// from the page.
 #include "streaming/ModuleFiles.h"
 #include "streaming/Schedule.h"
 
@@ -42,8 +50,9 @@ class StreamingHost {
 public:
     virtual ~StreamingHost() = default;
     virtual Schedule& ScheduleValues() = 0;
-    // Encodes the module's settings now and sends the blocks that changed.
-    virtual void WriteSettings() = 0;
+    // Encodes the module's settings now and sends the blocks that changed; false when the
+    // settings could not be encoded or sent (the module keeps its old schedule then).
+    virtual bool WriteSettings() = 0;
     // The page's next tick writes the module's settings.
     virtual void MarkInputChanged() = 0;
     // The first entry was added (true) or the last one removed (false): the streaming service id
@@ -99,8 +108,10 @@ public:
 
     // What the file operations showed in the transfer window, in order (for tests and logs).
     const std::vector<std::string>& Messages() const { return m_messages; }
-    // The names the key reported at the last refill (module bytes, one char each).
+    // The names the key reported at the last refill (module bytes, one char each), and whether
+    // each can be passed to the module.
     const std::vector<std::u32string>& KeyNames() const { return m_names; }
+    const std::vector<bool>& KeyNamesUsable() const { return m_usable; }
     int StreamEntryCount() const;
     size_t UploadBlockSize() const;
 
@@ -111,12 +122,19 @@ private:
     void ShowTransferMessage(const std::string& text, int64_t ms);
     void Refuse(const std::string& problem);
     void Beep(int hz, int ms);
-    void SendScheduleChange(); // refresh + write at once
     void ApplyPassThrough(PassThroughChange change);
     // The name of file-list entry p, or nothing for a stream entry / no entry.
     const std::u32string* FileAt(int position) const;
+    // Whether that name can be put into a command (false for stream entries and no entry).
+    bool UsableAt(int position) const;
+    // A transfer starts: Escape presses are counted from here.
+    void MarkTransferStart();
     // Between blocks: lets the page's poll and the installer's keys through.
     bool CancelRequested(uint64_t generation);
+    // Writes the schedule after a change made for a file operation; on failure the schedule
+    // goes back to `before` and the installer is told with `failure` (a tool text).
+    bool WriteScheduleOrRestore(const Schedule& before, PassThroughChange applied, int failure,
+                                const std::u32string& name);
 
     ui::Dialog& m_page;
     PlayoutControls m_ids;
@@ -127,13 +145,15 @@ private:
     uint8_t m_address = 0;
     std::string m_programFolder;
     std::vector<std::u32string> m_names;
+    std::vector<bool> m_usable;
+    uint64_t m_escapeMark = 0;
     std::vector<std::string> m_messages;
     bool m_busy = false;
     uint64_t m_generation = 0;
 };
 
-// Module bytes (one char each) <-> what the page shows (UTF-8). A name with a character beyond
-// 8 bits cannot be sent to the module.
+// Module bytes (one char each) <-> what the page shows (UTF-8, control characters escaped as
+// in ShownName). A name with a character beyond 8 bits cannot be sent to the module.
 std::string DisplayName(const std::u32string& name);
 bool ToModuleBytes(const std::u32string& name, std::string& bytes);
 

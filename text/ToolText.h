@@ -28,6 +28,17 @@ enum class ToolText : int {
     // Firmware update: a module the update leaves as it is, and why.
     FirmwareNotRetried,     // module %d, its type name %s, the file name %s
     FirmwarePictureMissing, // module %d, its type name %s, the picture's name %s
+    // USB-key file names and the CAM panel's answer (streaming/, cam/).
+    FileNameEmpty,
+    FileNameNotOnKey,         // "%s": the name
+    FileNameControl,          // "%s"
+    FileNameQuote,            // "%s"
+    FileNameTooLong,          // "%s"
+    FileNameNotWritable,      // "%s": a character beyond ISO-8859-1
+    FileNameUnusableMark,     // after a listed name the tool cannot pass to the module
+    UploadScheduleNotWritten, // "%s": the file whose schedule entries could not be renamed
+    DeleteScheduleNotWritten, // "%s": the file whose schedule entries could not be removed
+    CamAnswerTooLong,         // %d: the most characters
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);

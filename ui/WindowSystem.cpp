@@ -186,6 +186,11 @@ bool WindowSystem::IsKeyDown(Key key) const {
     return it != m_keys.end() && it->second;
 }
 
+uint64_t WindowSystem::KeyPresses(Key key) const {
+    auto it = m_keyPresses.find(key);
+    return it == m_keyPresses.end() ? 0 : it->second;
+}
+
 void WindowSystem::Beep(int frequencyHz, int durationMs) {
     // The log is for tests and diagnostics; keep it bounded in a long session.
     constexpr size_t kMaxLoggedBeeps = 1000;
@@ -215,6 +220,8 @@ DeliverResult WindowSystem::DeliverEvent(const UiEvent& event) {
         return DeliverResult::Invalid;
     if (event.kind == EventKind::KeyDown || event.kind == EventKind::KeyUp) {
         m_keys[event.key] = event.kind == EventKind::KeyDown;
+        if (event.kind == EventKind::KeyDown)
+            ++m_keyPresses[event.key];
         if (event.dialogId == 0 || event.kind == EventKind::KeyUp)
             return DeliverResult::Delivered;
     }

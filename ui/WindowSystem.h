@@ -72,6 +72,10 @@ public:
     // Answered from the last key events of the page (the upload loop polls Escape). The page
     // sends the key-up of every held key when it loses focus, so no key stays down.
     bool IsKeyDown(Key key) const;
+    // How often the key went down since the program started. A press and its release that
+    // both arrive between two looks are still seen: a transfer compares the count with the
+    // one at its start, so a press at any moment of it counts.
+    uint64_t KeyPresses(Key key) const;
 
     ControlRef Focus() const { return m_focus; }
     void SetFocus(ControlRef focus);
@@ -110,6 +114,7 @@ private:
     ControlRef m_focus;
     bool m_focusChanged = false;
     std::map<Key, bool> m_keys;
+    std::map<Key, uint64_t> m_keyPresses;
     std::vector<BeepRecord> m_beepLog;
     std::vector<BeepRecord> m_pendingBeeps;
     std::map<uint64_t, Request> m_openRequests;

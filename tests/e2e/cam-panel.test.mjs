@@ -1,7 +1,7 @@
 // Browser test of the common-interface panel: node cam-panel.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
 // Starts the simulated demo rack and kaptiv against it, opens the page in headless Chromium,
-// selects the CI module, walks into the subscriptions sub-menu and back, answers the CAM's PIN
-// enquiry and sees the CAM's answer. Screenshots of the panel go to ARTIFACTS. Every wait has
+// selects the CI module, walks into the subscriptions sub-menu and back, lets the CAM's own
+// menu close an open answer field, answers the CAM's PIN enquiry and sees the CAM's answer. Screenshots of the panel go to ARTIFACTS. Every wait has
 // a deadline; nothing sleeps.
 import path from 'node:path';
 import { artifacts, check, DEADLINE_MS, needRackPrograms, openPage, runChecks, startRack } from './lib/harness.mjs';
@@ -63,6 +63,22 @@ await runChecks('e2e cam', async () => {
   await page.keyboard.press('Escape');
   await waitForLines(page, (l) => l.length === 8 && l[0] === 'Kestrel CA module', 'Escape goes back to the main menu');
 
+  // A menu that arrives while the answer field is open closes it: the CAM gives up waiting
+  // for the PIN and shows its main menu, and Enter then sends nothing.
+  await page.dblclick(`${LIST} .item[data-index="5"]`);
+  await page.waitForSelector(FIELD, { state: 'visible' });
+  await page.keyboard.type('12');
+  await page.waitForSelector(FIELD, { state: 'hidden', timeout: MENU_DEADLINE_MS });
+  await waitForLines(page, (l) => l.length === 8 && l[0] === 'Kestrel CA module',
+    'the CAM\'s own main menu replaces the enquiry and closes the answer field');
+  check(await page.evaluate((sel) => document.activeElement !== document.querySelector(sel), FIELD),
+    'the closed field no longer has the keyboard focus');
+  await page.keyboard.press('Enter');
+  await page.waitForTimeout(300);
+  check((await lines(page)).length === 8, 'Enter on the menu sends no answer to the enquiry that has gone');
+  check(!(await page.inputValue(MESSAGE)).includes('Answer'), 'no answer was sent');
+  await page.screenshot({ path: path.join(artifacts, 'cam-enquiry-closed-by-menu.png') });
+
   // The PIN enquiry: a blind answer field over the list, at most four characters.
   await page.dblclick(`${LIST} .item[data-index="5"]`);
   await page.waitForSelector(FIELD, { state: 'visible' });
@@ -70,7 +86,12 @@ await runChecks('e2e cam', async () => {
   check(await page.evaluate((sel) => document.activeElement === document.querySelector(sel), FIELD),
     'the PIN field has the keyboard focus');
   check((await lines(page)).join() === 'Enter your parental PIN (4 digits)', 'the enquiry text is the only line');
+  // A text longer than the CAM allows is refused with a message, never cut.
+  await page.fill(FIELD, '12345678');
+  await page.waitForFunction((sel) => document.querySelector(sel).value === '', FIELD);
+  check((await page.inputValue(MESSAGE)).includes('at most 4'), 'a pasted answer over the limit is refused with a message');
   await page.keyboard.type('123456');
+  await page.waitForFunction((sel) => document.querySelector(sel).value === '1234', FIELD).catch(() => {});
   check(await page.inputValue(FIELD) === '1234', 'the field takes at most the four characters the CAM allows');
   await page.screenshot({ path: path.join(artifacts, 'cam-pin-enquiry.png') });
   // The confirmation may stand only for a moment before the CAM's next menu replaces it:

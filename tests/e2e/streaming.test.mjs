@@ -1,7 +1,9 @@
 // Browser test of the streaming tuner's files and schedule: node streaming.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
 // Starts the simulated demo rack and kaptiv against its gateway, uploads a clip to the
-// terrestrial tuner's USB key through the page's file dialog, schedules it, and checks after a
-// rescan (which reads the key and the block back from the simulator) that both hold it.
+// terrestrial tuner's USB key through the page's file dialog, uploads and deletes names with
+// brackets and spaces beside their look-alikes (each delete removes exactly its file), schedules
+// the clip, and checks after a rescan (which reads the key and the block back from the
+// simulator) that both hold it.
 // Every wait has a deadline.
 import path from 'node:path';
 import { writeFileSync } from 'node:fs';
@@ -39,14 +41,42 @@ await runChecks('e2e streaming', async () => {
   check(first[0] === 'udp://@:' && first[1] === 'rtp://@:', `the terrestrial tuner lists the stream entries first (${first.join(', ')})`);
 
   // Upload through the page's file dialog: the name typed as a full path.
-  await page.click(control(UPLOAD));
-  await page.waitForSelector('.filedialog');
-  await page.fill('.filedialog .fd-name input', clip);
-  await page.screenshot({ path: path.join(artifacts, 'streaming-upload-dialog.png') });
-  await page.click('.filedialog button.default');
-  await page.waitForFunction(([sel, name]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === name),
-    [control(FILE_LIST), 'e2e-clip.ts']);
+  const listed = (name) => page.waitForFunction(([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n),
+    [control(FILE_LIST), name]);
+  const upload = async (file, shot) => {
+    await page.click(control(UPLOAD));
+    await page.waitForSelector('.filedialog');
+    await page.fill('.filedialog .fd-name input', file);
+    if (shot) await page.screenshot({ path: path.join(artifacts, shot) });
+    await page.click('.filedialog button.default');
+    await listed(path.basename(file));
+  };
+  await upload(clip, 'streaming-upload-dialog.png');
   check(true, 'the uploaded clip is listed from the key');
+
+  // Names a shell would read otherwise come and go exactly: "clip[1].ts" beside its look-alike
+  // "clip1.ts", and "my clip.ts" beside "my" and "clip.ts".
+  const DELETE = 1201;
+  const tricky = ['clip1.ts', 'my', 'clip.ts', 'clip[1].ts', 'my clip.ts'];
+  for (const name of tricky) {
+    const file = path.join(rack.folder, name);
+    writeFileSync(file, packets.subarray(0, 188 * 2));
+    await upload(file);
+  }
+  const uploaded = await fileItems();
+  check(tricky.every((n) => uploaded.includes(n)), `names with brackets and spaces upload (${uploaded.join(', ')})`);
+  for (const name of ['clip[1].ts', 'my clip.ts']) {
+    const before = await fileItems();
+    await page.click(`${control(FILE_LIST)} .item[data-index="${before.indexOf(name)}"]`);
+    await page.waitForFunction((sel) => !document.querySelector(sel).disabled, control(DELETE));
+    await page.click(control(DELETE));
+    await page.waitForFunction(([sel, n]) => ![...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n),
+      [control(FILE_LIST), name]);
+    const after = await fileItems();
+    const others = before.filter((n) => n !== name);
+    check(others.every((n) => after.includes(n)) && after.length === others.length,
+      `deleting "${name}" removes exactly that file (${after.join(', ')})`);
+  }
 
   // Schedule it from 05:00 to 05:30.
   const items = await fileItems();

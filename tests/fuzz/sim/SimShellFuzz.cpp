@@ -21,14 +21,26 @@ void Check(bool ok) {
         std::abort();
 }
 
+// Single quotes make every byte plain; a single quote itself is written '\''.
 std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
+    std::string out = "'";
+    for (char c : path) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out.push_back(c);
+    }
+    return out + "'";
 }
 
 std::string Canonical(const ShellCommand& c) {
     switch (c.kind) {
-    case ShellCommand::Kind::Remove:
-        return "rm -f " + Quoted(c.paths[0]);
+    case ShellCommand::Kind::Remove: {
+        std::string text = "rm -f";
+        for (const auto& p : c.paths)
+            text += " " + Quoted(p);
+        return text;
+    }
     case ShellCommand::Kind::Move:
         return "mv " + Quoted(c.paths[0]) + " " + Quoted(c.paths[1]);
     case ShellCommand::Kind::Sync:

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -15,15 +16,41 @@ void Check(bool holds) {
         std::abort();
 }
 
+// An accepted text is the verb, then words in double quotation marks in which a backslash
+// comes only before `\`, `$` or the backquote, and `$` and the backquote only after one: the
+// shell reads every word as plain text.
 void CheckText(const kaptiv::streaming::ShellText& t) {
     if (!t.Ok()) {
         Check(t.text.empty());
         return;
     }
     Check(t.text.size() <= kaptiv::streaming::kMaxCommandChars);
-    for (char c : t.text) {
-        Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
-        Check(std::string_view("'\\$`;|&<>*?").find(c) == std::string_view::npos);
+    for (char c : t.text)
+        Check(!kaptiv::streaming::IsControlByte(static_cast<unsigned char>(c)));
+    size_t at = t.text.find('"');
+    Check(at != std::string::npos);
+    Check(t.text.substr(0, at) == "rm -f " || t.text.substr(0, at) == "mv ");
+    while (at < t.text.size()) {
+        Check(t.text[at] == '"');
+        ++at;
+        for (;;) {
+            Check(at < t.text.size());
+            const char c = t.text[at];
+            if (c == '"')
+                break;
+            Check(c != '$' && c != '`');
+            if (c == '\\') {
+                Check(at + 1 < t.text.size() &&
+                      std::string_view("\\$`").find(t.text[at + 1]) != std::string_view::npos);
+                ++at;
+            }
+            ++at;
+        }
+        ++at;
+        if (at < t.text.size()) {
+            Check(t.text[at] == ' ');
+            ++at;
+        }
     }
 }
 } // namespace

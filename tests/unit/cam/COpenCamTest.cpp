@@ -117,6 +117,40 @@ struct CamPanel : ::testing::Test {
         ASSERT_EQ(windows.DeliverEvent(edit), ui::DeliverResult::Delivered);
     }
     int Light() const { return panel.Item(COpenCam::kStatusLight).Image().id; }
+    // One link record holding one MMI packet on session 4 with the objects (short lengths).
+    static Bytes MmiRecord(const Bytes& objects, bool more = false) {
+        Bytes packet = {0xA0, static_cast<uint8_t>(5 + objects.size()), 0x01, 0x90, 0x02, 0x00, 0x04};
+        packet.insert(packet.end(), objects.begin(), objects.end());
+        Bytes record = {0x00, static_cast<uint8_t>(packet.size() + 2), 0x01,
+                        static_cast<uint8_t>(more ? 0x80 : 0)};
+        record.insert(record.end(), packet.begin(), packet.end());
+        return record;
+    }
+    static Bytes Object(uint32_t tag, const std::string& body) {
+        Bytes out = {static_cast<uint8_t>(tag >> 16), static_cast<uint8_t>(tag >> 8),
+                     static_cast<uint8_t>(tag), static_cast<uint8_t>(body.size())};
+        out.insert(out.end(), body.begin(), body.end());
+        return out;
+    }
+    // An enquiry, not blind, taking at most maxLength characters (0: any).
+    void InjectEnquiry(uint8_t maxLength) {
+        Cam().InjectReadAnswer(
+            MmiRecord(Object(cam::tag::kEnq, std::string{'\0', char(maxLength)} + "Code")));
+    }
+    // A menu of one item: title, subtitle, bottom text, item.
+    void InjectMenu() {
+        Bytes objects = Object(cam::tag::kMenuLast, std::string(1, '\x01'));
+        objects[3] = 1 + 4 * 5; // the nested texts count in the menu's length
+        for (const char* text : {"Menu", "Subt", "Bott", "Item"}) {
+            const Bytes t = Object(cam::tag::kTextLast, text);
+            objects.insert(objects.end(), t.begin(), t.end());
+        }
+        Cam().InjectReadAnswer(MmiRecord(objects));
+    }
+    bool AnswerQueued() const {
+        const Bytes& p = panel.OutgoingPacket();
+        return panel.IsSendPending() && p.size() >= 12 && p[9] == 0x9F && p[10] == 0x88 && p[11] == 0x08;
+    }
     std::string Hex(const Bytes& b) const { return platform::HexDump(b, 512); }
 };
 
@@ -225,7 +259,8 @@ TEST_F(CamPanel, ABlindEnquiryShowsStarsAndSendsTheTypedPin) {
     const ui::Control& field = panel.Item(COpenCam::kAnswerField);
     EXPECT_TRUE(field.IsVisible());
     EXPECT_EQ(field.Data().passwordChar, '*');
-    EXPECT_EQ(field.Data().maxLength, 4);
+    EXPECT_EQ(panel.AnswerLimit(), 4);
+    EXPECT_EQ(field.Data().maxLength, 0); // the field cuts nothing: the panel refuses
     EXPECT_EQ(windows.Focus(), (ui::ControlRef{COpenCam::kDialogId, COpenCam::kAnswerField}));
     EXPECT_EQ(Lines(), (std::vector<std::string>{"Enter your parental PIN (4 digits)"}));
     EXPECT_EQ(info.Message(), "Enter value and press OK or CANCEL");
@@ -285,9 +320,9 @@ TEST_F(CamPanel, AnAnswerOfOneHundredEighteenCharactersIsRefusedAndNothingSent) 
     ASSERT_TRUE(RunUntil([&] { return panel.IsEnquiryOpen(); }));
     const ui::Control& field = panel.Item(COpenCam::kAnswerField);
     EXPECT_EQ(field.Data().passwordChar, 0);
-    // The field stops at what one transport length byte can carry.
-    EXPECT_EQ(field.Data().maxLength, 117);
-    Type(std::string(130, '7'));
+    // The field takes what one transport length byte can carry.
+    EXPECT_EQ(panel.AnswerLimit(), 117);
+    Type(std::string(117, '7'));
     EXPECT_EQ(field.Text().size(), 117u);
 
     loop.RunFor(3000);
@@ -393,4 +428,92 @@ TEST_F(CamPanel, SelectingAnotherModuleClosesThePanel) {
     main.SelectModule(kCiRow);
     EXPECT_TRUE(panel.IsVisible());
     ASSERT_TRUE(RunUntil([&] { return Lines().size() == 8; }));
+}
+
+TEST_F(CamPanel, AMenuArrivingWhileTheAnswerFieldIsOpenClosesIt) {
+    Build();
+    OpenOnMainMenu();
+    InjectEnquiry(0);
+    ASSERT_TRUE(RunUntil([&] { return panel.IsEnquiryOpen(); }));
+    Type("12");
+    InjectMenu();
+    ASSERT_TRUE(RunUntil([&] { return Lines().size() == 6; }));
+    const ui::Control& field = panel.Item(COpenCam::kAnswerField);
+    EXPECT_FALSE(panel.IsEnquiryOpen());
+    EXPECT_FALSE(field.IsVisible());
+    EXPECT_NE(windows.Focus(), (ui::ControlRef{COpenCam::kDialogId, COpenCam::kAnswerField}));
+    EXPECT_EQ(Lines()[3], "Item");
+    // Enter now answers no enquiry: the CAM shows a menu.
+    Key(COpenCam::kAnswerField, ui::Key::Enter);
+    Key(0, ui::Key::Enter);
+    EXPECT_FALSE(AnswerQueued());
+
+    // The CAM goes away while an enquiry waits: the field closes as well.
+    InjectEnquiry(0);
+    ASSERT_TRUE(RunUntil([&] { return panel.IsEnquiryOpen(); }));
+    Cam().Remove();
+    ASSERT_TRUE(RunUntil([&] { return Light() == 187; }));
+    EXPECT_FALSE(panel.IsEnquiryOpen());
+    EXPECT_FALSE(field.IsVisible());
+    Key(COpenCam::kAnswerField, ui::Key::Enter);
+    EXPECT_FALSE(AnswerQueued());
+}
+
+TEST_F(CamPanel, AnAnswerOverTheLimitIsRefusedNotCut) {
+    Build();
+    OpenOnMainMenu();
+    InjectEnquiry(0);
+    ASSERT_TRUE(RunUntil([&] { return panel.IsEnquiryOpen(); }));
+    const ui::Control& field = panel.Item(COpenCam::kAnswerField);
+    Type("12");
+    const size_t beeps = windows.Beeps().size();
+    Type(std::string(130, '7')); // pasted
+    EXPECT_EQ(field.Text(), "12") << "the paste is refused whole, the field keeps what it held";
+    EXPECT_EQ(info.Message(), "Answer too long: at most 117 characters");
+    ASSERT_EQ(windows.Beeps().size(), beeps + 1);
+    EXPECT_EQ(windows.Beeps().back().frequencyHz, 440);
+    EXPECT_TRUE(panel.IsEnquiryOpen());
+    EXPECT_FALSE(AnswerQueued());
+
+    // A CAM asking for 200 characters still gets at most 117: one length byte carries no more.
+    InjectEnquiry(200);
+    ASSERT_TRUE(RunUntil([&] { return field.Text().empty(); }));
+    EXPECT_EQ(panel.AnswerLimit(), 117);
+    Type(std::string(117, '1'));
+    EXPECT_EQ(field.Text(), std::string(117, '1'));
+    Type(std::string(118, '1'));
+    EXPECT_EQ(field.Text(), std::string(117, '1'));
+    // A CAM's own smaller limit is refused the same way: a PIN cut short would be a wrong PIN.
+    InjectEnquiry(4);
+    ASSERT_TRUE(RunUntil([&] { return panel.AnswerLimit() == 4; }));
+    Type("1234");
+    Type("12345");
+    EXPECT_EQ(field.Text(), "1234");
+    EXPECT_EQ(info.Message(), "Answer too long: at most 4 characters");
+    panel.AnswerEnquiry("12345");
+    EXPECT_FALSE(AnswerQueued());
+    Key(COpenCam::kAnswerField, ui::Key::Enter);
+    EXPECT_EQ(panel.OutgoingPacket().size(), 14u + 4u);
+}
+
+TEST_F(CamPanel, APacketHalfReceivedFromARemovedCamIsDropped) {
+    Build();
+    OpenOnMainMenu();
+    Bytes half = MmiRecord(Object(cam::tag::kTextLast, "lost"), true);
+    half.resize(half.size() - 2); // its last fragment never comes
+    half[1] = static_cast<uint8_t>(half.size() - 2);
+    Cam().InjectReadAnswer(half);
+    ASSERT_TRUE(RunUntil([&] { return panel.ReassemblyLength() > 0; }));
+    Cam().Remove();
+    ASSERT_TRUE(RunUntil([&] { return Light() == 187; }));
+    EXPECT_EQ(panel.ReassemblyLength(), 0u);
+    // The next CAM's first menu is read whole.
+    Cam().Insert(clock.NowMs());
+    ASSERT_TRUE(RunUntil([&] { return Lines().size() == 8; }, 30000));
+
+    // Closing and opening the panel drops a half packet as well.
+    Cam().InjectReadAnswer(half);
+    ASSERT_TRUE(RunUntil([&] { return panel.ReassemblyLength() > 0; }));
+    main.SelectModule(0);
+    EXPECT_EQ(panel.ReassemblyLength(), 0u);
 }

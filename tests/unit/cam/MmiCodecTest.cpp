@@ -254,3 +254,43 @@ TEST(CamReceiver, LengthsRunningPastThePacketStopTheWalk) {
     EXPECT_TRUE(sink.calls.empty());
     EXPECT_EQ(receiver.Held(), 0u);
 }
+
+TEST(CamReceiver, FragmentsOfExactly4096BytesAreTakenAnd4097Refused) {
+    // MmiPacket adds 9 bytes and a long text_last 6: a text of 4081 makes a 4096-byte packet.
+    for (const size_t textLength : {size_t{4081}, size_t{4082}}) {
+        const Bytes packet = MmiPacket(TextLast(std::string(textLength, 'x')));
+        ASSERT_EQ(packet.size(), textLength + 15);
+        const Bytes a(packet.begin(), packet.begin() + 2000);
+        const Bytes b(packet.begin() + 2000, packet.begin() + 4000);
+        const Bytes c(packet.begin() + 4000, packet.end());
+        CamReceiver receiver;
+        Recorder sink;
+        const FeedResult result =
+            receiver.Feed(Cat({Record(a, true), Record(b, true), Record(c, false)}), sink);
+        if (packet.size() == CamReceiver::kBufferSize) {
+            EXPECT_EQ(result, FeedResult::Ok);
+            ASSERT_EQ(sink.calls.size(), 2u);
+            EXPECT_EQ(sink.calls[1], "text " + std::string(textLength, 'x'));
+        } else {
+            EXPECT_EQ(result, FeedResult::BufferOverflow);
+            EXPECT_TRUE(sink.calls.empty());
+        }
+        EXPECT_EQ(receiver.Held(), 0u);
+    }
+}
+
+TEST(MmiLengthField, AFourByteLengthFieldReadsAs256) {
+    size_t pos = 0;
+    EXPECT_EQ(ReadLengthField(Bytes{0x84, 0x00, 0x00, 0x01, 0x00}, pos), 256u);
+    EXPECT_EQ(pos, 5u);
+    // A transport packet whose length is written that way is read like any other.
+    Bytes spdu = {0x01, 0x90, 0x02, 0x00, 0x04};
+    const Bytes text = TextLast("four");
+    spdu.insert(spdu.end(), text.begin(), text.end());
+    Bytes packet = {0xA0, 0x84, 0x00, 0x00, 0x00, static_cast<uint8_t>(spdu.size())};
+    packet.insert(packet.end(), spdu.begin(), spdu.end());
+    CamReceiver receiver;
+    Recorder sink;
+    EXPECT_EQ(receiver.Feed(Record(packet, false), sink), FeedResult::Ok);
+    EXPECT_EQ(sink.calls, (std::vector<std::string>{"data", "text four"}));
+}

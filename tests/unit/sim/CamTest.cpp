@@ -188,3 +188,16 @@ TEST(SimCamInEngine, TheCiModuleAnswersWithItsCam) {
     engine.Cam(11)->Remove();
     EXPECT_EQ(engine.Handle(11, kCmdReadStatus, {}, 6000)->data, (Bytes{0}));
 }
+
+TEST_F(CamFixture, AnUnansweredEnquiryGivesWayToTheMainMenuAfterItsTimeOut) {
+    cam.Receive(kEnterMenu, now);
+    cam.Receive(MenuAnsw(3), now);
+    Drain(cam, now);
+    EXPECT_EQ(cam.CurrentScreen(), SimCam::Screen::PinEnquiry);
+    EXPECT_TRUE(cam.TakeRecords(now + 14999).empty());
+    EXPECT_EQ(cam.CurrentScreen(), SimCam::Screen::PinEnquiry);
+    // Nobody answered: the CAM speaks first, with its main menu.
+    EXPECT_TRUE(Holds(Drain(cam, now + 15000), Bytes{0x9F, 0x88, 0x09}));
+    EXPECT_EQ(cam.CurrentScreen(), SimCam::Screen::MainMenu);
+    EXPECT_TRUE(cam.TakeRecords(now + 60000).empty()) << "once";
+}

@@ -82,3 +82,12 @@ TEST_F(ModuleFilesFixture, UploadBlocksFollowTheLink) {
     ASSERT_EQ(frame->data.size(), 257u);
     EXPECT_EQ(frame->data[0], 0x04);
 }
+
+TEST_F(ModuleFilesFixture, SizesFrom2To31AreNotPositive) {
+    Answer({0x7F, 0xFF, 0xFF, 0xFF});
+    EXPECT_EQ(files.OpenByName("/tmp/log.txt"), 0x7FFFFFFF);
+    Answer({0x80, 0x00, 0x00, 0x00});
+    EXPECT_EQ(files.OpenByName("/tmp/log.txt"), -1);
+    Answer({0xFF, 0xFF, 0xFF, 0xF0});
+    EXPECT_EQ(files.OpenByName("/tmp/log.txt"), -1);
+}

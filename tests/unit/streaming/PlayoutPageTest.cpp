@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 
 using namespace kaptiv;
 using namespace kaptiv::resources::page;
@@ -285,4 +286,73 @@ TEST_F(PlayoutPage, MainWindowLogButtonFetchesTheOpenTunersLog) {
     // What the module logged after the fetch (logging on again) is all the fetched text lacks.
     EXPECT_EQ(current.rfind(text, 0), 0u) << "fetched:\n" << text << "\nmodule:\n" << current;
     EXPECT_EQ(sim.engine->LogMode(uint8_t(9 + kRowTerrestrial)), 0); // logging on again
+}
+
+// The ".upt" name would take the tuner's block past its 1024 bytes: the page cannot tell the
+// module to stop playing the file, so the file on the key is not touched and the page says so.
+TEST_F(PlayoutPage, AnUploadWhoseScheduleCannotBeWrittenLeavesTheKeyAlone) {
+    Start();
+    const uint8_t address = uint8_t(9 + kRowTerrestrial);
+    Open(kRowTerrestrial);
+    const auto fits = [&](const std::u32string& name) {
+        settings::TunerValues v = page.Tuner();
+        v.schedule.push_back({0, 0, name});
+        return settings::EncodeTunerBlock(v, {}).Ok();
+    };
+    const auto u32 = [](const std::string& s) { return std::u32string(s.begin(), s.end()); };
+    const auto schedule = [&](const std::string& name, int start) {
+        sim.engine->PutUsbKeyFile(address, name, std::vector<uint8_t>(188, 0x47));
+        page.Playout().Operations().RefillFileList(true);
+        const auto& items = page.Item(kFileList).Items();
+        const auto at = std::find(items.begin(), items.end(), name);
+        ASSERT_NE(at, items.end()) << name;
+        Choose(kFileList, int(at - items.begin()));
+        Times(start, start + 30);
+        ASSERT_TRUE(page.Item(kScheduleAdd).IsEnabled()) << name;
+        page.OnClick(kScheduleAdd);
+        sim.loop.RunFor(1100);
+    };
+    // Long names fill the block until one more entry would no longer fit with ".upt".
+    for (int i = 0; i < 8; ++i) {
+        const std::string filler = "filler" + std::to_string(i) + std::string(100, 'x') + ".ts";
+        if (!fits(u32(filler + std::string(40, 'y'))))
+            break;
+        schedule(filler, i * 60);
+    }
+    std::string last;
+    for (size_t length = 1; length <= 110 && last.empty(); ++length) {
+        const std::string name = std::string(length, 'z') + ".ts";
+        if (fits(u32(name)) && !fits(u32(name + ".upt")))
+            last = name;
+    }
+    ASSERT_FALSE(last.empty()) << "no name reaches the limit";
+    schedule(last, 20 * 60);
+    const auto scheduled = [&](const std::string& name) {
+        const auto& entries = page.Tuner().schedule;
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const settings::ScheduleEntry& e) { return e.fileName == u32(name); });
+    };
+    ASSERT_TRUE(scheduled(last));
+    sim.engine->ClearHistory();
+
+    const std::string local = (folder.Path() / last).string();
+    std::ofstream(local, std::ios::binary) << std::string(3000, 'n');
+    responder.AnswerFileDialog({local});
+    page.OnClick(kFileUpload);
+
+    std::map<std::string, std::vector<uint8_t>> key;
+    for (const auto& [name, bytes] : sim.engine->UsbKeyFiles(address))
+        key[name] = bytes;
+    EXPECT_EQ(key.at(last), std::vector<uint8_t>(188, 0x47)) << "the old file stays";
+    EXPECT_FALSE(key.contains(last + ".tmp"));
+    for (const std::string& text : sim.engine->ExecutedTexts(address))
+        EXPECT_EQ(text.rfind("mv ", 0), std::string::npos) << text;
+    EXPECT_TRUE(sim.engine->BlocksWritten(address).empty()) << "the module keeps its schedule";
+    EXPECT_TRUE(scheduled(last)) << "the page keeps the name the module has";
+    EXPECT_FALSE(scheduled(last + ".upt"));
+    EXPECT_NE(page.Playout().Operations().Messages().end(),
+              std::find_if(page.Playout().Operations().Messages().begin(),
+                           page.Playout().Operations().Messages().end(), [](const std::string& m) {
+                               return m.find("could not be written") != std::string::npos;
+                           }));
 }

@@ -147,7 +147,7 @@ TEST_F(Files, EmptyKeysAndTheFirstFilesOfType7) {
     EXPECT_TRUE(Enabled(kFileDelete));
     EXPECT_FALSE(Enabled(kStreamPort));
     ops.DeleteFile();
-    EXPECT_EQ(log, (std::vector<std::string>{"exec rm -f /mnt/a.ts", "exec sync", "names"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"exec rm -f \"/mnt/a.ts\"", "exec sync", "names"}));
     EXPECT_EQ(Items(), (std::vector<std::string>{"b.ts", "c.ts"}));
 }
 
@@ -278,23 +278,12 @@ TEST_F(Files, ThePagesPollRunsBetweenBlocks) {
     EXPECT_TRUE(key.files.contains("/mnt/big.ts"));
 }
 
-TEST_F(Files, UnsafeNamesAreRefusedWithTheirNameAndNothingIsSent) {
-    key.files["/mnt/a b.ts"] = {1};
-    key.files["/mnt/x;reboot.ts"] = {2};
+TEST_F(Files, NamesQuotingCannotCarryAreRefusedOnUploadWithTheirNameAndNothingIsSent) {
     Open(kSat2_0);
-    ASSERT_EQ(Items().size(), 2u);
-    for (int p = 0; p < 2; ++p) {
-        log.clear();
-        Select(p);
-        EXPECT_TRUE(Enabled(kFileDelete)); // shown and selectable, but its deletion is refused
-        ops.DeleteFile();
-        EXPECT_TRUE(log.empty()) << log.front();
-        EXPECT_NE(host.pageMessages.back().find(Items()[size_t(p)]), std::string::npos)
-            << host.pageMessages.back();
-    }
-    for (const std::string& name : std::vector<std::string>{
-             "a\"b.ts", "a$b.ts", "a`b.ts", "a;b.ts", "a|b.ts", "a&b.ts", "a<b.ts", "a>b.ts", "a*b.ts",
-             "a?b.ts", "a\\b.ts", "a\nb.ts", "a'b.ts", std::string(117, 'c') + ".ts"}) {
+    for (const std::string& name : std::vector<std::string>{"a\"b.ts", "a\nb.ts", "a\x01b.ts",
+                                                            "a\x7F"
+                                                            "b.ts",
+                                                            std::string(117, 'c') + ".ts"}) {
         log.clear();
         const std::string local = Local(name, 10);
         Upload({local, Local("after.ts", 10)});
@@ -303,6 +292,99 @@ TEST_F(Files, UnsafeNamesAreRefusedWithTheirNameAndNothingIsSent) {
         EXPECT_EQ(windows.Beeps().back().frequencyHz, 440);
     }
     EXPECT_FALSE(key.files.contains("/mnt/after.ts"));
+}
+
+// Names from the module are not trusted: shown escaped, listed and marked, never sent.
+TEST_F(Files, AFileListOfUntrustedNames) {
+    key.files["/mnt/../x"] = {1};
+    key.files["/mnt/a\x1B[2Jb"] = {2};
+    key.files["/mnt/\xE9t\xE9 \xC0.ts"] = {3};
+    key.files["/mnt/" + std::string(243, 'n')] = {4};
+    key.files["/mnt/q\"uote.ts"] = {5};
+    AddEntry(host.schedule, 60, 120, U"a\x1B[2Jb");
+    Open(kSat2);
+    const std::string mark = "  [name not usable]";
+    EXPECT_EQ(Items(), (std::vector<std::string>{"udp://@:", "rtp://@:", "../x" + mark, "a\\x1B[2Jb" + mark,
+                                                 std::string(243, 'n') + mark, "q\"uote.ts" + mark,
+                                                 "\xC3\xA9t\xC3\xA9 \xC3\x80.ts"}));
+    // The schedule shows the escape too.
+    EXPECT_EQ(page.Item(kScheduleList).Cell(0, 3).text, "a\\x1B[2Jb");
+    page.Item(kScheduleStart).SetMinutesOfDay(600);
+    page.Item(kScheduleEnd).SetMinutesOfDay(700);
+    for (int p = 2; p <= 5; ++p) {
+        Select(p);
+        EXPECT_FALSE(Enabled(kFileDelete)) << p;
+        EXPECT_FALSE(Enabled(kScheduleAdd)) << p;
+        ops.DeleteFile();
+        ops.AddScheduleEntry();
+    }
+    EXPECT_EQ(Count("exec"), 0u);
+    EXPECT_EQ(host.schedule.size(), 1u);
+    EXPECT_EQ(host.pageMessages.size(), 4u); // each refusal names the file
+    EXPECT_NE(host.pageMessages[0].find("../x"), std::string::npos) << host.pageMessages[0];
+    // A Latin-1 name is text: it is deleted under its own bytes.
+    Select(6);
+    EXPECT_TRUE(Enabled(kFileDelete));
+    ops.DeleteFile();
+    EXPECT_EQ(log[log.size() - 3], "exec rm -f \"/mnt/\xE9t\xE9 \xC0.ts\"");
+    EXPECT_FALSE(key.files.contains("/mnt/\xE9t\xE9 \xC0.ts"));
+    EXPECT_EQ(key.files.size(), 4u);
+}
+
+TEST_F(Files, APressAndReleaseOfEscapeWithinOneBlockStopTheUpload) {
+    Open(kSat2);
+    key.onWrite = [this](int block) {
+        if (block != 1)
+            return;
+        // Both arrive while the second block is on its way: the key is up again when the
+        // upload looks.
+        for (const auto kind : {ui::EventKind::KeyDown, ui::EventKind::KeyUp}) {
+            ui::UiEvent e = ui::MakeEvent(0, 0, kind);
+            e.key = ui::Key::Escape;
+            windows.DeliverEvent(e);
+        }
+    };
+    Upload({Local("clip.ts", 2000)});
+    EXPECT_EQ(Count("write "), 2u);
+    EXPECT_TRUE(key.files.empty());
+    EXPECT_EQ(ops.Messages().back(), "ERROR !");
+    // A press before the transfer started does not stop the next one.
+    key.onWrite = nullptr;
+    Upload({Local("next.ts", 600)});
+    EXPECT_TRUE(key.files.contains("/mnt/next.ts"));
+}
+
+TEST_F(Files, AScheduleWriteFailureLeavesTheKeyAsItWas) {
+    key.gateway = true;
+    key.files["/mnt/clip.ts"] = {9, 9, 9};
+    key.files["/mnt/other.ts"] = {8};
+    const auto before = key.files;
+    AddEntry(host.schedule, 600, 660, U"clip.ts");
+    host.failWrites = true; // the ".upt" name would take the block past its limit, say
+    Open(kSat2);
+    Upload({Local("clip.ts", 3000), Local("second.ts", 10)});
+    EXPECT_EQ(key.files, before);
+    EXPECT_EQ(Count("exec rm -f \"/mnt/clip.ts\""), 0u);
+    EXPECT_EQ(Count("exec mv"), 0u);
+    EXPECT_EQ(log.back(), "exec rm -f \"/mnt/clip.ts.tmp\"");
+    EXPECT_EQ(Count("create /mnt/second"), 0u);
+    ASSERT_EQ(host.schedule.size(), 1u);
+    EXPECT_EQ(host.schedule[0].fileName, U"clip.ts");
+    EXPECT_EQ(page.Item(kScheduleList).Cell(0, 3).text, "clip.ts");
+    ASSERT_FALSE(host.pageMessages.empty());
+    EXPECT_NE(host.pageMessages.front().find("could not be written"), std::string::npos);
+    EXPECT_NE(host.pageMessages.front().find("clip.ts"), std::string::npos);
+    EXPECT_EQ(ops.Messages().back(), "ERROR !");
+
+    // A delete whose schedule cannot be written leaves the file and the entries.
+    log.clear();
+    Select(2);
+    ops.DeleteFile();
+    EXPECT_EQ(key.files, before);
+    EXPECT_EQ(Count("exec"), 0u);
+    ASSERT_EQ(host.schedule.size(), 1u);
+    EXPECT_TRUE(host.passThrough.back()) << "the pass-through taken away goes back";
+    EXPECT_NE(host.pageMessages.back().find("not deleted"), std::string::npos);
 }
 
 TEST_F(Files, DeleteRemovesTheFilesEntriesAndWritesThemFirst) {
@@ -315,7 +397,7 @@ TEST_F(Files, DeleteRemovesTheFilesEntriesAndWritesThemFirst) {
     Select(2);
     ops.DeleteFile();
     EXPECT_EQ(log,
-              (std::vector<std::string>{"write settings", "exec rm -f /mnt/a.ts", "exec sync", "names"}));
+              (std::vector<std::string>{"write settings", "exec rm -f \"/mnt/a.ts\"", "exec sync", "names"}));
     ASSERT_EQ(host.schedule.size(), 1u);
     EXPECT_EQ(host.schedule[0].fileName, U"b.ts");
     EXPECT_EQ(page.Item(kScheduleList).RowCount(), 1);
@@ -377,6 +459,49 @@ TEST_F(Files, AFailedLogDownloadSaysSoAndLeavesNoFile) {
     EXPECT_TRUE(responder.Asked().empty());
     EXPECT_EQ(log.back(), "mode 0");
     ops.Close();
+}
+
+TEST_F(Files, ALogSizeFrom2To31IsNotPositiveAndReadsNothing) {
+    key.files["/logFile.0"] = std::vector<uint8_t>(500, 'x');
+    key.reportedSize = 0xFFFFFFF0;
+    Open(kSat2, 12);
+    ops.FetchLog();
+    EXPECT_EQ(Count("read"), 0u);
+    EXPECT_TRUE(fs::is_empty(folder.Path() / "logs"));
+    EXPECT_NE(host.pageMessages.back().find("could not be fetched"), std::string::npos);
+    key.reportedSize = 0x80000000;
+    ops.FetchLog();
+    EXPECT_EQ(Count("read"), 0u);
+}
+
+TEST_F(Files, EscapeAndClosingThePageStopALogDownloadAndLeaveNoFile) {
+    key.files["/logFile.0"] = std::vector<uint8_t>(4000, 'x');
+    Open(kSat2, 12);
+    key.onRead = [this](int block) {
+        if (block != 2)
+            return;
+        for (const auto kind : {ui::EventKind::KeyDown, ui::EventKind::KeyUp}) {
+            ui::UiEvent e = ui::MakeEvent(0, 0, kind);
+            e.key = ui::Key::Escape;
+            windows.DeliverEvent(e);
+        }
+    };
+    ops.FetchLog();
+    EXPECT_EQ(Count("read"), 3u);
+    EXPECT_EQ(log.back(), "mode 0");
+    EXPECT_TRUE(fs::is_empty(folder.Path() / "logs"));
+    EXPECT_TRUE(responder.Asked().empty());
+
+    log.clear();
+    key.reads = 0;
+    key.onRead = [this](int block) {
+        if (block == 1)
+            loop.Post([this] { ops.Close(); });
+    };
+    ops.FetchLog();
+    EXPECT_EQ(Count("read"), 2u);
+    EXPECT_TRUE(fs::is_empty(folder.Path() / "logs"));
+    EXPECT_TRUE(responder.Asked().empty());
 }
 
 TEST_F(Files, LogControlButtons) {

@@ -20,6 +20,9 @@ struct FakeKey : ModuleFiles {
     int failWriteBlock = -1;          // the n-th WriteForm4 of the key's life is refused
     int failCommand = -1;             // the n-th ExecuteText is refused
     std::function<void(int)> onWrite; // after each accepted block (its number)
+    std::function<void(int)> onRead;  // after each block read (its number)
+    int64_t reportedSize = -2;        // what OpenByName reports instead of the size (-2: the size)
+    int reads = 0;
     std::string openForWrite;
     std::string openForRead;
     size_t readOffset = 0;
@@ -65,7 +68,7 @@ struct FakeKey : ModuleFiles {
             return -1;
         openForRead = path;
         readOffset = 0;
-        return int64_t(it->second.size());
+        return reportedSize != -2 ? reportedSize : int64_t(it->second.size());
     }
     bool ReadBlock(uint16_t count, std::vector<uint8_t>& bytes) override {
         log.push_back("read " + std::to_string(count));
@@ -74,6 +77,9 @@ struct FakeKey : ModuleFiles {
             return false;
         bytes.assign(file.begin() + long(readOffset), file.begin() + long(readOffset + count));
         readOffset += count;
+        if (onRead)
+            onRead(reads);
+        ++reads;
         return true;
     }
     bool WriteForm4(std::span<const uint8_t> data) override {
@@ -116,11 +122,6 @@ struct FakeKey : ModuleFiles {
             files.erase(t.substr(rmQuoted.size(), t.size() - rmQuoted.size() - 1));
             return true;
         }
-        const std::string rm = "rm -f /mnt/";
-        if (t.rfind(rm, 0) == 0 && t.find_first_of("\" ", rm.size()) == std::string::npos) {
-            files.erase(t.substr(6));
-            return true;
-        }
         const std::string mv = "mv \"";
         if (t.rfind(mv, 0) == 0) {
             const size_t mid = t.find("\" \"");
@@ -153,9 +154,13 @@ struct FakeHost final : StreamingHost {
 
     explicit FakeHost(std::vector<std::string>& sharedLog) : log(sharedLog) {}
     Schedule& ScheduleValues() override { return schedule; }
-    void WriteSettings() override {
-        log.push_back("write settings");
+    bool failWrites = false; // the settings cannot be written (a block over its limit, say)
+    bool WriteSettings() override {
+        log.push_back(failWrites ? "write settings failed" : "write settings");
+        if (failWrites)
+            return false;
         written.push_back(schedule);
+        return true;
     }
     void MarkInputChanged() override { ++inputChangedMarks; }
     void PassThrough(bool add) override { passThrough.push_back(add); }
