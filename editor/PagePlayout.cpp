@@ -119,7 +119,7 @@ bool PagePlayout::OnTimeChange(int controlId) {
 }
 
 streaming::Schedule& PagePlayout::ScheduleValues() {
-    return m_page.m_tuner.schedule;
+    return m_page.m_tunerView.Values().schedule;
 }
 
 void PagePlayout::WriteSettings() {
@@ -133,14 +133,16 @@ void PagePlayout::MarkInputChanged() {
 
 void PagePlayout::PassThrough(bool add) {
     // The id the installer sees in its field, even before the next tick has read it.
-    if (const auto id = m_page.Integer(kStreamSid, 0, kMaxServiceId))
-        m_page.m_tuner.streamingServiceId = static_cast<uint16_t>(*id);
-    ApplyPassThrough(*m_page.m_image, m_page.m_chain.input, m_page.m_tuner.streamingServiceId, add);
+    if (const auto id = m_page.m_fields.Integer(kStreamSid, 0, kMaxServiceId))
+        m_page.m_tunerView.Values().streamingServiceId = static_cast<uint16_t>(*id);
+    ApplyPassThrough(*m_page.m_image, m_page.m_chain.input, m_page.m_tunerView.Values().streamingServiceId,
+                     add);
 }
 
 void PagePlayout::ScheduleShown() {
-    m_page.m_table.SetStreaming(m_page.m_tuner.streamingServiceId, m_page.m_tuner.streamedName,
-                                !m_page.m_tuner.schedule.empty());
+    m_page.m_table.SetStreaming(m_page.m_tunerView.Values().streamingServiceId,
+                                m_page.m_tunerView.Values().streamedName,
+                                !m_page.m_tunerView.Values().schedule.empty());
     m_page.RebuildTable();
 }
 

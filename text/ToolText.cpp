@@ -17,6 +17,17 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
      "Modulo %d: blocco di parametri di %d byte rifiutato (al massimo %d).",
      "Modul %d: Parameterblock mit %d Bytes abgelehnt (höchstens %d).",
      "Módulo %d: bloque de parámetros de %d bytes rechazado (como máximo %d)."},
+    // Settings page and installation report: one view per module family.
+    {"Please enter only characters the module can store.",
+     "Veuillez n'entrer que des caractères que le module peut enregistrer.",
+     "Inserire solo caratteri che il modulo può memorizzare.",
+     "Bitte nur Zeichen eingeben, die das Modul speichern kann.",
+     "Introduzca solo caracteres que el módulo pueda guardar."},
+    {"The settings of this module could not be read; they are not reported.",
+     "Les réglages de ce module n'ont pas pu être lus ; ils ne figurent pas dans le rapport.",
+     "Impossibile leggere le impostazioni di questo modulo; non compaiono nel rapporto.",
+     "Die Einstellungen dieses Moduls konnten nicht gelesen werden; sie fehlen im Bericht.",
+     "No se pudieron leer los ajustes de este módulo; no figuran en el informe."},
 }};
 
 std::string LocalizedToolText(ToolText id, int language) {

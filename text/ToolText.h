@@ -14,6 +14,9 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // Settings page and installation report: one view per module family.
+    CharacterNotStored, // a refused character in a text field
+    BlockNotDecoded,    // report line for a block that does not decode
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
