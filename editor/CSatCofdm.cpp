@@ -250,12 +250,8 @@ void CSatCofdm::Mark(bool input, bool apply, bool encoder, bool output) {
 void CSatCofdm::OnEditChange(int controlId) {
     if (!m_open)
         return;
-    if (controlId == kStreamPort) {
-        // A number field: anything but digits empties it and an empty field shows 0, while
-        // typing. The port is read when a stream entry is added, not written with the tick.
-        m_fields.Sanitise(kStreamPort);
+    if (m_playout.OnEditChange(controlId))
         return;
-    }
     std::optional<FieldMarks> marks = m_tunerView.OnEditChange(controlId);
     if (!marks)
         marks = m_encoderView.OnEditChange(controlId);

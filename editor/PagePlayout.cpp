@@ -97,6 +97,15 @@ bool PagePlayout::OnClick(int controlId) {
     }
 }
 
+bool PagePlayout::OnEditChange(int controlId) {
+    if (controlId != kStreamPort)
+        return false;
+    // A number field: anything but digits empties it and an empty field shows 0, while typing.
+    // The port is read when a stream entry is added, not written with the tick.
+    m_page.m_fields.Sanitise(kStreamPort);
+    return true;
+}
+
 bool PagePlayout::OnSelChange(int controlId) {
     if (!m_operations.IsOpen())
         return false;
