@@ -223,6 +223,24 @@ TEST_F(SettingsPage, DhcpDisablesTheTwelveAddressFieldsAndKeepsTheStoredAddress)
     EXPECT_EQ(Written(7).size(), 1u);
 }
 
+TEST_F(SettingsPage, StreamTableColoursFollowTheRouting) {
+    Start();
+    Open(kRowHd); // HD encoder -> IP streamer
+    const ui::Color unused{0xA0, 0xA0, 0xA0};
+    const ui::Color used{0x00, 0x00, 0x00};
+    // A stream that carries nothing yet, and a service routed to it with a double-click.
+    int stream = -1;
+    for (int k = 0; k < 16 && stream < 0; ++k)
+        if (page.Item(kStreamTable).Row(k).textColor == unused)
+            stream = k;
+    ASSERT_GE(stream, 0);
+    ASSERT_FALSE(page.Table().Rows().empty());
+    page.Item(kServiceList).SelectRow(0, true);
+    page.OnDoubleClick(kServiceList, {0, editor::column::kOutput1 + stream});
+    ASSERT_EQ(page.Table().Rows().at(0).channel, stream + 1);
+    EXPECT_EQ(page.Item(kStreamTable).Row(stream).textColor, used);
+}
+
 TEST_F(SettingsPage, NotIdentifiedServiceTextExpires) {
     mulvane::RackConfig rack = mulvane::DemoRack();
     // The modulator carries a service the tuner does not receive: its row shows "?".
