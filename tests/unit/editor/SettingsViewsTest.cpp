@@ -1,6 +1,7 @@
 // The settings page's family views on the simulated rack: each view checks only what the
 // installer can reach, the cell editor follows its service, a refusal keeps the focus, the
 // IP streamer's DHCP and the expiry of the "Not identified service !" text.
+#include "settings/EncoderBlock.h"
 #include "settings/IpStreamerBlock.h"
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
@@ -239,6 +240,38 @@ TEST_F(SettingsPage, StreamTableColoursFollowTheRouting) {
     page.OnDoubleClick(kServiceList, {0, editor::column::kOutput1 + stream});
     ASSERT_EQ(page.Table().Rows().at(0).channel, stream + 1);
     EXPECT_EQ(page.Item(kStreamTable).Row(stream).textColor, used);
+}
+
+TEST_F(SettingsPage, UnroutingAServiceOfInputBTakesItOutOfTheEncodersSecondList) {
+    Start();
+    Open(kRowAv);          // A/V encoder -> 4-channel QAM
+    sim.loop.RunFor(1000); // the received services are read
+    const auto& rows = page.Table().Rows();
+    int row = -1;
+    for (size_t i = 0; i < rows.size() && row < 0; ++i)
+        if (rows[i].from == 1 && rows[i].channel != 0)
+            row = static_cast<int>(i);
+    ASSERT_GE(row, 0) << "no service of input B on the output";
+    const uint16_t id = rows[static_cast<size_t>(row)].serviceId;
+    const int channel = rows[static_cast<size_t>(row)].channel;
+    // A write puts the routed services of input B in the encoder's second list.
+    Type(kEncoderBase + kEncName, "STUDIO");
+    sim.loop.RunFor(1000);
+    ASSERT_EQ(page.Encoder().passThrough[1], std::vector<uint16_t>{id});
+    const auto stored = settings::DecodeEncoderBlock(sim.engine->CurrentBlock(Address(kRowAv)));
+    ASSERT_TRUE(stored.Ok());
+    const auto& held = stored.values.passThrough[0]; // a decode gathers every list in the first
+    ASSERT_NE(std::find(held.begin(), held.end(), id), held.end()) << id;
+    // Taken off the output: gone from the encoder's lists at the next write.
+    for (int r = 0; r < page.Item(kServiceList).RowCount(); ++r)
+        page.Item(kServiceList).SelectRow(r, r == row);
+    page.OnDoubleClick(kServiceList, {row, editor::column::kOutput1 + channel - 1});
+    sim.loop.RunFor(1000);
+    const auto after = settings::DecodeEncoderBlock(sim.engine->CurrentBlock(Address(kRowAv)));
+    ASSERT_TRUE(after.Ok());
+    for (const auto& list : after.values.passThrough)
+        EXPECT_EQ(std::find(list.begin(), list.end(), id), list.end()) << id;
+    EXPECT_TRUE(page.Encoder().passThrough[1].empty());
 }
 
 TEST_F(SettingsPage, NotIdentifiedServiceTextExpires) {
