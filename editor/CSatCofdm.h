@@ -4,22 +4,24 @@
 // chain's modules need, decodes their blocks and starts a one-second tick that reads the
 // chain's status, refreshes the measures and writes back what the installer changed.
 //
-// Control handlers only record what changed (the marks); the tick acts on them: it re-reads
-// the page's fields (refusing values outside their limits, with the focus put back on the
-// field), encodes the blocks three times with two rule passes of the service table between,
-// lets the rack image send the blocks that changed, then tells the chain's modulators to apply.
+// The page keeps the life of an opening: open, the tick, the write, close, and the service
+// table with its cell editor. One view per panel family shows, reads back and checks its own
+// controls: TunerView, EncoderView, ModulatorView, StreamerView. Control handlers only record
+// what changed (the marks); the tick acts on them: the views re-read their fields (a refused
+// value keeps the focus in its field), the blocks are encoded three times with two rule passes
+// of the service table between, the rack image sends the blocks that changed, then the chain's
+// modulators are told to apply.
+#include "editor/EncoderView.h"
+#include "editor/ModulatorView.h"
+#include "editor/PageFields.h"
 #include "editor/PagePlayout.h"
 #include "editor/PageStatus.h"
 #include "editor/ServiceTable.h"
+#include "editor/StreamerView.h"
+#include "editor/TunerView.h"
 #include "rack/ChainPage.h"
-#include "settings/EncoderBlock.h"
-#include "settings/HdEncoderBlock.h"
-#include "settings/IpStreamerBlock.h"
-#include "settings/ModulatorValues.h"
-#include "settings/TunerBlock.h"
 #include "ui/Dialog.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -30,21 +32,23 @@ namespace kaptiv::editor {
 class CSatCofdm : public ui::Dialog, public rack::ChainPage {
 public:
     static constexpr int kTickTimer = 1;
+    // Clears the "Not identified service !" text kNotIdentifiedMs after it was shown.
+    static constexpr int kMessageTimer = 2;
     static constexpr int64_t kFirstTickMs = 100;
     static constexpr int64_t kTickMs = 1000;
-    static constexpr int kSatMinMHz = 10700;
-    static constexpr int kSatMaxMHz = 12750;
+    static constexpr int kSatMinMHz = TunerView::kSatMinMHz;
+    static constexpr int kSatMaxMHz = TunerView::kSatMaxMHz;
     static constexpr int kBeepHz = 880;
     static constexpr int kBeepMs = 200;
     // Extra panel views of the streaming tuners.
-    static constexpr int kViewPlayout = 0;
-    static constexpr int kViewServer = 1;
-    static constexpr int kViewTunerLock = 2;
+    static constexpr int kViewPlayout = TunerView::kViewPlayout;
+    static constexpr int kViewServer = TunerView::kViewServer;
+    static constexpr int kViewTunerLock = TunerView::kViewTunerLock;
 
     explicit CSatCofdm(ui::WindowSystem& windows);
     ~CSatCofdm() override;
 
-    void SetAdvancedMode(bool on) { m_advancedMode = on; }
+    void SetAdvancedMode(bool on) { m_tunerView.SetAdvancedMode(on); }
     // The transfer window of the USB-key uploads and log downloads.
     void SetTransferWindow(rack::CDetachInfo* window) { m_playout.SetTransferWindow(window); }
     // The log of the open streaming tuner (the main window's log button).
@@ -70,16 +74,21 @@ public:
     bool OutputChanged() const { return m_outputChanged; }
     bool ApplyNeeded() const { return m_applyNeeded; }
     bool Polling() const { return m_polling; }
-    int ExtraView() const { return m_extraView; }
+    int ExtraView() const { return m_tunerView.ExtraView(); }
     const ServiceTable& Table() const { return m_table; }
-    const settings::TunerValues& Tuner() const { return m_tuner; }
-    const settings::EncoderValues& Encoder() const { return m_encoder; }
-    const settings::HdEncoderValues& HdEncoder() const { return m_hd; }
-    const settings::ModulatorValues& Modulator() const { return m_modulator; }
-    const settings::IpStreamerValues& Streamer() const { return m_streamer; }
+    const settings::TunerValues& Tuner() const { return m_tunerView.Values(); }
+    const settings::EncoderValues& Encoder() const { return m_encoderView.Encoder(); }
+    const settings::HdEncoderValues& HdEncoder() const { return m_encoderView.Hd(); }
+    const settings::ModulatorValues& Modulator() const { return m_modulatorView.Values(); }
+    const settings::IpStreamerValues& Streamer() const { return m_streamerView.Values(); }
     uint8_t InputType() const { return m_inputType; }
     std::optional<uint8_t> OutputType() const { return m_outputType; }
     int ChannelCount() const { return m_channelCount; }
+    // Whether the block of the chain's input, and of its output, decoded at this opening.
+    bool InputDecoded() const { return m_inputDecoded; }
+    bool OutputDecoded() const { return m_outputDecoded; }
+    // The total rate the page shows for this chain's output ("" without output or answer).
+    std::string TotalRateText() const;
     // The USB-key byte of the last status answer (the file operations use it).
     std::optional<uint8_t> UsbKeyState() const { return m_lastUsbKey; }
     // The reason of the last refused encoding, empty when the last write went through.
@@ -103,19 +112,21 @@ public:
 
 private:
     friend class PagePlayout;
+    // The service table's cell being edited: its service, not its row, so that a rebuild
+    // that moves or drops the service ends the edit instead of writing to another one.
+    struct ServiceCellEdit {
+        uint16_t serviceId = 0;
+        int column = 0;
+    };
+
     void Build();
-    void ShowPanels();
-    void ShowExtraView();
-    void FillLists();
+    void ShowOutputGroup();
     void DecodeBlocks();
     void ShowValues();
-    void ShowInputValues();
-    void ShowOutputValues();
     void LoadTable();
     void RebuildTable();
+    void FillServiceList();
     bool ReadFields();
-    bool ReadInputFields();
-    bool ReadOutputFields();
     void Write();
     void ReadServiceList();
     void ReadInputBlock();
@@ -123,29 +134,13 @@ private:
     void OutputStatus();
     void HideRates();
     void DrawRateGraph();
-    void RefreshChannelFrequencies();
     void RefreshWarnings();
-    void RefreshLevelText();
-    void RefreshPlayoutText();
-    void RefreshTerrestrialBandwidth();
-    void BandwidthChanged();
     void Mark(bool input, bool apply, bool encoder, bool output);
+    void Mark(const FieldMarks& marks) { Mark(marks.input, marks.apply, marks.encoder, marks.output); }
     void ShowPageMessage(const std::string& text);
-    void BeginCellEdit(int listId, ui::ListHit cell, const std::string& text);
+    void ShowNotIdentified();
 
-    // Field reading helpers: nothing (and the range message, focus on the field) when out of range.
-    std::optional<int> Integer(int controlId, int min, int max);
-    std::optional<std::u32string> Text(int controlId, size_t maxChars);
-    uint32_t Number(int controlId); // sanitised numeric field, no limit
-    void Sanitise(int controlId);
-    void SetNumber(int controlId, long long value);
-    void ShowBar(int barId, int textId, int value);
-    // The fields an SD and an HD encoder channel share (name, service id, video rate, audio),
-    // between the controls from `base` on and the channel.
-    template <class Channel> bool ReadEncoderChannel(int base, int videoMax, Channel& channel);
-    template <class Channel> void ShowEncoderChannel(int base, const Channel& channel);
-
-    bool IsStreamingTuner() const;
+    bool IsStreamingTuner() const { return m_tunerView.IsStreaming(); }
     bool HasOutput() const { return m_outputType.has_value(); }
 
     rack::RackImage* m_image = nullptr;
@@ -157,12 +152,8 @@ private:
     int m_channelCount = 0;
     int m_inputLists = 1;
 
-    settings::TunerValues m_tuner;
-    settings::EncoderValues m_encoder;
-    settings::HdEncoderValues m_hd;
-    settings::ModulatorValues m_modulator;
-    settings::IpStreamerValues m_streamer;
     ServiceTable m_table;
+    std::optional<ServiceCellEdit> m_cellEdit;
 
     // A block its codec refused is never written back: the page would replace what the module
     // holds with defaults.
@@ -175,21 +166,19 @@ private:
     bool m_outputChanged = false;
     bool m_applyNeeded = false;
     bool m_encoderChanged = false;
-    bool m_advancedMode = false;
-    int m_extraView = kViewPlayout;
-    std::array<int, 2> m_lastLock{-1, -1};
     std::optional<uint8_t> m_lastUsbKey;
     std::optional<uint8_t> m_lastChangeIndicator;
     std::optional<uint8_t> m_lastListIndicator;
     std::string m_writeProblem;
-    // The field and text of the last refusal: the message is not repeated every tick while
-    // the installer has not touched the field.
-    int m_refusedField = 0;
-    std::string m_refusedText;
     bool m_reportPending = false;
     bool m_reportDone = false;
     std::function<void(CSatCofdm&)> m_reportHook;
     PagePlayout m_playout{*this};
+    PageFields m_fields{*this};
+    TunerView m_tunerView{*this, m_fields, m_playout};
+    EncoderView m_encoderView{*this, m_fields};
+    ModulatorView m_modulatorView{*this, m_fields};
+    StreamerView m_streamerView{*this, m_fields};
 };
 
 } // namespace kaptiv::editor

@@ -97,6 +97,15 @@ bool PagePlayout::OnClick(int controlId) {
     }
 }
 
+bool PagePlayout::OnEditChange(int controlId) {
+    if (controlId != kStreamPort)
+        return false;
+    // A number field: anything but digits empties it and an empty field shows 0, while typing.
+    // The port is read when a stream entry is added, not written with the tick.
+    m_page.m_fields.Sanitise(kStreamPort);
+    return true;
+}
+
 bool PagePlayout::OnSelChange(int controlId) {
     if (!m_operations.IsOpen())
         return false;
@@ -119,7 +128,7 @@ bool PagePlayout::OnTimeChange(int controlId) {
 }
 
 streaming::Schedule& PagePlayout::ScheduleValues() {
-    return m_page.m_tuner.schedule;
+    return m_page.m_tunerView.Values().schedule;
 }
 
 bool PagePlayout::WriteSettings() {
@@ -136,14 +145,16 @@ void PagePlayout::MarkInputChanged() {
 
 void PagePlayout::PassThrough(bool add) {
     // The id the installer sees in its field, even before the next tick has read it.
-    if (const auto id = m_page.Integer(kStreamSid, 0, kMaxServiceId))
-        m_page.m_tuner.streamingServiceId = static_cast<uint16_t>(*id);
-    ApplyPassThrough(*m_page.m_image, m_page.m_chain.input, m_page.m_tuner.streamingServiceId, add);
+    if (const auto id = m_page.m_fields.Integer(kStreamSid, 0, kMaxServiceId))
+        m_page.m_tunerView.Values().streamingServiceId = static_cast<uint16_t>(*id);
+    ApplyPassThrough(*m_page.m_image, m_page.m_chain.input, m_page.m_tunerView.Values().streamingServiceId,
+                     add);
 }
 
 void PagePlayout::ScheduleShown() {
-    m_page.m_table.SetStreaming(m_page.m_tuner.streamingServiceId, m_page.m_tuner.streamedName,
-                                !m_page.m_tuner.schedule.empty());
+    m_page.m_table.SetStreaming(m_page.m_tunerView.Values().streamingServiceId,
+                                m_page.m_tunerView.Values().streamedName,
+                                !m_page.m_tunerView.Values().schedule.empty());
     m_page.RebuildTable();
 }
 

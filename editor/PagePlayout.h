@@ -35,6 +35,7 @@ public:
     // Installer events on the play-out controls; true when handled here.
     bool OnClick(int controlId);
     bool OnSelChange(int controlId);
+    bool OnEditChange(int controlId);
     bool OnTimeChange(int controlId);
     // The main window's log button.
     void FetchLog() { m_operations.FetchLog(); }

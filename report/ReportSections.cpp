@@ -6,6 +6,7 @@
 #include "resources/SettingsIds.h"
 #include "settings/BlockText.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 
 #include <cstdio>
 #include <vector>
@@ -90,7 +91,8 @@ std::vector<std::string> LockCells(const editor::CSatCofdm& page, int input) {
 void RateTable(std::string& out, const editor::CSatCofdm& page) {
     out += kBreak;
     Table table(out);
-    table.Row({HeadingCell(T("RATE")), DataCell(Escape(page.Item(ids::kTotalRate).Text()))});
+    // The rate of this chain's output as the page shows it: none without an output.
+    table.Row({HeadingCell(T("RATE")), DataCell(Escape(page.TotalRateText()))});
 }
 
 void Identification(std::string& out, const editor::CSatCofdm& page) {
@@ -299,6 +301,11 @@ void Modulator(std::string& out, const editor::CSatCofdm& page, uint8_t type) {
         table.Row(cells);
     }
 }
+// A block that does not decode: one line saying so, not the defaults the page holds instead.
+void NotDecoded(std::string& out) {
+    Table table(out);
+    table.Row({DataCell(Escape(text::LocalizedToolText(text::ToolText::BlockNotDecoded)))});
+}
 } // namespace
 
 std::string WriteSection(const editor::CSatCofdm& constPage, bool reportedIsInput) {
@@ -307,6 +314,10 @@ std::string WriteSection(const editor::CSatCofdm& constPage, bool reportedIsInpu
     std::string out;
     if (reportedIsInput) {
         const uint8_t type = page.InputType();
+        if (!page.InputDecoded() && LayoutOfType(type) != BlockLayout::None) {
+            NotDecoded(out);
+            return out;
+        }
         if (type == type::kSat2 || type == type::kTerrestrial)
             Identification(out, page);
         switch (type) {
@@ -334,8 +345,12 @@ std::string WriteSection(const editor::CSatCofdm& constPage, bool reportedIsInpu
     }
     const std::optional<uint8_t> output = page.OutputType();
     if (output && (*output == type::kModT2 || *output == type::kModT4 || *output == type::kModC4 ||
-                   *output == type::kModC2))
-        Modulator(out, page, *output);
+                   *output == type::kModC2)) {
+        if (page.OutputDecoded())
+            Modulator(out, page, *output);
+        else
+            NotDecoded(out);
+    }
     return out;
 }
 

@@ -108,6 +108,17 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
     {"Answer too long: at most %d characters", "Réponse trop longue : %d caractères au plus",
      "Risposta troppo lunga: al massimo %d caratteri", "Antwort zu lang: höchstens %d Zeichen",
      "Respuesta demasiado larga: %d caracteres como máximo"},
+    // Settings page and installation report: one view per module family.
+    {"Please enter only characters the module can store.",
+     "Veuillez n'entrer que des caractères que le module peut enregistrer.",
+     "Inserire solo caratteri che il modulo può memorizzare.",
+     "Bitte nur Zeichen eingeben, die das Modul speichern kann.",
+     "Introduzca solo caracteres que el módulo pueda guardar."},
+    {"The settings of this module could not be read; they are not reported.",
+     "Les réglages de ce module n'ont pas pu être lus ; ils ne figurent pas dans le rapport.",
+     "Impossibile leggere le impostazioni di questo modulo; non compaiono nel rapporto.",
+     "Die Einstellungen dieses Moduls konnten nicht gelesen werden; sie fehlen im Bericht.",
+     "No se pudieron leer los ajustes de este módulo; no figuran en el informe."},
 }};
 
 std::string LocalizedToolText(ToolText id, int language) {

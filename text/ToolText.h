@@ -39,6 +39,9 @@ enum class ToolText : int {
     UploadScheduleNotWritten, // "%s": the file whose schedule entries could not be renamed
     DeleteScheduleNotWritten, // "%s": the file whose schedule entries could not be removed
     CamAnswerTooLong,         // %d: the most characters
+    // Settings page and installation report: one view per module family.
+    CharacterNotStored, // a refused character in a text field
+    BlockNotDecoded,    // report line for a block that does not decode
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);

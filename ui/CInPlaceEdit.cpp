@@ -20,6 +20,12 @@ bool CInPlaceEdit::Create(Dialog& dialog, int listId, int item, int subItem, con
     return true;
 }
 
+void CInPlaceEdit::Close(Dialog& dialog, int listId) {
+    Control* list = dialog.FindItem(listId);
+    if (list != nullptr && list->Kind() == ControlKind::ListView && list->OpenCellEdit())
+        list->SetCellEdit(std::nullopt);
+}
+
 std::optional<CellEdit> CInPlaceEdit::OpenOn(const Dialog& dialog, int listId) {
     const auto found = dialog.Controls().find(listId);
     if (found == dialog.Controls().end() || found->second.Kind() != ControlKind::ListView)

@@ -26,6 +26,9 @@ public:
     // open on that list is replaced (the page ends it first, as focus loss would). False, and
     // nothing opens, for a control that is not a list view or a cell outside the rows.
     static bool Create(Dialog& dialog, int listId, int item, int subItem, const std::string& initialText);
+    // Ends the editor open on a list view without a notification (the dialog's cell went away
+    // under it); the page removes the box, and its late end-of-edit is not delivered.
+    static void Close(Dialog& dialog, int listId);
     // The editor open on a list view, if any.
     static std::optional<CellEdit> OpenOn(const Dialog& dialog, int listId);
 

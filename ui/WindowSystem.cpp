@@ -228,8 +228,13 @@ DeliverResult WindowSystem::DeliverEvent(const UiEvent& event) {
     Dialog* dialog = FindDialog(event.dialogId);
     if (dialog == nullptr)
         return DeliverResult::UnknownDialog;
-    if (!AcceptsInput(*dialog))
+    if (!AcceptsInput(*dialog)) {
+        // Where the page's focus is stays known even while a question blocks the dialog's
+        // handlers: a SetFocus after a message box must reach the page.
+        if (event.kind == EventKind::FocusLost && m_focus == ControlRef{dialog->Id(), event.controlId})
+            m_focus = ControlRef{};
         return DeliverResult::Blocked;
+    }
     switch (event.kind) {
     case EventKind::Close:
         dialog->OnClose();
@@ -253,8 +258,11 @@ DeliverResult WindowSystem::DeliverToControl(Dialog& dialog, const UiEvent& even
     Control* control = dialog.FindItem(event.controlId);
     if (control == nullptr)
         return DeliverResult::UnknownControl;
-    if (!control->IsEnabled() || !control->IsVisible())
+    if (!control->IsEnabled() || !control->IsVisible()) {
+        if (event.kind == EventKind::FocusLost && m_focus == ControlRef{dialog.Id(), event.controlId})
+            m_focus = ControlRef{};
         return DeliverResult::Disabled;
+    }
     const ControlKind kind = control->Kind();
     const int id = event.controlId;
     const bool isList = kind == ControlKind::ListView;
@@ -341,9 +349,11 @@ DeliverResult WindowSystem::DeliverToControl(Dialog& dialog, const UiEvent& even
         if (event.value != 0)
             text = event.text;
         // The editor is gone before the dialog hears of it: a handler may open the next one.
+        // The end of an editor that is no longer open (ended by the dialog, or another cell's)
+        // reaches no one.
         if (const auto& open = control->OpenCellEdit();
-            open && (open->row != event.row || open->column != event.column))
-            return DeliverResult::Invalid; // the end of an editor that is no longer open
+            !open || open->row != event.row || open->column != event.column)
+            return DeliverResult::Invalid;
         control->SetCellEdit(std::nullopt);
         dialog.OnEndLabelEdit(id, ListHit{event.row, event.column}, text);
         return DeliverResult::Delivered;

@@ -1,13 +1,14 @@
 // Browser test of the settings page: node settings-page.test.mjs HOST ARTIFACTS CHROMIUM KAPTIV SIM
 // Starts the simulated demo rack and kaptiv against its gateway, opens the page of every
-// family's chain (a screenshot of each goes to ARTIFACTS), changes a satellite frequency on
-// the tuner -> CI -> modulator chain, routes a service to channel 2 and edits its LCN in the
-// cell editor, and checks that the simulator stored them: after a rescan, which reads every
-// block back from the simulated modules, the reopened page shows them.
-// Every wait has a deadline.
+// family's chain (a screenshot of each goes to ARTIFACTS), refuses an out-of-range encoder rate
+// and keeps the focus in its field, changes a satellite frequency on the tuner -> CI ->
+// modulator chain, routes a service to channel 2 and edits its LCN in the cell editor, and
+// checks that the simulator stored them: after a rescan, which reads every block back from the
+// simulated modules, the reopened page shows them.
+// Every wait is for a state of the page, with a deadline; nothing waits for a time.
 import path from 'node:path';
 import {
-  artifacts, check, leaveAndRescan, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRackSettled,
+  artifacts, check, MODULE_LIST, needRackPrograms, openPage, runChecks, startRack, waitRack, waitRackSettled,
 } from './lib/harness.mjs';
 
 needRackPrograms();
@@ -22,19 +23,8 @@ await runChecks('e2e settings page', async () => {
   const settings = '[data-dialog="145"]';
   const control = (id) => `${settings} [data-control="${id}"]`;
   await waitRackSettled(page);
-  const visible = (id) => page.isVisible(control(id));
 
-  const openRow = async (row) => {
-    await page.click(`${list} .lv-icon[data-row="${row}"]`);
-    await page.waitForSelector(settings, { state: 'visible' });
-    // The first tick (100 ms after opening) fills the measures.
-    await page.waitForFunction((sel) => {
-      const rows = document.querySelectorAll(`${sel} [data-control="1710"] tbody tr`);
-      return rows.length > 0;
-    }, settings).catch(() => {});
-  };
-
-  // Every family's chain of the demo rack.
+  // Every family's chain of the demo rack: the controls its page shows and hides.
   const families = [
     { row: 1, name: 'sat2.0-ci-cofdm4', shown: [1311, 1331, 1315, 1351, 1380, 1513, 1562], hidden: [1381, 1355, 1519, 1523] },
     { row: 4, name: 'terrestrial-qam2', shown: [1355, 1357, 1381, 1523], hidden: [1311, 1519] },
@@ -42,14 +32,77 @@ await runChecks('e2e settings page', async () => {
     { row: 8, name: 'sat1-cofdm1', shown: [1311, 1519], hidden: [1315, 1331, 1380] },
     { row: 10, name: 'av-qam4', shown: [1412, 1432, 1523, 1562], hidden: [1311, 1452] },
   ];
+  const familyOf = (row) => families.find((f) => f.row === row);
+  // Whether the page shows exactly the family's controls (as page.isVisible judges them).
+  const showsFamily = (f) => page.evaluate(([sel, shown, hidden]) => {
+    const seen = (id) => {
+      const e = document.querySelector(`${sel} [data-control="${id}"]`);
+      return !!e && e.checkVisibility();
+    };
+    return shown.every(seen) && !hidden.some(seen);
+  }, [settings, f.shown, f.hidden]);
+
+  // Opens the chain of a module row and waits until the page shows that chain's panels (the
+  // page may still show the chain before for a moment) and its service table.
+  const openRow = async (row) => {
+    const f = familyOf(row);
+    await page.click(`${list} .lv-icon[data-row="${row}"]`);
+    await page.waitForSelector(settings, { state: 'visible' });
+    await page.waitForFunction(([sel, shown, hidden]) => {
+      const seen = (id) => {
+        const e = document.querySelector(`${sel} [data-control="${id}"]`);
+        return !!e && e.checkVisibility();
+      };
+      return shown.every(seen) && !hidden.some(seen) &&
+        document.querySelectorAll(`${sel} [data-control="1710"] tbody tr`).length > 0;
+    }, [settings, f.shown, f.hidden]).catch(() => {});
+  };
+
+  // Leaves the page (closing it writes what changed at once) and rescans the rack, which reads
+  // every block back from the simulator. A rescan empties the column's rows and fills them
+  // again: waits until the last row was seen emptied and holds the rack's last module again.
+  const leaveAndRescan = async () => {
+    await page.click(`${list} .lv-icon[data-row="0"]`);
+    await page.waitForSelector(settings, { state: 'hidden' });
+    await page.evaluate((sel) => {
+      window.rescanEmptied = false;
+      const watch = new MutationObserver(() => {
+        const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
+        if (!last || !last.textContent.startsWith('RkModC4')) {
+          window.rescanEmptied = true;
+          watch.disconnect();
+        }
+      });
+      watch.observe(document.querySelector(sel), { subtree: true, childList: true, characterData: true });
+    }, list);
+    await page.click('[data-dialog="102"] [data-control="1023"]');
+    await page.waitForFunction((sel) => {
+      const last = document.querySelector(`${sel} .lv-icon[data-row="11"] span`);
+      return window.rescanEmptied && !!last && last.textContent.startsWith('RkModC4');
+    }, list);
+    await waitRack(page);
+  };
+
   for (const f of families) {
     await openRow(f.row);
-    const shown = await Promise.all(f.shown.map(visible));
-    const hidden = await Promise.all(f.hidden.map(visible));
-    check(shown.every(Boolean) && !hidden.some(Boolean),
-      `${f.name}: the family's controls are shown and the others hidden (shown ${shown}, hidden ${hidden})`);
+    check(await showsFamily(f), `${f.name}: the family's controls are shown and the others hidden`);
     await page.screenshot({ path: path.join(artifacts, `settings-${f.name}.png`) });
   }
+
+  // A refused value keeps the focus in its field: the A/V encoder's video rate (4000 to 12000).
+  const rate = control(1416);
+  const rateBefore = await page.inputValue(rate);
+  await page.fill(rate, '20000');
+  await page.waitForSelector('.request .mb-text');
+  const message = await page.textContent('.request .mb-text');
+  check(/between 4000 and 12000/.test(message), `the out-of-range rate is refused with the range message (${message})`);
+  await page.click('.request button.push');
+  await page.waitForFunction(() => document.querySelector('.request') === null);
+  const focused = await page.waitForFunction((sel) => document.activeElement === document.querySelector(sel), rate)
+    .then(() => true, () => false);
+  check(focused, 'after the message box the focus is back in the refused field');
+  await page.fill(rate, rateBefore);
+
   const title = await page.textContent(control(1500));
   check(/MODULATION/.test(title), `the output group is titled MODULATION (${title})`);
 
@@ -59,9 +112,7 @@ await runChecks('e2e settings page', async () => {
   const wanted = before === '11400' ? '11420' : '11400';
   await page.fill(control(1311), wanted);
   const started = Date.now();
-  // Within a tick or two, the page has written; leave the chain (closing writes anyway) and
-  // rescan, which reads every block back from the simulator.
-  await leaveAndRescan(page);
+  await leaveAndRescan();
   await openRow(1);
   await page.waitForFunction(([sel, v]) => document.querySelector(sel).value === v, [control(1311), wanted]).catch(() => {});
   const after = await page.inputValue(control(1311));
@@ -141,8 +192,8 @@ await runChecks('e2e settings page', async () => {
     `p50 ${at(0.5)?.toFixed(1)} ms, p95 ${at(0.95)?.toFixed(1)} ms over ${clickMs.length} clicks (target p95 < 50 ms)`);
   check(clickMs.length === Math.min(20, rowCount > 1 ? 20 : 0), `every clicked row came back selected (${clickMs.length})`);
 
-  // Let a tick write, leave, rescan: the reopened page shows what the simulated modulator stored.
-  await leaveAndRescan(page);
+  // Leave (which writes), rescan: the reopened page shows what the simulated modulator stored.
+  await leaveAndRescan();
   await openRow(1);
   await page.waitForFunction(([sel, id]) => [...document.querySelectorAll(`${sel} td[data-col="3"]`)].some((t) => t.textContent === id),
     [table, sid]).catch(() => {});

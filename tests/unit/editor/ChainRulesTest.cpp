@@ -69,6 +69,24 @@ TEST(PassThrough, EncodersTakeTheIdInTheirListAndKeepTheirCounter) {
     EXPECT_EQ(decoded.values.counter, 9);
 }
 
+TEST(PassThrough, AnIdHeldInAnEncodersSecondListIsRemoved) {
+    Rack rack;
+    const int first = rack.Add(type::kSat1, Encoded(Tuner(type::kSat1, {})));
+    settings::EncoderValues encoder;
+    encoder.passThrough[0] = {41};
+    encoder.passThrough[1] = {55, 56};
+    bool changed = false;
+    const int av = rack.Add(type::kAvEncoder, settings::EncodeEncoderBlock(encoder, changed).block);
+    rack.Add(type::kHdEncoder);
+    rack.Add(type::kModT2, Encoded(type::kModT2, Modulator({})));
+    EXPECT_TRUE(ApplyPassThrough(*rack.image, first, 55, false));
+    const auto decoded = settings::DecodeEncoderBlock(rack.At(av).Block());
+    ASSERT_TRUE(decoded.Ok());
+    EXPECT_THAT(decoded.values.passThrough[0], ElementsAre(41, 56));
+    // Gone from every list: a second removal finds nothing.
+    EXPECT_FALSE(ApplyPassThrough(*rack.image, first, 55, false));
+}
+
 TEST(DescrambledUpstream, MarksFollowTheCamSelectionsOfTheWholeRun) {
     Rack rack;
     const int tunerA = rack.Add(type::kSat1, Encoded(Tuner(type::kSat1, {{{101, 1}, {102, 0}}})));

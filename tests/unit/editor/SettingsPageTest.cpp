@@ -8,8 +8,9 @@
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
 #include "sim/DemoBlocks.h"
-#include "tests/unit/rack/MainWindowSupport.h"
+#include "tests/unit/editor/SettingsPageSupport.h"
 #include "text/Language.h"
+#include "ui/CInPlaceEdit.h"
 #include "ui/ScriptedResponder.h"
 
 #include <algorithm>
@@ -21,58 +22,7 @@ using editor::CSatCofdm;
 
 namespace {
 
-// Demo rack rows (addresses 9 + row): 1 twin satellite tuner, 2 CI, 3 COFDM 4 channels;
-// 4 terrestrial tuner, 5 QAM 2 channels; 6 HD encoder, 7 IP streamer; 8 single satellite
-// tuner, 9 COFDM 1 channel; 10 A/V encoder, 11 QAM 4 channels.
-constexpr int kRowSat2_0 = 1;
-constexpr int kRowTerrestrial = 4;
-constexpr int kRowHd = 6;
-constexpr int kRowSat1 = 8;
-constexpr int kRowAv = 10;
-
-uint8_t Address(int row) {
-    return static_cast<uint8_t>(9 + row);
-}
-
-struct SettingsPage : ::testing::Test {
-    test::MainWindowOnSim sim;
-    CSatCofdm page{sim.windows};
-    std::vector<std::string> failures;
-    ui::ScriptedResponder responder{sim.windows,
-                                    [this](const std::string& what) { failures.push_back(what); }};
-
-    void Start(mulvane::RackConfig rack = mulvane::DemoRack()) {
-        sim.main.SetChainPage(&page);
-        for (auto& m : rack.modules) {
-            m.answerDelayMinMs = 1;
-            m.answerDelayMaxMs = 1;
-        }
-        sim.Open(std::move(rack));
-        sim.main.Show(true);
-        sim.RunUntilScans(1);
-        ASSERT_EQ(sim.main.LastScan().outcome, rack::ScanOutcome::Connected);
-    }
-    // Selects a row and lets the first (100 ms) tick pass; the history starts after it.
-    void Open(int row) {
-        sim.main.SelectModule(row);
-        ASSERT_TRUE(page.IsChainOpen());
-        sim.loop.RunFor(150);
-        sim.engine->ClearHistory();
-    }
-    void Type(int controlId, const std::string& text) {
-        page.Item(controlId).SetText(text);
-        page.OnEditChange(controlId);
-    }
-    void Choose(int controlId, int item) {
-        page.Item(controlId).SetSelectedItem(item);
-        page.OnSelChange(controlId);
-    }
-    bool Shown(int id) const { return page.Item(id).IsVisible(); }
-    std::vector<std::vector<uint8_t>> Written(int row) const {
-        return sim.engine->BlocksWritten(Address(row));
-    }
-    void TearDown() override { EXPECT_TRUE(failures.empty()) << failures.front(); }
-};
+using namespace kaptiv::test::page;
 
 TEST_F(SettingsPage, OpensBesideTheColumnCoveringTheMessagePanel) {
     Start();
@@ -469,10 +419,18 @@ TEST_F(SettingsPage, LcnCellEditOpensTheEditorAndWritesTheModulator) {
     ASSERT_TRUE(edit.has_value());
     EXPECT_EQ(edit->row, row);
     EXPECT_EQ(edit->column, editor::column::kLcn);
-    // Escape changes nothing.
-    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::nullopt);
+    // Escape changes nothing and ends the editor.
+    ui::UiEvent escape =
+        ui::CInPlaceEdit::EndOfEdit(kDialogSettings, kServiceList, row, editor::column::kLcn, std::nullopt);
+    ASSERT_EQ(sim.windows.DeliverEvent(escape), ui::DeliverResult::Delivered);
     EXPECT_FALSE(page.OutputChanged());
-    page.OnEndLabelEdit(kServiceList, {row, editor::column::kLcn}, std::string("42"));
+    EXPECT_FALSE(page.OpenCellEdit(kServiceList).has_value());
+    // A second end of the same editor reaches no one.
+    EXPECT_EQ(sim.windows.DeliverEvent(escape), ui::DeliverResult::Invalid);
+    page.OnDoubleClick(kServiceList, {row, editor::column::kLcn});
+    ASSERT_EQ(sim.windows.DeliverEvent(ui::CInPlaceEdit::EndOfEdit(kDialogSettings, kServiceList, row,
+                                                                   editor::column::kLcn, std::string("42"))),
+              ui::DeliverResult::Delivered);
     EXPECT_TRUE(page.OutputChanged());
     const uint16_t sid = page.Table().Rows().at(row).serviceId;
     sim.loop.RunFor(1000);

@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "ui/CInPlaceEdit.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,10 @@ TEST_F(DialogFixture, PageEventsChangeStateThenCallTheHandler) {
     EXPECT_EQ(Send({.controlId = kList, .kind = EventKind::DoubleClick, .row = 1, .column = 1}),
               DeliverResult::Delivered);
     EXPECT_EQ(Send({.controlId = kList, .kind = EventKind::Click, .row = -1}), DeliverResult::Delivered);
+    // An end of editing with no editor open on the list reaches no one.
+    EXPECT_EQ(Send({.controlId = kList, .kind = EventKind::EndLabelEdit, .row = 0, .column = 1, .value = 1}),
+              DeliverResult::Invalid);
+    ASSERT_TRUE(CInPlaceEdit::Create(dialog, kList, 0, 1, "101"));
     EXPECT_EQ(Send({.controlId = kList,
                     .kind = EventKind::EndLabelEdit,
                     .row = 0,
@@ -69,6 +74,7 @@ TEST_F(DialogFixture, PageEventsChangeStateThenCallTheHandler) {
                     .value = 1,
                     .text = "201"}),
               DeliverResult::Delivered);
+    ASSERT_TRUE(CInPlaceEdit::Create(dialog, kList, 0, 1, "201"));
     EXPECT_EQ(Send({.controlId = kList, .kind = EventKind::EndLabelEdit, .row = 0, .column = 1, .value = 0}),
               DeliverResult::Delivered);
 
