@@ -42,6 +42,7 @@ const RUN_MS = MINUTES * 60000;
 const RESTART_MS = MINUTES === 1 ? 30000 : 120000;
 const WARMUP_MS = Math.min(120000, Math.max(15000, RUN_MS / 5));
 const ACTION_DEADLINE_MS = 30000;
+const WAIT_MS = 20000;
 const MAX_ACTIONS = MINUTES * 300;
 // Margins of the end's figures over the warm-up's.
 const RSS_MARGIN = { ratio: 0.2, kib: 4096 };
@@ -153,6 +154,7 @@ const failedKinds = new Map();
 const faultsInjected = [];
 const samples = {};
 let refusals = 0;
+let screenshots = 0;
 let focusKept = 0;
 const savedFiles = [];
 const reportFiles = [];
@@ -290,7 +292,8 @@ async function stopSimAndCheck(kind) {
 function watchPage(p, name) {
   p.on('pageerror', (e) => problems.push(`${name}: ${e}`));
   p.on('console', (m) => { if (m.type() === 'error') problems.push(`${name} console: ${m.text()}`); });
-  p.setDefaultTimeout(ACTION_DEADLINE_MS);
+  // Shorter than an action's deadline: a wait that never ends says what it waited for.
+  p.setDefaultTimeout(WAIT_MS);
 }
 
 // Page helpers --------------------------------------------------------------------------------
@@ -315,6 +318,17 @@ async function rackSettled(ms = ACTION_DEADLINE_MS) {
     if (!full) await rackShown(Math.max(1000, end - Date.now()));
     await sleep(100);
   }
+}
+
+// The rack must be in the column. When the tool has lost it and not found it again within
+// 30 s, that is a failure; the installer then presses Rescan, and the run goes on.
+async function ensureRack(kind) {
+  if (await rackShown(30000).then(() => true, () => false)) return true;
+  fail(kind, 'the module column has been empty for 30 s; pressing Rescan');
+  const rescan = `${MAIN} button[data-control="1023"]`;
+  await page.waitForFunction((sel) => { const b = document.querySelector(sel); return b && !b.disabled; }, rescan).catch(() => {});
+  await page.click(rescan).catch(() => {});
+  return rackSettled(45000).then(() => true, () => false);
 }
 
 // Answers any question left open (a stray message box); returns their texts.
@@ -517,6 +531,7 @@ async function camWalk() {
   await page.keyboard.type('1234');
   await page.keyboard.press('Enter');
   await camWait((l) => l[1] === 'PIN accepted', 'the answer to the PIN', 10000);
+  if (await visible(CAM_FIELD)) fail('cam', 'the PIN field is still open over the menu that followed it');
   await page.focus(CAM_LIST);
   await page.keyboard.press('Escape');
   await camWait(mainMenu, 'the main menu after Escape from parental control', 10000);
@@ -524,9 +539,24 @@ async function camWalk() {
 }
 
 let clipCount = 0;
+// Waits until `test` holds in the page or a message box opens (a refusal, answered here).
+async function stateOrMessage(test, arg, ms = ACTION_DEADLINE_MS) {
+  let said = '';
+  const ok = await until(async () => {
+    if (await page.evaluate(test, arg)) return true;
+    const box = await page.$('.request.messagebox');
+    if (box) said = (await clearRequests()).join(' / ').replace(/\s+/g, ' ');
+    return !!box;
+  }, ms, 100);
+  if (!ok) throw new Error(`neither the expected state nor a message within ${ms} ms`);
+  return said;
+}
+
 async function streamingFiles() {
   clipCount += 1;
-  const name = `soak-${clipCount}.ts`;
+  // Names as installers give them: plain, with a space, with brackets (a shell pattern when
+  // unquoted) or braces. What can be uploaded must be deletable, and delete removes exactly it.
+  const name = pick([`soak-${clipCount}.ts`, `soak ${clipCount}.ts`, `soak[${clipCount}].ts`, `soak{${clipCount}}.ts`]);
   const clip = path.join(clipFolder, name);
   const packets = Buffer.alloc(188 * randomInt(10, 60));
   for (let i = 0; i < packets.length; i += 188) packets[i] = 0x47;
@@ -534,14 +564,20 @@ async function streamingFiles() {
   try {
     const list = control(1086);
     const items = () => page.$$eval(`${list} .item`, (nodes) => nodes.map((i) => i.textContent));
+    const listed = ([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n);
     await openChain(STREAMING_ROW);
     await page.waitForFunction((sel) => document.querySelectorAll(`${sel} .item`).length >= 2, list);
+    const before = (await items()).join('|');
     const t0 = Date.now();
     await page.click(control(1200));
     await page.waitForSelector('.request.filedialog');
     await page.fill('.request.filedialog .fd-name input', clip);
     await page.click('.request.filedialog button.default');
-    await page.waitForFunction(([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n), [list, name]);
+    const refusedUpload = await stateOrMessage(listed, [list, name]).catch((e) => { throw new Error(`upload of "${name}": ${e.message}`); });
+    if (refusedUpload) {
+      log(`streaming: the upload of "${name}" was refused: ${refusedUpload}`);
+      return null;
+    }
     const ms = Date.now() - t0;
     const index = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${index}"]`);
@@ -556,8 +592,15 @@ async function streamingFiles() {
     const again = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${again}"]`);
     await page.click(control(1201));
-    await page.waitForFunction(([sel, n]) => ![...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n), [list, name]);
+    const refusedDelete = await stateOrMessage((arg) => ![...document.querySelectorAll(`${arg[0]} .item`)].some((i) => i.textContent === arg[1]), [list, name])
+      .catch((e) => { throw new Error(`delete of "${name}": ${e.message}`); });
+    if (refusedDelete) {
+      fail('streaming', `"${name}" was uploaded but its delete is refused: ${refusedDelete}`);
+      return null;
+    }
     await page.waitForFunction(([sel, n]) => !document.querySelector(sel).textContent.includes(n), [control(1040), name]);
+    const after = (await items()).join('|');
+    if (after !== before) fail('streaming', `deleting "${name}" changed the other files on the key (${before} -> ${after})`);
     return ms;
   } finally {
     rmSync(clip, { force: true });
@@ -696,13 +739,16 @@ async function run(kind, deadline, action) {
   counts.set(kind, (counts.get(kind) || 0) + 1);
   const stray = await clearRequests();
   if (stray.length) log(`answered a question left open before ${kind}: ${stray.join(' / ').replace(/\s+/g, ' ')}`);
+  if (!(await ensureRack(kind))) return false;
   try {
     const ms = await withDeadline(kind, deadline, action);
     record(kind, ms);
     return true;
   } catch (error) {
     if (error instanceof Hung) fail(kind, `hung: ${error.message}`);
-    else fail(kind, `${String(error.message || error).split('\n')[0]}`);
+    else fail(kind, `${String(error.message || error).split('\n').slice(0, 3).join(' ')}`);
+    screenshots += 1;
+    if (screenshots <= 5) await page.screenshot({ path: path.join(artifacts, `soak-failure-${screenshots}.png`) }).catch(() => {});
     // Back to a known state: whatever was open is answered, the page is loaded again.
     await clearRequests().catch(() => {});
     await page.reload().catch(() => {});
@@ -712,7 +758,8 @@ async function run(kind, deadline, action) {
 }
 
 async function restartSim() {
-  await leavePage();
+  await clearRequests();
+  if (await ensureRack('restart')) await leavePage();
   await stopSimAndCheck('restart');
   // The tool notices the rack has gone (the column empties).
   const t0 = Date.now();
@@ -791,14 +838,14 @@ try {
     if (!(await run(kind, DEADLINES[kind] || ACTION_DEADLINE_MS, action))) hangs += 1;
   }
   if (!warm) sample('warm-up');
-  if (hangs >= 3) fail('run', 'stopped after three hung actions');
+  if (hangs >= 3) fail('run', 'stopped early: three actions hung or found no rack');
 
   // The end: a few reloads (a leak per reload shows in the figures), then the figures.
   for (let i = 0; i < 3; i += 1) {
     counts.set('reload', (counts.get('reload') || 0) + 1);
     await run('reload', ACTION_DEADLINE_MS, reloadPage);
   }
-  await leavePage();
+  await leavePage().catch((e) => fail('end', `the page could not be left: ${String(e.message || e).split('\n')[0]}`));
   await sleep(1000);
   sample('end');
   const { start, end } = samples;
