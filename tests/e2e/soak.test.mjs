@@ -45,7 +45,7 @@ const ACTION_DEADLINE_MS = 30000;
 const WAIT_MS = 20000;
 const MAX_ACTIONS = MINUTES * 300;
 // Margins of the end's figures over the warm-up's.
-const RSS_MARGIN = { ratio: 0.2, kib: 4096 };
+const RSS_MARGIN = { ratio: 0.1, kib: 2048 };
 const FD_MARGIN = 2;
 // One answer in N with the fault. A scan starts again from its first module after a lost
 // answer, so N stays above the ~30 answers of a scan of the demo rack.
@@ -95,6 +95,7 @@ const CAM_LIST = `${CAM} [data-control="1020"]`;
 const CAM_FIELD = `${CAM} [data-control="1035"]`;
 const PANEL = '[data-dialog="160"] [data-control="1024"]';
 const CHECK_DIALOG = '[data-dialog="195"]';
+const TRANSFER = '[data-dialog="241"]';
 const control = (id) => `${SETTINGS} [data-control="${id}"]`;
 const row = (r) => `${MODULE_LIST} .lv-icon[data-row="${r}"]`;
 const TABLE = control(1710);
@@ -102,36 +103,37 @@ const cell = (r, k) => `${TABLE} td[data-row="${r}"][data-col="${k}"]`;
 const COL_SID = 3;
 const COL_LCN = 27;
 
-// What the installer edits, per family's chain: the control, where the simulator's block holds
+// What the installer edits, per family's chain (and controls only that family's page shows or
+// hides, to know the page is the chain's): the control, where the simulator's block holds
 // it in `qvc dump` (slot and path), how to pick a valid value and, for a field the page checks,
 // a value it refuses.
 const FAMILIES = [
   {
-    name: 'sat2.0-ci-cofdm4', row: 1, modulatorSlot: 3, fields: [
+    name: 'sat2.0-ci-cofdm4', row: 1, modulatorSlot: 3, shown: [1351], hidden: [], fields: [
       { id: 1311, slot: 1, path: ['sections', 0, 'frequencyMHz'], valid: () => randomInt(10750, 12700) },
       { id: 1539, slot: 3, path: ['nitVersion'], valid: () => randomInt(0, 31), refused: () => randomInt(32, 99) },
     ],
   },
   {
-    name: 'terrestrial-qam2', row: 4, modulatorSlot: 5, fields: [
+    name: 'terrestrial-qam2', row: 4, modulatorSlot: 5, shown: [1355], hidden: [], fields: [
       { id: 1357, slot: 4, path: ['terrestrial', 0, 'frequencyKHz'], valid: () => 474000 + 8000 * randomInt(0, 40) },
       { id: 1539, slot: 5, path: ['nitVersion'], valid: () => randomInt(0, 31), refused: () => randomInt(32, 255) },
     ],
   },
   {
-    name: 'hd-ipstreamer', row: 6, modulatorSlot: null, fields: [
+    name: 'hd-ipstreamer', row: 6, modulatorSlot: null, shown: [1452], hidden: [], fields: [
       { id: 1456, slot: 6, path: ['channels', 0, 'videoRateKbps'], valid: () => 100 * randomInt(40, 150), refused: () => pick([100 * randomInt(1, 39), 100 * randomInt(151, 300)]) },
       { id: 1590, slot: 7, path: ['ttl'], valid: () => randomInt(1, 255), refused: () => randomInt(256, 999) },
     ],
   },
   {
-    name: 'sat1-cofdm1', row: 8, modulatorSlot: 9, fields: [
+    name: 'sat1-cofdm1', row: 8, modulatorSlot: 9, shown: [1311], hidden: [1380], fields: [
       { id: 1311, slot: 8, path: ['sections', 0, 'frequencyMHz'], valid: () => randomInt(10750, 12700) },
       { id: 1539, slot: 9, path: ['nitVersion'], valid: () => randomInt(0, 31), refused: () => randomInt(32, 99) },
     ],
   },
   {
-    name: 'av-qam4', row: 10, modulatorSlot: 11, fields: [
+    name: 'av-qam4', row: 10, modulatorSlot: 11, shown: [1412], hidden: [], fields: [
       { id: 1416, slot: 10, path: ['channels', 0, 'videoRateKbps'], valid: () => 100 * randomInt(40, 120), refused: () => pick([100 * randomInt(1, 39), 100 * randomInt(121, 300)]) },
       { id: 1539, slot: 11, path: ['nitVersion'], valid: () => randomInt(0, 31), refused: () => randomInt(32, 99) },
     ],
@@ -351,6 +353,16 @@ async function openChain(r) {
   const t0 = Date.now();
   await page.click(row(r));
   await page.waitForSelector(SETTINGS, { state: 'visible' });
+  const family = FAMILIES.find((f) => f.row === r);
+  if (family) {
+    // The page shown is this chain's, not the one open before.
+    const isFamily = ([shown, hidden]) => {
+      const seen = (id) => { const n = document.querySelector(`[data-dialog="145"] [data-control="${id}"]`); return !!n && n.offsetParent !== null; };
+      return shown.every(seen) && !hidden.some(seen);
+    };
+    const opened = await page.waitForFunction(isFamily, [family.shown, family.hidden]).then(() => true, () => false);
+    if (!opened) throw new Error(`clicking row ${r} did not show the page of ${family.name}`);
+  }
   await page.waitForFunction((sel) => document.querySelectorAll(`${sel} tbody tr`).length > 0, TABLE).catch(() => {});
   return Date.now() - t0;
 }
@@ -749,8 +761,13 @@ async function run(kind, deadline, action) {
     else fail(kind, `${String(error.message || error).split('\n').slice(0, 3).join(' ')}`);
     screenshots += 1;
     if (screenshots <= 5) await page.screenshot({ path: path.join(artifacts, `soak-failure-${screenshots}.png`) }).catch(() => {});
-    // Back to a known state: whatever was open is answered, the page is loaded again.
+    // Back to a known state: whatever was open is answered, a transfer window left open is
+    // closed (as the installer would), the page is loaded again.
     await clearRequests().catch(() => {});
+    if (await visible(TRANSFER)) {
+      log('closing the transfer window the failed action left open');
+      await page.click(`${TRANSFER} .caption button.close`).catch(() => {});
+    }
     await page.reload().catch(() => {});
     await rackShown().catch(() => {});
     return !(error instanceof Hung);
