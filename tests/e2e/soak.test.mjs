@@ -389,10 +389,13 @@ async function openFileDialog(id) {
   throw new Error(`button ${id} never opened its file dialog`);
 }
 
-// After OK in a save dialog: answers "replace?" with yes (names are new, but be safe).
-async function confirmReplace() {
-  const box = await page.waitForSelector('.request.messagebox', { timeout: 800 }).catch(() => null);
-  if (box && /replace/i.test(await box.textContent())) await page.click('.request.messagebox button[data-result="yes"]');
+// After OK in a save dialog: answers "replace?" with yes. When the file existed, the question
+// must come before it is replaced.
+async function confirmReplace(kind = '', existing = '') {
+  const box = await page.waitForSelector('.request.messagebox', { timeout: existing ? 3000 : 800 }).catch(() => null);
+  const asked = box && /replace|exists/i.test(await box.textContent());
+  if (asked) await page.click('.request.messagebox button[data-result="yes"]');
+  else if (existing) fail(kind, `saving over ${path.basename(existing)} replaced it without asking`);
 }
 
 // The actions --------------------------------------------------------------------------------
@@ -621,20 +624,28 @@ async function streamingFiles() {
 
 let saveCount = 0;
 async function saveAndLoad() {
-  saveCount += 1;
+  // Now and then the installer saves under the name of the last save: the tool must ask.
+  const reuse = saveCount > 0 && random() < 0.4;
+  if (!reuse) saveCount += 1;
   const name = `soak-${saveCount}`;
   const file = path.join(folder, 'config', `${name}.qvc`);
+  const existing = existsSync(file) ? file : '';
+  const oldTime = existing ? statSync(file).mtimeMs : 0;
   await leavePage();
   await openFileDialog(1024);
   const t0 = Date.now();
   await page.waitForFunction(() => document.querySelector('.request.filedialog .fd-folder').value.endsWith('/config'));
   await page.fill('.request.filedialog .fd-name input', name);
   await page.click('.request.filedialog button.default');
-  await confirmReplace();
+  await confirmReplace('save', existing);
   await page.waitForFunction((text) => document.querySelector('[data-dialog="160"] [data-control="1024"]')?.value === text,
     `Configuration saved into ${file}`);
+  // The panel said the same for the last save under this name: the file itself must be new.
+  if (existing && !(await until(() => existsSync(file) && statSync(file).mtimeMs !== oldTime, 10000))) {
+    fail('save', `${name}.qvc was not written again after "yes"`);
+  }
   record('save', Date.now() - t0);
-  savedFiles.push(file);
+  if (!savedFiles.includes(file)) savedFiles.push(file);
   const dump = qvcDump(file);
   if (dump.error) {
     fail('save', `${name}.qvc does not pass qvc dump (${dump.error})`);
