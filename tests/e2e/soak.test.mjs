@@ -638,11 +638,15 @@ async function saveAndLoad() {
   await page.fill('.request.filedialog .fd-name input', name);
   await page.click('.request.filedialog button.default');
   await confirmReplace('save', existing);
-  await page.waitForFunction((text) => document.querySelector('[data-dialog="160"] [data-control="1024"]')?.value === text,
-    `Configuration saved into ${file}`);
-  // The panel said the same for the last save under this name: the file itself must be new.
-  if (existing && !(await until(() => existsSync(file) && statSync(file).mtimeMs !== oldTime, 10000))) {
-    fail('save', `${name}.qvc was not written again after "yes"`);
+  if (existing) {
+    // The panel's "saved into" may have come and gone while the question was awaited: the file
+    // itself must be new.
+    if (!(await until(() => existsSync(file) && statSync(file).mtimeMs !== oldTime, 10000))) {
+      fail('save', `${name}.qvc was not written again after "yes"`);
+    }
+  } else {
+    await page.waitForFunction((text) => document.querySelector('[data-dialog="160"] [data-control="1024"]')?.value === text,
+      `Configuration saved into ${file}`);
   }
   record('save', Date.now() - t0);
   if (!savedFiles.includes(file)) savedFiles.push(file);
@@ -667,7 +671,13 @@ async function saveAndLoad() {
   }
   const before = await message();
   await page.click(`${CHECK_DIALOG} [data-control="1"]`);
-  await page.waitForFunction(([sel, old]) => { const v = document.querySelector(sel)?.value ?? ''; return v !== old && !/saved into/.test(v); }, [PANEL, before]);
+  await page.waitForSelector(`${CHECK_DIALOG} [data-control="1024"]`, { state: 'hidden' });
+  // The panel's answer: a new text, or the success text again (the same as the last Load's).
+  const answered = await until(async () => {
+    const v = await message();
+    return v === 'Configuration uploaded to harware.' || (v !== before && !/saved into/.test(v));
+  }, WAIT_MS, 100);
+  if (!answered) throw new Error(`Load: the message panel gave no answer (it shows: ${await message()})`);
   const ms = Date.now() - t1;
   const said = await message();
   if (said !== 'Configuration uploaded to harware.') log(`load said: ${said}`);
@@ -739,6 +749,8 @@ async function secondTab() {
 // The mix, dealt in rounds: each round holds every kind of action, a valid and a refused edit
 // on every family's page, in an order the seed shuffles.
 const DEADLINES = { cam: 90000, streaming: 60000, 'save-load': 90000, report: 90000 };
+// KAPTIV_SOAK_KINDS=save-load,report (say) keeps only those kinds, to chase one fault.
+const ONLY = process.env.KAPTIV_SOAK_KINDS ? process.env.KAPTIV_SOAK_KINDS.split(',').map((k) => k.trim()) : null;
 const KINDS = ['select', 'edit-valid', 'edit-refused', 'edit-lcn', 'cam', 'streaming', 'save-load', 'report', 'reload', 'second-tab'];
 function dealRound() {
   const shuffle = (deck) => {
@@ -755,7 +767,8 @@ function dealRound() {
   const first = [valid.shift(), refused.shift(), ['select', selectModule], ['edit-lcn', editLcn], ['cam', camWalk],
     ['streaming', streamingFiles], ['save-load', saveAndLoad], ['report', writeReport], ['reload', reloadPage],
     ['second-tab', secondTab]];
-  return [...shuffle(first), ...shuffle([...valid, ...refused, ['select', selectModule], ['edit-lcn', editLcn]])];
+  const round = [...shuffle(first), ...shuffle([...valid, ...refused, ['select', selectModule], ['edit-lcn', editLcn]])];
+  return ONLY ? round.filter(([kind]) => ONLY.includes(kind)) : round;
 }
 
 async function run(kind, deadline, action) {
@@ -827,6 +840,11 @@ const watchdog = setTimeout(() => {
   process.exit(1);
 }, RUN_MS + Math.ceil(RUN_MS / RESTART_MS) * 120000 + 300000);
 
+if (ONLY && (!ONLY.length || ONLY.some((k) => !KINDS.includes(k)))) {
+  console.log(`soak: KAPTIV_SOAK_KINDS names kinds out of ${KINDS.join(', ')}`);
+  rmSync(folder, { recursive: true, force: true });
+  process.exit(2);
+}
 let hangs = 0;
 let actions = 0;
 let rounds = 0;
