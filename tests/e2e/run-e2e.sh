@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs one browser test (one window): run-e2e.sh TEST HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM]
-# where TEST names tests/e2e/<TEST>.test.mjs.
+# Runs one browser test (one window): run-e2e.sh TEST HOST_PROGRAM ARTIFACT_DIR [KAPTIV_PROGRAM SIM_PROGRAM [MORE...]]
+# where TEST names tests/e2e/<TEST>.test.mjs; MORE is passed on to it (the soak takes kaptiv-config,
+# its minutes and its seed).
 # Exit 77 (skipped) when Chromium, Node or playwright-core cannot be had. playwright-core is
 # installed on first use into the build folder (KAPTIV_E2E_MODULES, from package-lock.json),
 # never into the source tree.
@@ -34,4 +35,4 @@ if [[ ! -d "$modules/node_modules/playwright-core" ]]; then
 fi
 export NODE_PATH="$modules/node_modules${NODE_PATH:+:$NODE_PATH}"
 mkdir -p "$artifacts"
-exec node "$here/$test.test.mjs" "$host" "$artifacts" "$chromium" ${4:+"$4"} ${5:+"$5"}
+exec node "$here/$test.test.mjs" "$host" "$artifacts" "$chromium" "${@:4}"
