@@ -1,5 +1,7 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
+#include "platform/Clock.h"
+#include "platform/FileAccess.h"
 #include "sim/AnswerFaults.h"
 #include "sim/ConfigFileRack.h"
 #include "sim/Engine.h"
@@ -7,6 +9,7 @@
 #include "sim/GatewayServer.h"
 #include "sim/PtyServer.h"
 #include "sim/Rack.h"
+#include "sim/Scenario.h"
 
 #include <csignal>
 #include <cstdio>
@@ -50,6 +53,13 @@ void PrintHelp() {
                 "  --write-firmware DIR  write a firmware folder with updates for this rack into DIR\n"
                 "                      (index QVX.FRM, newer releases, one personality change, an HD\n"
                 "                      component); the modules then accept exactly these files\n"
+                "  --scenario FILE     change modules' conditions at set times: lines \"SECONDS COMMAND\"\n"
+                "                      (commands as for --control)\n"
+                "  --control           read commands from standard input, one a line, applied at once:\n"
+                "                      antenna ADDR A|B|C lost|back, level ADDR A|B|C N, cam ADDR\n"
+                "                      removed|inserted, silent ADDR on|off, module ADDR removed|inserted\n"
+                "  --one-session       the gateway serves one PC at a time; a second connection is\n"
+                "                      closed at once\n"
                 "  --help              this text\n"
                 "  --version           the version\n\n"
                 "Prints \"gateway: 127.0.0.1:PORT\" and, with --pty-link, \"serial: /dev/pts/N\".\n");
@@ -82,6 +92,9 @@ int main(int argc, char** argv) {
     bool baudLimit = false;
     std::string firmwareDir;
     std::vector<std::pair<mulvane::AnswerFault, int>> answerFaults;
+    std::string scenarioPath;
+    bool control = false;
+    bool oneSession = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -124,6 +137,12 @@ int main(int argc, char** argv) {
                 return 2;
             }
             answerFaults.emplace_back(*fault, static_cast<int>(every));
+        } else if (arg == "--scenario") {
+            scenarioPath = value("--scenario");
+        } else if (arg == "--control") {
+            control = true;
+        } else if (arg == "--one-session") {
+            oneSession = true;
         } else if (arg == "--baud-limit") {
             baudLimit = true;
         } else if (arg == "--seed") {
@@ -155,6 +174,20 @@ int main(int argc, char** argv) {
             return 1;
         }
         rack = std::move(*loaded);
+    }
+
+    std::vector<mulvane::ScenarioEvent> scenario;
+    if (!scenarioPath.empty()) {
+        constexpr size_t kMaxScenarioBytes = 1 << 20;
+        const auto file = kaptiv::platform::ReadRegularFile(scenarioPath, kMaxScenarioBytes);
+        std::string error;
+        auto parsed = file ? mulvane::ParseScenario(file.Text(), error) : std::nullopt;
+        if (!parsed) {
+            std::fprintf(stderr, "mulvane-sim: %s: %s\n", scenarioPath.c_str(),
+                         file ? error.c_str() : file.error.c_str());
+            return 1;
+        }
+        scenario = std::move(*parsed);
     }
 
     mulvane::FirmwarePlan firmware;
@@ -190,6 +223,7 @@ int main(int argc, char** argv) {
 
     mulvane::GatewayOptions gatewayOptions;
     gatewayOptions.port = static_cast<uint16_t>(port);
+    gatewayOptions.maxSessions = oneSession ? 1 : 0;
     mulvane::GatewayServer gateway(engine, gatewayOptions, seed);
     std::string error;
     if (!gateway.Start(error)) {
@@ -211,8 +245,39 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    while (!g_stop)
-        poll(nullptr, 0, 100);
+    kaptiv::platform::RealClock clock;
+    mulvane::ScenarioPlayer player(std::move(scenario), clock.NowMs());
+    std::string controlLine;
+    while (!g_stop) {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&in, control ? 1 : 0, 100);
+        for (const std::string& applied : player.Play(engine, clock.NowMs()))
+            std::printf("scenario: %s\n", applied.c_str());
+        if (control && ready > 0 && (in.revents & (POLLIN | POLLHUP))) {
+            char buffer[512];
+            const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                control = false; // standard input closed: no more commands
+            } else {
+                controlLine.append(buffer, static_cast<size_t>(n));
+                for (size_t eol; (eol = controlLine.find('\n')) != std::string::npos;) {
+                    const std::string command = controlLine.substr(0, eol);
+                    controlLine.erase(0, eol + 1);
+                    std::string why;
+                    if (mulvane::ApplyControlCommand(engine, command, clock.NowMs(), why))
+                        std::printf("control: ok %s\n", command.c_str());
+                    else
+                        std::printf("control: error %s\n", why.c_str());
+                }
+                if (controlLine.size() > mulvane::kMaxCommandLength) {
+                    std::printf("control: error command longer than %zu characters\n",
+                                mulvane::kMaxCommandLength);
+                    controlLine.clear();
+                }
+            }
+        }
+        std::fflush(stdout);
+    }
 
     if (pty)
         pty->Stop();
