@@ -8,8 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <memory>
+#include <sys/stat.h>
 
 namespace kaptiv::exporter {
 
@@ -80,8 +82,27 @@ ProbeResult ProbeGateway(const ProbeTarget& target, const ProbeOptions& options,
     return r;
 }
 
+// Whoever can reach the exporter names the device, so only a serial line is opened: a character
+// device that is, once its links are followed, a serial port or a pseudo-terminal (not the
+// controlling terminal, not a console), never a disk or a watchdog.
+bool IsSerialLine(const std::string& device) {
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (!realpath(device.c_str(), resolved) || stat(resolved, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const std::string path = resolved;
+    if (path.rfind("/dev/pts/", 0) == 0)
+        return true;
+    if (path.rfind("/dev/tty", 0) != 0 || path == "/dev/tty")
+        return false;
+    const char next = path[std::char_traits<char>::length("/dev/tty")];
+    return !std::isdigit(static_cast<unsigned char>(next)); // /dev/tty1...: consoles
+}
+
 ProbeResult ProbeSerial(const ProbeTarget& target, const ProbeOptions& options, platform::Clock& clock,
                         int64_t startMs) {
+    if (!IsSerialLine(target.device))
+        return Failed(ProbeFailure::SerialUnavailable, target.device + " is not a serial line");
     link::CXmit xmit(clock);
     xmit.SetPortOpener(
         std::make_unique<link::DeviceListOpener>(clock, std::vector<std::string>{target.device}));

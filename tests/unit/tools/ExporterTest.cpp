@@ -6,6 +6,7 @@
 #include "platform/EventLoop.h"
 #include "sim/Engine.h"
 #include "sim/GatewayServer.h"
+#include "sim/PtyServer.h"
 #include "sim/Rack.h"
 #include "tools/exporter/HttpServer.h"
 #include "tools/exporter/Probe.h"
@@ -46,6 +47,16 @@ TEST(ProbeTarget, RefusesWhatIsNoRack) {
     for (const char* bad : {"", "host", "host:", "host:0", "host:65536", "host:12a", ":666", "::1:666",
                             "serial:", "serial:dev/ttyUSB0", "serial:/dev/tty\nX", "a b:666", "h;rm:666"})
         EXPECT_FALSE(ParseProbeTarget(bad)) << bad;
+}
+
+TEST(ProbeTarget, SerialProbeOpensOnlySerialLines) {
+    // A file, a disk-like device and the controlling terminal are refused before any open.
+    for (const char* device : {"/etc/hostname", "/dev/null", "/dev/tty", "/dev/nonexistent"}) {
+        const ProbeResult r = RunProbe(*ParseProbeTarget(std::string("serial:") + device), ProbeOptions{});
+        EXPECT_EQ(r.failure, ProbeFailure::SerialUnavailable) << device;
+        EXPECT_NE(r.reasonText.find("not a serial line"), std::string::npos)
+            << device << ": " << r.reasonText;
+    }
 }
 
 TEST(RequestTarget, DecodesTheQuery) {
@@ -186,6 +197,16 @@ TEST_F(LoopbackProbe, BusyGatewayIsReportedAndTheSessionInProgressGoesOn) {
     EXPECT_TRUE(xmit.OpenLink());
     EXPECT_EQ(gateway->Stats().sessionsOpened, 1);
     socket.Disconnect();
+}
+
+TEST_F(LoopbackProbe, RoundOverTheSerialBusOnAPty) {
+    mulvane::PtyServer pty(&engine, mulvane::PtyOptions{});
+    std::string error;
+    ASSERT_TRUE(pty.Start(error)) << error;
+    const ProbeResult r = RunProbe(*ParseProbeTarget("serial:" + pty.SlavePath()), ProbeOptions{});
+    EXPECT_TRUE(r.success) << r.reasonText;
+    EXPECT_EQ(r.measures.modules.size(), 12u);
+    pty.Stop();
 }
 
 TEST_F(LoopbackProbe, NoGatewayAtThePort) {
