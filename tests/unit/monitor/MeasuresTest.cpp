@@ -283,6 +283,32 @@ TEST_F(DemoRound, StopsWhenTheBudgetIsSpent) {
     EXPECT_FALSE(rack.modules[2].up);
 }
 
+// A rack holds the controller and 14 modules: a longer module list is refused as a whole.
+TEST(LongRack, FourteenModulesAreMeasuredFifteenRefused) {
+    for (const int extra : {3, 4}) {
+        mulvane::RackConfig config = mulvane::DemoRack(); // the controller and 11 modules
+        for (int i = 0; i < extra; ++i) {
+            mulvane::ModuleConfig ci = config.modules[2];
+            ci.address = static_cast<uint8_t>(30 + i);
+            config.modules.push_back(ci);
+        }
+        platform::ManualClock clock;
+        mulvane::RackEngine engine(config, 3);
+        mulvane::SerialLine line(&engine);
+        link::CXmit xmit(clock);
+        xmit.SetPortOpener(std::make_unique<test::SimOpener>(clock, line, 0));
+        ASSERT_TRUE(xmit.OpenLink());
+        const RackMeasures rack = DecodeRound(RunStatusRound(xmit, clock, RoundLimits{}));
+        if (extra == 3) {
+            EXPECT_TRUE(rack.Complete());
+            EXPECT_EQ(rack.modules.size(), 15u);
+        } else {
+            EXPECT_EQ(rack.failure, RoundFailure::TooManyModules);
+            EXPECT_EQ(rack.modules.size(), 1u); // the controller only
+        }
+    }
+}
+
 TEST_F(DemoRound, SilentControllerFailsTheRound) {
     engine.GetFaults().DropAllAnswersOf(0);
     const RackMeasures rack = Run();
