@@ -34,6 +34,8 @@ std::vector<Alarm> EvaluateAlarms(const RackMeasures& rack, const AlarmThreshold
         auto raise = [&](AlarmKind kind, std::string input = {}) {
             alarms.push_back({kind, m.slot, m.address, std::move(input)});
         };
+        if (!m.asked)
+            continue;
         if (!m.up) {
             raise(AlarmKind::ModuleMissing);
             continue;

@@ -138,6 +138,7 @@ RackMeasures DecodeRound(const RoundAnswers& round) {
         m.slot = a.slot;
         m.address = a.address;
         m.listedType = a.listedType;
+        m.asked = a.asked || a.identify.has_value();
         m.up = a.identify.has_value();
         if (a.identify)
             DecodeIdentify(*a.identify, m);

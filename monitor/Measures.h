@@ -28,6 +28,7 @@ struct ModuleMeasures {
     int slot = 0;
     uint8_t address = 0;
     uint8_t listedType = 0;
+    bool asked = false; // see ModuleAnswers::asked; a module not asked has no measures and no alarm
     // Identification: answered at all, and what it says.
     bool up = false;
     std::optional<uint8_t> identifiedType;

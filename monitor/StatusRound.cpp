@@ -35,6 +35,7 @@ public:
             return std::nullopt;
         }
         const int timeout = static_cast<int>(std::min<int64_t>(standardTimeout, left / unit));
+        m_lastCut = timeout < standardTimeout;
         std::lock_guard<std::recursive_mutex> lock(m_xmit.ExchangeLock());
         ++m_out.exchanges;
         if (!m_xmit.Exchange(0, address, command, nullptr, timeout)) {
@@ -46,16 +47,21 @@ public:
         return Bytes(data, data + m_xmit.AnswerLength());
     }
     bool OutOfTime() const { return m_out.failure == RoundFailure::OutOfTime; }
+    // The last exchange had less than its command's time-out: a silence then proves nothing.
+    bool LastWasCut() const { return m_lastCut; }
 
 private:
     link::CXmit& m_xmit;
     platform::Clock& m_clock;
     int64_t m_deadline;
     RoundAnswers& m_out;
+    bool m_lastCut = false;
 };
 
 void AskModule(Round& round, ModuleAnswers& module) {
     module.identify = round.Ask(module.address, link::cmd::kIdentify, kIdentifyTimeout);
+    // A module is asked when it answered, or stayed silent for the whole standard time-out.
+    module.asked = module.identify || (!round.OutOfTime() && !round.LastWasCut());
     if (!module.identify)
         return;
     const uint8_t type = module.identify->size() >= 2 && (*module.identify)[0] == link::CXmit::kIdentifyMark
@@ -108,6 +114,7 @@ RoundAnswers RunStatusRound(link::CXmit& xmit, platform::Clock& clock, const Rou
     ModuleAnswers controller;
     controller.address = link::kControllerAddress;
     controller.listedType = type::kPowerSupply;
+    controller.asked = true;
     controller.identify = round.Ask(controller.address, link::cmd::kIdentify, kIdentifyTimeout);
     if (!controller.identify) {
         if (!round.OutOfTime())

@@ -27,6 +27,9 @@ struct ModuleAnswers {
     int slot = 0; // 0 the controller, then the module list's order
     uint8_t address = 0;
     uint8_t listedType = 0; // as the controller's module list gives it
+    // False when the round ran out of time before the module could be asked in full: its
+    // silence is then no sign that it is missing.
+    bool asked = false;
     std::optional<Bytes> identify;
     std::optional<Bytes> status;
     std::optional<Bytes> readData;   // output modules: their rates

@@ -104,6 +104,8 @@ std::string RenderProbe(const ProbeResult& result) {
     auto& alarm = f.Get("kaptiv_alarm", "An alarm condition the rack watch sees (value 1 while it holds)");
 
     for (const monitor::ModuleMeasures& m : rack.modules) {
+        if (!m.asked)
+            continue; // the round ran out of time first: nothing is known of it
         const Labels labels = ModuleLabels(m);
         up.Add(labels).Set(m.up ? 1 : 0);
         if (!m.up)

@@ -1,6 +1,6 @@
 // Arbitrary answers of a status round into the rack watch's decoder and alarms. The input is
 // cut into module records: a byte of flags (bit 0 identification, 1 status, 2 output rates,
-// 3 parameter block), the address, the listed type, then per part present its length (one
+// 3 parameter block, 4 asked), the address, the listed type, then per part present its length (one
 // byte; two for the rates) and its bytes. Invariants: nothing is read outside the answers
 // (the sanitizers watch), one measure per module in slot order, no more inputs or channels
 // than the type has, and every alarm names a module of the round.
@@ -47,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         m.slot = slot++;
         m.address = in.U8();
         m.listedType = in.U8();
+        m.asked = (flags & 16) != 0;
         if (flags & 1)
             m.identify = in.Take(in.U8());
         if (flags & 2)
@@ -70,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (const Alarm& alarm : EvaluateAlarms(rack))
         Check(alarm.slot >= 0 && static_cast<size_t>(alarm.slot) < rack.modules.size() &&
-              rack.modules[static_cast<size_t>(alarm.slot)].address == alarm.address);
+              rack.modules[static_cast<size_t>(alarm.slot)].address == alarm.address &&
+              rack.modules[static_cast<size_t>(alarm.slot)].asked);
     return 0;
 }

@@ -28,6 +28,7 @@ ModuleAnswers Module(int slot, uint8_t address, uint8_t type, Bytes status) {
     a.slot = slot;
     a.address = address;
     a.listedType = type;
+    a.asked = true;
     a.identify = Identify(type);
     a.status = std::move(status);
     return a;
@@ -281,6 +282,15 @@ TEST_F(DemoRound, StopsWhenTheBudgetIsSpent) {
     const RackMeasures rack = Run(150);
     EXPECT_EQ(rack.failure, RoundFailure::OutOfTime);
     EXPECT_FALSE(rack.modules[2].up);
+    // Address 10 was silent for its whole time-out: missing. Address 11 had less than its
+    // time-out left, and the later modules were not asked at all: nothing is said of them.
+    EXPECT_TRUE(rack.modules[1].asked);
+    EXPECT_FALSE(rack.modules[2].asked);
+    EXPECT_FALSE(rack.modules[5].asked);
+    const auto alarms = EvaluateAlarms(rack);
+    ASSERT_EQ(alarms.size(), 1u);
+    EXPECT_EQ(alarms[0].kind, AlarmKind::ModuleMissing);
+    EXPECT_EQ(alarms[0].address, 10);
 }
 
 // A rack holds the controller and 14 modules: a longer module list is refused as a whole.

@@ -111,7 +111,13 @@ TEST(ProbeText, ModulesCarryTheirLabels) {
     gone.slot = 2;
     gone.address = 11;
     gone.listedType = 3;
+    gone.asked = true;
     round.modules.push_back(gone);
+    monitor::ModuleAnswers unasked; // the round ran out of time before it
+    unasked.slot = 3;
+    unasked.address = 12;
+    unasked.listedType = 6;
+    round.modules.push_back(unasked);
     ProbeResult r;
     r.success = true;
     r.measures = monitor::DecodeRound(round);
