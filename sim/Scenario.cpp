@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <poll.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace mulvane {
 
@@ -194,6 +197,42 @@ std::vector<std::string> ScenarioPlayer::Play(RackEngine& engine, int64_t nowMs)
         ++m_next;
     }
     return applied;
+}
+
+ScenarioConsole::ScenarioConsole(RackEngine& engine, std::vector<ScenarioEvent> scenario, bool control)
+    : m_engine(engine), m_player(std::move(scenario), m_clock.NowMs()), m_control(control) {}
+
+void ScenarioConsole::Poll(int waitMs) {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    const int ready = poll(&in, m_control ? 1 : 0, waitMs);
+    for (const std::string& applied : m_player.Play(m_engine, m_clock.NowMs()))
+        std::printf("scenario: %s\n", applied.c_str());
+    if (m_control && ready > 0 && (in.revents & (POLLIN | POLLHUP)))
+        TakeInput();
+    std::fflush(stdout);
+}
+
+void ScenarioConsole::TakeInput() {
+    char buffer[512];
+    const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n <= 0) {
+        m_control = false; // standard input closed: no more commands
+        return;
+    }
+    m_line.append(buffer, static_cast<size_t>(n));
+    for (size_t eol; (eol = m_line.find('\n')) != std::string::npos;) {
+        const std::string command = m_line.substr(0, eol);
+        m_line.erase(0, eol + 1);
+        std::string why;
+        if (ApplyControlCommand(m_engine, command, m_clock.NowMs(), why))
+            std::printf("control: ok %s\n", command.c_str());
+        else
+            std::printf("control: error %s\n", why.c_str());
+    }
+    if (m_line.size() > kMaxCommandLength) {
+        std::printf("control: error command longer than %zu characters\n", kMaxCommandLength);
+        m_line.clear();
+    }
 }
 
 } // namespace mulvane

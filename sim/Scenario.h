@@ -17,6 +17,7 @@
 //   # input A loses its antenna after 20 s and gets it back 40 s later
 //   20 antenna 10 A lost
 //   60 antenna 10 A back
+#include "platform/Clock.h"
 #include "sim/Engine.h"
 
 #include <cstdint>
@@ -58,6 +59,25 @@ private:
     std::vector<ScenarioEvent> m_events;
     int64_t m_startMs;
     size_t m_next = 0;
+};
+
+// The program's side: plays the scenario and, with control on, applies the command lines
+// that arrive on standard input, each answered on standard output ("control: ok COMMAND",
+// "control: error REASON"; "scenario: COMMAND" for each event played).
+class ScenarioConsole {
+public:
+    ScenarioConsole(RackEngine& engine, std::vector<ScenarioEvent> scenario, bool control);
+    // Waits at most waitMs for input, then plays what is due.
+    void Poll(int waitMs);
+
+private:
+    void TakeInput();
+
+    RackEngine& m_engine;
+    kaptiv::platform::RealClock m_clock;
+    ScenarioPlayer m_player;
+    bool m_control;
+    std::string m_line;
 };
 
 } // namespace mulvane

@@ -1,6 +1,5 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
-#include "platform/Clock.h"
 #include "platform/FileAccess.h"
 #include "sim/AnswerFaults.h"
 #include "sim/ConfigFileRack.h"
@@ -245,39 +244,9 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    kaptiv::platform::RealClock clock;
-    mulvane::ScenarioPlayer player(std::move(scenario), clock.NowMs());
-    std::string controlLine;
-    while (!g_stop) {
-        pollfd in{STDIN_FILENO, POLLIN, 0};
-        const int ready = poll(&in, control ? 1 : 0, 100);
-        for (const std::string& applied : player.Play(engine, clock.NowMs()))
-            std::printf("scenario: %s\n", applied.c_str());
-        if (control && ready > 0 && (in.revents & (POLLIN | POLLHUP))) {
-            char buffer[512];
-            const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0) {
-                control = false; // standard input closed: no more commands
-            } else {
-                controlLine.append(buffer, static_cast<size_t>(n));
-                for (size_t eol; (eol = controlLine.find('\n')) != std::string::npos;) {
-                    const std::string command = controlLine.substr(0, eol);
-                    controlLine.erase(0, eol + 1);
-                    std::string why;
-                    if (mulvane::ApplyControlCommand(engine, command, clock.NowMs(), why))
-                        std::printf("control: ok %s\n", command.c_str());
-                    else
-                        std::printf("control: error %s\n", why.c_str());
-                }
-                if (controlLine.size() > mulvane::kMaxCommandLength) {
-                    std::printf("control: error command longer than %zu characters\n",
-                                mulvane::kMaxCommandLength);
-                    controlLine.clear();
-                }
-            }
-        }
-        std::fflush(stdout);
-    }
+    mulvane::ScenarioConsole console(engine, std::move(scenario), control);
+    while (!g_stop)
+        console.Poll(100);
 
     if (pty)
         pty->Stop();
