@@ -7,6 +7,9 @@
 #   ./run-demo.sh --serial   through the simulated serial bus (title shows "(USB)")
 #   ./run-demo.sh --firmware the simulator writes a firmware folder with updates for its rack
 #                            into the program folder: the first scan updates the modules
+#   ./run-demo.sh --exporter also starts kaptiv-exporter and prints the probe URL of the demo
+#                            rack; the simulator plays sim/scenarios/demo-monitoring.txt
+#                            (input A loses its antenna after a minute, the CAM is pulled...)
 # Further options are passed to kaptiv (e.g. --no-browser, --ui-port 8080, --trace FILE).
 # KAPTIV_DEMO_SIM_OPTIONS adds options to the simulator, e.g. answer faults:
 #   KAPTIV_DEMO_SIM_OPTIONS="--answer-fault byte-by-byte --answer-fault truncated:20" ./run-demo.sh
@@ -14,14 +17,17 @@ set -euo pipefail
 cd "$(dirname "$0")"
 mode=gateway
 firmware=no
-while [[ "${1:-}" == "--serial" || "${1:-}" == "--firmware" ]]; do
+exporter=no
+while [[ "${1:-}" == "--serial" || "${1:-}" == "--firmware" || "${1:-}" == "--exporter" ]]; do
     [[ "$1" == "--serial" ]] && mode=serial
     [[ "$1" == "--firmware" ]] && firmware=yes
+    [[ "$1" == "--exporter" ]] && exporter=yes
     shift
 done
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build mulvane-sim kaptiv-config kaptiv
+[[ "$exporter" == yes ]] && ninja -C build kaptiv-exporter
 
 workdir=$(mktemp -d)
 bus="$workdir/rack-bus"
@@ -38,9 +44,13 @@ mkdir -p "$workdir/program"
 if [[ "$firmware" == yes ]]; then
     sim_cmd+=(--write-firmware "$workdir/program/firmware")
 fi
+if [[ "$exporter" == yes ]]; then
+    sim_cmd+=(--scenario "$PWD/sim/scenarios/demo-monitoring.txt")
+fi
 "${sim_cmd[@]}" >"$workdir/sim.out" 2>&1 &
 sim=$!
-trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null; rm -rf "$workdir"' EXIT INT TERM
+exporter_pid=""
+trap 'kill $sim $exporter_pid 2>/dev/null; wait $sim $exporter_pid 2>/dev/null; rm -rf "$workdir"' EXIT INT TERM
 
 gateway=""
 for _ in $(seq 100); do
@@ -61,6 +71,25 @@ echo
 if [[ "$firmware" == yes ]]; then
     echo "== The firmware folder as the tool reads it (kaptiv-config firmware list) =="
     build/tools/kaptiv-config firmware list "$workdir/program/firmware"
+    echo
+fi
+
+if [[ "$exporter" == yes ]]; then
+    # The exporter on loopback (KAPTIV_DEMO_EXPORTER_PORT, default 9468), read-only.
+    listen="127.0.0.1:${KAPTIV_DEMO_EXPORTER_PORT:-9468}"
+    build/tools/kaptiv-exporter --web.listen-address "$listen" >"$workdir/exporter.out" 2>&1 &
+    exporter_pid=$!
+    for _ in $(seq 100); do
+        grep -q ' listening on ' "$workdir/exporter.out" && break
+        kill -0 $exporter_pid 2>/dev/null || { cat "$workdir/exporter.out"; exit 1; }
+        sleep 0.05
+    done
+    echo "== kaptiv-exporter (Prometheus) =="
+    echo "Probe URL of the demo rack: http://$listen/probe?target=$gateway"
+    echo "  curl 'http://$listen/probe?target=$gateway'"
+    echo "The exporter's own figures:  http://$listen/metrics"
+    echo "The simulator plays sim/scenarios/demo-monitoring.txt: input A of the RkSat2.0 loses its"
+    echo "antenna after 60 s (kaptiv_tuner_input_locked{input=\"A\"} 0) and gets it back at 120 s."
     echo
 fi
 

@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 jobs=$(nproc)
-scripts/install-deps.sh --with-browser
+scripts/install-deps.sh --with-browser --with-prometheus
 
 status=0
 step() { echo; echo "=== $* ==="; }

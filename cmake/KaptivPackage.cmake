@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 
 set(_packaging ${CMAKE_SOURCE_DIR}/packaging)
 
-set(_programs kaptiv-config mulvane-sim)
+set(_programs kaptiv-config kaptiv-exporter mulvane-sim)
 if(TARGET kaptiv)
   list(PREPEND _programs kaptiv)
 endif()
@@ -20,7 +20,7 @@ install(FILES ${_packaging}/kaptiv.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icon
 find_program(KAPTIV_GZIP gzip)
 set(_manDir ${CMAKE_CURRENT_BINARY_DIR}/man)
 set(_manPages "")
-foreach(_page kaptiv kaptiv-config mulvane-sim)
+foreach(_page kaptiv kaptiv-config kaptiv-exporter mulvane-sim)
   set(_source ${_packaging}/man/${_page}.1)
   set(_compressed ${_manDir}/${_page}.1.gz)
   if(KAPTIV_GZIP)
@@ -39,6 +39,9 @@ install(FILES ${_manPages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_packaging}/serial-access.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# For the operators of a Prometheus: the scrape job of kaptiv-exporter and the alerting rules.
+install(FILES ${_packaging}/prometheus/prometheus.yml ${_packaging}/prometheus/kaptiv-rules.yml
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.md)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}
@@ -54,8 +57,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "kaptiv finds the modules of a MULVANE digital-television headend rack over a serial\n\
 bus (USB adapter) or an IP gateway, shows the rack and reads and writes the modules'\n\
 settings. Its interface runs in the web browser. The package also holds mulvane-sim,\n\
-a simulated rack for learning and offline preparation, and kaptiv-config, the\n\
-command-line companion for parameter blocks and configuration files.")
+a simulated rack for learning and offline preparation, kaptiv-config, the\n\
+command-line companion for parameter blocks and configuration files, and\n\
+kaptiv-exporter, which lets Prometheus watch many racks.")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -65,12 +69,12 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, chromium | firefox-esr | www-bro
 
 # Dependencies from what the programs link: dpkg-shlibdeps reads their NEEDED entries.
 # Without it, the same list is declared by hand (objdump -p: libstdc++.so.6, libgcc_s.so.1,
-# libc.so.6 and nothing else).
+# libc.so.6, and libprometheus-cpp-core.so.1.0 for kaptiv-exporter).
 find_program(KAPTIV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KAPTIV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libprometheus-cpp-core1.0")
 endif()
 
 # The installed programs are stripped; the debugging information stays in the build.

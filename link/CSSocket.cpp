@@ -50,12 +50,22 @@ void CSSocket::OnConnect(int errorCode) {
         return; // the gateway speaks first
     m_sessionOpen = false;
     m_gatewayLinkState = 0;
+    m_lastEnd = SessionEnd::ConnectFailed;
+    if (!m_autoReconnect) {
+        m_socket.Close();
+        return;
+    }
     m_loop.SetTimer(this, kReconnectTimerId, kReconnectDelayMs, [this] { Reconnect(); });
 }
 
 void CSSocket::OnClose(int) {
     m_sessionOpen = false;
     m_gatewayLinkState = 0;
+    m_lastEnd = SessionEnd::ClosedByGateway;
+    if (!m_autoReconnect) {
+        Disconnect();
+        return;
+    }
     Reconnect();
 }
 
@@ -63,7 +73,11 @@ void CSSocket::OnReceive(int errorCode) {
     if (ReadAndDispatch() == ReadOutcome::Failed && errorCode != 1) {
         m_sessionOpen = false;
         m_socket.Close();
-        Reconnect();
+        m_lastEnd = SessionEnd::ClosedByGateway;
+        if (m_autoReconnect)
+            Reconnect();
+        else
+            Disconnect();
     }
 }
 
@@ -186,10 +200,12 @@ Answer CSSocket::TcpExchange(const Request& request) {
         m_gatewayLinkState = 0;
         m_socket.Close();
         m_reassembler.Discard();
-        m_loop.Post([this, alive = std::weak_ptr<int>(m_alive)] {
-            if (!alive.expired())
-                Reconnect();
-        });
+        m_lastEnd = SessionEnd::ClosedByGateway;
+        if (m_autoReconnect)
+            m_loop.Post([this, alive = std::weak_ptr<int>(m_alive)] {
+                if (!alive.expired())
+                    Reconnect();
+            });
     }
     if (m_discoveryDeferred) {
         m_discoveryDeferred = false;

@@ -74,6 +74,13 @@ public:
     // Called when the gateway reports its rack link up. Never called from inside a
     // pending exchange: then it is posted to the event loop once the exchange returns.
     void SetDiscoveryStarter(std::function<void()> start) { m_startDiscovery = std::move(start); }
+
+    // A session that is opened once and never again (a monitoring probe): after a refused
+    // connection or a close by the gateway no new connection is made, and what ended the
+    // attempt is kept.
+    enum class SessionEnd { None, ConnectFailed, ClosedByGateway };
+    void SetAutoReconnect(bool on) { m_autoReconnect = on; }
+    SessionEnd LastSessionEnd() const { return m_lastEnd; }
     std::recursive_mutex& TcpLock() { return m_tcpLock; }
 
 private:
@@ -99,6 +106,8 @@ private:
     bool m_inExchange = false;
     bool m_discoveryDeferred = false;
     std::function<void()> m_startDiscovery;
+    bool m_autoReconnect = true;
+    SessionEnd m_lastEnd = SessionEnd::None;
     // Tasks posted to the loop check that the socket still exists when they run.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };

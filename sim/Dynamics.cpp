@@ -121,6 +121,13 @@ void ModuleDynamics::SetSignal(size_t input, bool on, int64_t nowMs) {
     m_inputs[input].tunedAtStart = false;
 }
 
+void ModuleDynamics::PinLevel(size_t input, int level) {
+    if (input >= m_inputs.size())
+        return;
+    m_inputs[input].levelBase = m_inputs[input].level = std::clamp(level, 0, 100);
+    m_inputs[input].levelPinned = true;
+}
+
 void ModuleDynamics::SetReception(size_t input, InputReception reception, int64_t nowMs) {
     (void)nowMs;
     if (input == 2 && IsStreamingTunerType(m_config.type)) {
@@ -141,7 +148,7 @@ void ModuleDynamics::Wander(Input& in, uint8_t lock) {
         const int moved = value + std::uniform_int_distribution<int>(-1, 1)(m_rng);
         return std::clamp(std::clamp(moved, target - 3, target + 3), 0, 100);
     };
-    in.level = step(in.level, levelTarget);
+    in.level = in.levelPinned && lock != kLockNone ? in.levelBase : step(in.level, levelTarget);
     in.quality = qualityTarget == 0 ? 0 : step(in.quality, qualityTarget);
 }
 

@@ -46,6 +46,9 @@ public:
     size_t InputCount() const { return m_inputs.size(); }
 
     void SetSignal(size_t input, bool on, int64_t nowMs);
+    // Holds the input's level at exactly this value while it has carrier or lock (a
+    // scenario's "level" event); the level no longer wanders.
+    void PinLevel(size_t input, int level);
     void SetReception(size_t input, InputReception reception, int64_t nowMs);
 
     // Tuner status: per input lock, level, quality; types 7, 10, 12 add the USB-key byte,
@@ -70,6 +73,7 @@ private:
         int64_t tunedAtMs = 0;
         bool tunedAtStart = true; // locked since before the first request
         int levelBase = 80;
+        bool levelPinned = false;
         int qualityBase = 70;
         int level = 80;
         int quality = 70;

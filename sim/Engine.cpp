@@ -477,6 +477,17 @@ void RackEngine::SetInputSignal(uint8_t address, size_t input, bool on) {
         module->dynamics.SetSignal(input, on, m_lastNowMs);
 }
 
+void RackEngine::SetInputLevel(uint8_t address, size_t input, int level) {
+    std::lock_guard lock(m_mutex);
+    if (ModuleState* module = Find(address))
+        module->dynamics.PinLevel(input, level);
+}
+
+int64_t RackEngine::LastRequestMs() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastNowMs;
+}
+
 void RackEngine::SetReception(uint8_t address, size_t input, InputReception reception) {
     std::lock_guard lock(m_mutex);
     if (ModuleState* module = Find(address))

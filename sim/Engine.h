@@ -86,6 +86,10 @@ public:
     void BumpChangeCounter(uint8_t address);
     // A tuner input's antenna or cable plugged in or out (the input loses or regains lock).
     void SetInputSignal(uint8_t address, size_t input, bool on);
+    // A tuner input's level held at a value while it has a signal (sim/Dynamics.h PinLevel).
+    void SetInputLevel(uint8_t address, size_t input, int level);
+    // The time of the latest request the modules received (the engine's "now").
+    int64_t LastRequestMs() const;
     // The multiplex an input receives changes (a service added by the broadcaster).
     void SetReception(uint8_t address, size_t input, InputReception reception);
 

@@ -374,7 +374,14 @@ void GatewayServer::Run() {
                 Serve(*clients[i - 2], later);
         if (fds[1].revents & POLLIN) {
             const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
+            if (fd >= 0 && m_options.maxSessions > 0 &&
+                static_cast<int>(clients.size()) >= m_options.maxSessions) {
+                // A gateway that serves one session: the newcomer is closed before any
+                // message, and the session in progress goes on untouched.
+                close(fd);
+                std::lock_guard lock(m_mutex);
+                ++m_stats.connectionsRefused;
+            } else if (fd >= 0) {
                 timeval tv{kSendTimeoutMs / 1000, 0};
                 setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
                 const int one = 1; // answers are small and wanted at once

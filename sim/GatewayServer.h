@@ -26,6 +26,9 @@ struct GatewayOptions {
     uint16_t port = 0; // 0: any free port, see Port()
     int64_t keepAliveIntervalMs = 5000;
     uint8_t initialLinkState = 1;
+    // 0: any number of PCs at once. N: while N are connected, a further connection is
+    // closed at once, before the opening message (a gateway that serves one session).
+    int maxSessions = 0;
 };
 
 struct GatewayStats {
@@ -38,6 +41,7 @@ struct GatewayStats {
     int keepAlivesReceived = 0; // the PC's own type 8, answered
     int closesReceived = 0;     // type 6
     int badMessages = 0;        // length under 5, or a type-7 payload under 3 bytes
+    int connectionsRefused = 0; // closed at once: maxSessions were connected
 };
 
 class GatewayServer {

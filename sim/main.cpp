@@ -1,5 +1,6 @@
 // mulvane-sim: a simulated MULVANE rack on a gateway TCP port and, optionally, a serial pty.
 // Output lines "gateway: HOST:PORT" and "serial: PATH" are read by scripts; keep them stable.
+#include "platform/FileAccess.h"
 #include "sim/AnswerFaults.h"
 #include "sim/ConfigFileRack.h"
 #include "sim/Engine.h"
@@ -7,6 +8,7 @@
 #include "sim/GatewayServer.h"
 #include "sim/PtyServer.h"
 #include "sim/Rack.h"
+#include "sim/Scenario.h"
 
 #include <csignal>
 #include <cstdio>
@@ -50,6 +52,13 @@ void PrintHelp() {
                 "  --write-firmware DIR  write a firmware folder with updates for this rack into DIR\n"
                 "                      (index QVX.FRM, newer releases, one personality change, an HD\n"
                 "                      component); the modules then accept exactly these files\n"
+                "  --scenario FILE     change modules' conditions at set times: lines \"SECONDS COMMAND\"\n"
+                "                      (commands as for --control)\n"
+                "  --control           read commands from standard input, one a line, applied at once:\n"
+                "                      antenna ADDR A|B|C lost|back, level ADDR A|B|C N, cam ADDR\n"
+                "                      removed|inserted, silent ADDR on|off, module ADDR removed|inserted\n"
+                "  --one-session       the gateway serves one PC at a time; a second connection is\n"
+                "                      closed at once\n"
                 "  --help              this text\n"
                 "  --version           the version\n\n"
                 "Prints \"gateway: 127.0.0.1:PORT\" and, with --pty-link, \"serial: /dev/pts/N\".\n");
@@ -82,6 +91,9 @@ int main(int argc, char** argv) {
     bool baudLimit = false;
     std::string firmwareDir;
     std::vector<std::pair<mulvane::AnswerFault, int>> answerFaults;
+    std::string scenarioPath;
+    bool control = false;
+    bool oneSession = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -124,6 +136,12 @@ int main(int argc, char** argv) {
                 return 2;
             }
             answerFaults.emplace_back(*fault, static_cast<int>(every));
+        } else if (arg == "--scenario") {
+            scenarioPath = value("--scenario");
+        } else if (arg == "--control") {
+            control = true;
+        } else if (arg == "--one-session") {
+            oneSession = true;
         } else if (arg == "--baud-limit") {
             baudLimit = true;
         } else if (arg == "--seed") {
@@ -155,6 +173,20 @@ int main(int argc, char** argv) {
             return 1;
         }
         rack = std::move(*loaded);
+    }
+
+    std::vector<mulvane::ScenarioEvent> scenario;
+    if (!scenarioPath.empty()) {
+        constexpr size_t kMaxScenarioBytes = 1 << 20;
+        const auto file = kaptiv::platform::ReadRegularFile(scenarioPath, kMaxScenarioBytes);
+        std::string error;
+        auto parsed = file ? mulvane::ParseScenario(file.Text(), error) : std::nullopt;
+        if (!parsed) {
+            std::fprintf(stderr, "mulvane-sim: %s: %s\n", scenarioPath.c_str(),
+                         file ? error.c_str() : file.error.c_str());
+            return 1;
+        }
+        scenario = std::move(*parsed);
     }
 
     mulvane::FirmwarePlan firmware;
@@ -190,6 +222,7 @@ int main(int argc, char** argv) {
 
     mulvane::GatewayOptions gatewayOptions;
     gatewayOptions.port = static_cast<uint16_t>(port);
+    gatewayOptions.maxSessions = oneSession ? 1 : 0;
     mulvane::GatewayServer gateway(engine, gatewayOptions, seed);
     std::string error;
     if (!gateway.Start(error)) {
@@ -211,8 +244,9 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
+    mulvane::ScenarioConsole console(engine, std::move(scenario), control);
     while (!g_stop)
-        poll(nullptr, 0, 100);
+        console.Poll(100);
 
     if (pty)
         pty->Stop();

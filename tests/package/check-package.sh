@@ -58,7 +58,7 @@ dpkg -x "$deb" "$root" || { fail "dpkg -x"; exit 1; }
 bin="$root/usr/bin"
 
 # --version prints "<program> <version>", --help the usage; both exit 0.
-for program in kaptiv kaptiv-config mulvane-sim; do
+for program in kaptiv kaptiv-config kaptiv-exporter mulvane-sim; do
     if [[ ! -x "$bin/$program" ]]; then
         fail "/usr/bin/$program is not installed"
         continue
@@ -74,7 +74,7 @@ for program in kaptiv kaptiv-config mulvane-sim; do
         ok "$program --version and --help"
     fi
 done
-unexpected=$(find "$bin" -mindepth 1 ! -name kaptiv ! -name kaptiv-config ! -name mulvane-sim)
+unexpected=$(find "$bin" -mindepth 1 ! -name kaptiv ! -name kaptiv-config ! -name kaptiv-exporter ! -name mulvane-sim)
 [[ -z "$unexpected" ]] || fail "unexpected programs in /usr/bin: $unexpected"
 
 # The installed programs together: the simulator's demo rack listed through its gateway,
@@ -105,6 +105,22 @@ else
         ok "installed kaptiv-config lists the installed simulator's rack"
     else
         fail "kaptiv-config rack list --gateway $gateway: '$listing'"
+    fi
+
+    # The installed exporter probes the installed simulator's rack.
+    "$bin/kaptiv-exporter" --web.listen-address 127.0.0.1:0 >"$work/exporter.out" 2>&1 &
+    exporter=$!
+    pids+=("$exporter")
+    listen=$(wait_for_line "$work/exporter.out" ' listening on ' "$exporter" | sed 's/.* listening on //')
+    if [[ -z "$listen" ]]; then
+        fail "installed kaptiv-exporter printed no address"; cat "$work/exporter.out"
+    elif command -v curl >/dev/null; then
+        probe=$(curl -s --max-time 20 "http://$listen/probe?target=$gateway")
+        if grep -q '^kaptiv_probe_success 1$' <<<"$probe" && grep -q '^kaptiv_rack_modules 12$' <<<"$probe"; then
+            ok "installed kaptiv-exporter probes the installed simulator's rack"
+        else
+            fail "kaptiv-exporter /probe?target=$gateway: '$probe'"
+        fi
     fi
 
     mkdir -p "$work/program"
@@ -151,7 +167,7 @@ else
 fi
 
 # Manual pages: compressed, and formatted without a warning.
-for program in kaptiv kaptiv-config mulvane-sim; do
+for program in kaptiv kaptiv-config kaptiv-exporter mulvane-sim; do
     page="$root/usr/share/man/man1/$program.1.gz"
     if [[ ! -f "$page" ]] || ! gzip -t "$page"; then
         fail "no valid $program.1.gz in /usr/share/man/man1"
@@ -162,6 +178,10 @@ for program in kaptiv kaptiv-config mulvane-sim; do
         [[ -z "$warnings" ]] || fail "$program.1: $warnings"
     fi
     gzip -dc "$page" | grep -q "^\.SH NAME" || fail "$program.1 has no NAME section"
+done
+
+for example in prometheus.yml kaptiv-rules.yml; do
+    [[ -s "$root/usr/share/doc/kaptiv/examples/$example" ]] || fail "/usr/share/doc/kaptiv/examples/$example missing"
 done
 
 notes="$root/usr/share/doc/kaptiv/serial-access.txt"
