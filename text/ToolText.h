@@ -14,6 +14,24 @@ namespace kaptiv::text {
 enum class ToolText : int {
     ModuleListRefused, // %d modules listed, at most %d
     BlockRefused,      // module %d, %d bytes, at most %d
+    // Rack health view: alarm log, tiles, CSV export.
+    HealthModuleMissing,   // alarm: the module does not answer
+    HealthTypeMismatch,    // alarm: answers as another type
+    HealthInputNoLock,     // alarm: input %s
+    HealthLevelLow,        // alarm: input %s, level under %d
+    HealthCamRemoved,      // alarm: no CAM
+    HealthOutputStopped,   // alarm: output stopped
+    HealthTemperatureHigh, // alarm: above %d degrees
+    HealthSupplyFault,     // alarm: controller supply
+    HealthFanStopped,      // alarm: controller fan
+    HealthCsvHeader,       // CSV columns
+    HealthButtonTooltip,   // main window button
+    HealthTitle,           // dialog title
+    HealthAlarmLog,        // heading of the log
+    HealthSaveCsv,         // button
+    HealthActive,          // "cleared" column of an active alarm
+    HealthPaused,          // rounds paused while kaptiv works on the rack
+    HealthNoAlarm,         // empty log
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
