@@ -10,8 +10,12 @@
 //    reached and its update message encoded, p50 and p95 in real time (steady clock) on this
 //    machine; the WebSocket hop and the browser's own drawing are not in it;
 //  - the display update sent to the browser per idle status tick, in bytes of its JSON message,
-//    for each family's chain.
+//    for each family's chain;
+//  - the health view's added bus load: exchanges per second with the settings page open and
+//    the health rounds watching or not, the page's own exchanges per tick apart, and the
+//    edit -> block stored p95 again with the health rounds running.
 #include "editor/CSatCofdm.h"
+#include "monitor/HealthRounds.h"
 #include "resources/SettingsIds.h"
 #include "sim/Rack.h"
 #include "tests/unit/rack/MainWindowSupport.h"
@@ -101,8 +105,39 @@ void IdleTicks() {
     }
 }
 
-void EditToStored() {
+// The health view's rounds as the main window runs them: one exchange per tick of its timer.
+constexpr int64_t kHealthTickMs = 50;
+void StartHealth(Bench& b, monitor::HealthRounds& rounds) {
+    rounds.SetWatching(true);
+    b.sim.loop.SetTimer(&rounds, 1, kHealthTickMs, [&rounds] { rounds.Tick(); });
+}
+
+void HealthLoad() {
+    constexpr int64_t kSpanMs = 60'000;
+    for (bool watching : {false, true}) {
+        Bench b;
+        monitor::HealthRounds rounds(b.sim.xmit, b.sim.clock);
+        b.sim.main.SelectModule(1);
+        b.sim.loop.RunFor(2150);
+        if (watching)
+            StartHealth(b, rounds);
+        b.sim.engine->ClearHistory();
+        b.sim.loop.RunFor(kSpanMs);
+        const double all = double(b.sim.engine->AllRequests().size());
+        const double health = double(rounds.Exchanges());
+        std::printf(
+            "figure: bus load, settings page open, health view %-6s %.2f exchanges/s (health rounds %.2f/s, "
+            "%d rounds; settings page %.2f exchanges/tick)\n",
+            watching ? "open" : "closed", all * 1000 / kSpanMs, health * 1000 / kSpanMs, rounds.Rounds(),
+            (all - health) / (kSpanMs / 1000));
+    }
+}
+
+void EditToStored(bool withHealth = false) {
     Bench b;
+    monitor::HealthRounds rounds(b.sim.xmit, b.sim.clock);
+    if (withHealth)
+        StartHealth(b, rounds);
     b.sim.main.SelectModule(1);
     b.sim.loop.RunFor(2150);
     std::vector<int64_t> latencies;
@@ -124,10 +159,10 @@ void EditToStored() {
         return latencies[std::min(latencies.size() - 1, size_t(q * latencies.size()))];
     };
     std::printf(
-        "figure: edit -> block stored (virtual time, 20 edits): p50 %lld ms, p95 %lld ms, max %lld ms "
+        "figure: edit -> block stored (virtual time, 20 edits%s): p50 %lld ms, p95 %lld ms, max %lld ms "
         "(target p95 <= 1100 ms)\n",
-        static_cast<long long>(at(0.5)), static_cast<long long>(at(0.95)),
-        static_cast<long long>(latencies.back()));
+        withHealth ? ", health view open" : "", static_cast<long long>(at(0.5)),
+        static_cast<long long>(at(0.95)), static_cast<long long>(latencies.back()));
 }
 
 struct Family {
@@ -223,6 +258,8 @@ void TickDelta() {
 int main() {
     IdleTicks();
     EditToStored();
+    HealthLoad();
+    EditToStored(true);
     ClickToRepaint();
     TickDelta();
     return 0;

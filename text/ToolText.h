@@ -42,6 +42,24 @@ enum class ToolText : int {
     // Settings page and installation report: one view per module family.
     CharacterNotStored, // a refused character in a text field
     BlockNotDecoded,    // report line for a block that does not decode
+    // Rack health view: alarm log, tiles, CSV export.
+    HealthModuleMissing,   // alarm: the module does not answer
+    HealthTypeMismatch,    // alarm: answers as another type
+    HealthInputNoLock,     // alarm: input %s
+    HealthLevelLow,        // alarm: input %s, level under %d
+    HealthCamRemoved,      // alarm: no CAM
+    HealthOutputStopped,   // alarm: output stopped
+    HealthTemperatureHigh, // alarm: above %d degrees
+    HealthSupplyFault,     // alarm: controller supply
+    HealthFanStopped,      // alarm: controller fan
+    HealthCsvHeader,       // CSV columns
+    HealthButtonTooltip,   // main window button
+    HealthTitle,           // dialog title
+    HealthAlarmLog,        // heading of the log
+    HealthSaveCsv,         // button
+    HealthActive,          // "cleared" column of an active alarm
+    HealthPaused,          // rounds paused while kaptiv works on the rack
+    HealthNoAlarm,         // empty log
     Count,
 };
 inline constexpr int kToolTextCount = static_cast<int>(ToolText::Count);
