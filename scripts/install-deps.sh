@@ -5,7 +5,7 @@
 #   --with-fuzz     clang and the clang runtime (libFuzzer, sanitizers) of that same clang
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy
-          dpkg-dev desktop-file-utils)
+          dpkg-dev desktop-file-utils lintian)
 with_fuzz=0
 for arg in "$@"; do
     case "$arg" in
