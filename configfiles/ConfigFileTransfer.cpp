@@ -3,6 +3,7 @@
 #include "configfiles/ConfigSummary.h"
 #include "configfiles/KeptBytes.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <filesystem>
@@ -41,7 +42,7 @@ std::vector<uint8_t> LiveTypes(const rack::RackImage& image) {
 } // namespace
 
 std::string RefusedFileMessage(const ConfigReadResult& result) {
-    return "ERROR : CONFIGURATION FILE REFUSED, " + DescribeProblem(result) + " !";
+    return kaptiv::text::FormatToolText(kaptiv::text::ToolText::ConfigFileRefused, {DescribeProblem(result)});
 }
 
 ConfigFileTransfer::ConfigFileTransfer(ui::WindowSystem& windows, rack::CInfo& info,

@@ -6,6 +6,7 @@
 #include "settings/BlockText.h"
 #include "settings/ModulatorBlock.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
@@ -414,8 +415,10 @@ void CSatCofdm::ShowExtraView() {
     // inside the range).
     Item(kExtraSelector).SetRange(-1, m_advancedMode ? 3 : 2);
     Item(kExtraSelector).SetPosition(m_extraView);
-    static const char* const kTitles[] = {"PLAY-OUT", "REMOTE SERVER", "TUNER LOCK"};
-    Item(kExtraGroup).SetText(kTitles[m_extraView]);
+    static constexpr text::ToolText kTitles[] = {text::ToolText::ExtraViewPlayout,
+                                                 text::ToolText::ExtraViewRemoteServer,
+                                                 text::ToolText::ExtraViewTunerLock};
+    Item(kExtraGroup).SetText(text::LocalizedToolText(kTitles[m_extraView]));
     const bool playout = extra && m_extraView == kViewPlayout;
     for (int id : {kStreamSidLabel, kStreamSid, kStreamNameLabel, kStreamName, kScheduleList, kScheduleStart,
                    kScheduleEnd, kScheduleAdd, kScheduleRemove, kFileList, kFileUpload})
@@ -451,7 +454,7 @@ void CSatCofdm::DecodeBlocks() {
         if (decoded.Ok())
             values = std::move(decoded.values);
         else {
-            problem = decoded.error;
+            problem = text::FormatToolText(text::ToolText::SettingsUnreadable, {decoded.error});
             ok = false;
         }
     };
@@ -1390,12 +1393,11 @@ void CSatCofdm::Write() {
     auto store = [&](rack::ModuleRecord& record, st::EncodeResult result) {
         const bool decoded = &record == &input ? m_inputDecoded : m_outputDecoded;
         if (!decoded) {
-            problem = "The settings of module " + std::to_string(record.address) +
-                      " could not be read; they are not written.";
+            problem = text::FormatToolText(text::ToolText::SettingsNotRead, {std::to_string(record.address)});
             return;
         }
         if (!result.Ok()) {
-            problem = result.error;
+            problem = text::FormatToolText(text::ToolText::SettingsNotWritten, {result.error});
             return;
         }
         record.SetBlock(result.block);
@@ -1448,7 +1450,7 @@ void CSatCofdm::Write() {
 
     ShowPageMessage(problem);
     if (m_image->SendChanges(*m_commands))
-        ShowPageMessage("The rack restarts to take the new settings.");
+        ShowPageMessage(text::LocalizedToolText(text::ToolText::RackRestarts));
 }
 
 } // namespace kaptiv::editor

@@ -1,5 +1,7 @@
 #include "streaming/ShellText.h"
 
+#include "text/ToolText.h"
+
 namespace kaptiv::streaming {
 
 namespace {
@@ -12,26 +14,25 @@ ShellText Refused(std::string problem) {
 
 ShellText Checked(std::string text, std::string_view name, size_t limit) {
     if (text.size() > limit)
-        return Refused("\"" + std::string(name) + "\": the name is too long for the module");
+        return Refused(text::FormatToolText(text::ToolText::UsbNameTooLong, {name}));
     return {std::move(text), {}};
 }
 
 } // namespace
 
 std::optional<std::string> NameProblem(std::string_view name, bool unquoted) {
-    const std::string quoted = "\"" + std::string(name) + "\"";
     if (name.empty())
-        return std::string("empty file name");
+        return text::LocalizedToolText(text::ToolText::UsbNameEmpty);
     if (name == "." || name == ".." || name.find('/') != std::string_view::npos)
-        return quoted + ": not a file of the USB key";
+        return text::FormatToolText(text::ToolText::UsbNameNotOnKey, {name});
     for (char ch : name) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7F)
-            return quoted + ": the name holds a control character";
+            return text::FormatToolText(text::ToolText::UsbNameControlCharacter, {name});
         if (kShellSpecials.find(ch) != std::string_view::npos)
-            return quoted + ": the name holds the character " + std::string(1, ch);
+            return text::FormatToolText(text::ToolText::UsbNameCharacter, {name, std::string_view(&ch, 1)});
         if (unquoted && ch == ' ')
-            return quoted + ": the name holds a space";
+            return text::FormatToolText(text::ToolText::UsbNameSpace, {name});
     }
     return std::nullopt;
 }
@@ -61,7 +62,7 @@ ShellText RemovePathCommand(std::string_view path) {
         slash == std::string_view::npos ? std::string_view{} : path.substr(0, slash + 1);
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     if (folder != kKeyFolder)
-        return Refused("\"" + std::string(path) + "\": not a file of the USB key");
+        return Refused(text::FormatToolText(text::ToolText::UsbNameNotOnKey, {path}));
     if (auto problem = NameProblem(name, false))
         return Refused(*problem);
     return Checked("rm -f \"" + std::string(path) + "\"", name, kMaxCommandChars);

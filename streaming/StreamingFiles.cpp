@@ -6,6 +6,7 @@
 #include "streaming/ModuleAnswers.h"
 #include "streaming/ShellText.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/Dialog.h"
 #include "ui/WindowSystem.h"
 
@@ -25,7 +26,6 @@ constexpr int kTextLoading = 91;
 
 constexpr const char* kFileWriteError = "FILE WRITE ERROR";
 constexpr const char* kLogsSaved = "Logs saved into ";
-constexpr const char* kLogFailed = "The module log could not be fetched: ";
 
 constexpr int64_t kMessageMs = 1000;
 constexpr int64_t kRefusalMs = 5000;
@@ -222,7 +222,8 @@ StreamingFiles::Outcome StreamingFiles::UploadOne(const std::string& localPath) 
     const std::u32string display = settings::FromUtf8(UploadName(localPath)).value_or(U"");
     std::string name;
     if (display.empty() || !ToModuleBytes(display, name)) {
-        Refuse("\"" + UploadName(localPath) + "\": the name cannot be written on the USB key");
+        Refuse(kaptiv::text::FormatToolText(kaptiv::text::ToolText::UsbNameNotWritable,
+                                            {UploadName(localPath)}));
         return Outcome::Refused;
     }
     // Every text this upload sends is checked before the first byte goes out.
@@ -363,7 +364,8 @@ void StreamingFiles::FetchLog() {
         // A half-written log would pass for the module's whole log.
         std::filesystem::remove(local, ec);
         Beep(kWarningBeepHz, kWarningBeepMs);
-        const std::string text = kLogFailed + local;
+        const std::string text =
+            kaptiv::text::FormatToolText(kaptiv::text::ToolText::LogFetchFailed, {local});
         m_messages.push_back(text);
         if (m_host)
             m_host->ShowMessage(text);
