@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Usage: scripts/install-deps.sh [--with-browser] [--with-fuzz]
-#   --with-browser  Chromium and Node for the browser tests
+#   --with-browser  Chromium, Firefox ESR and Node for the browser tests
 #   --with-fuzz     clang and the clang runtime (libFuzzer, sanitizers) of that same clang
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy
@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-de
 with_fuzz=0
 for arg in "$@"; do
     case "$arg" in
-    --with-browser) packages+=(chromium nodejs npm) ;;
+    --with-browser) packages+=(chromium firefox-esr nodejs npm) ;;
     --with-fuzz) with_fuzz=1 ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
     esac

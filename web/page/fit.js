@@ -10,16 +10,30 @@ Kaptiv.Fit = (() => {
   // column headers, captions, message lines and the texts of message boxes and file dialogs.
   const SELECTOR = [
     '.ctl.static', '.ctl.button > span', '.ctl.check > span', '.ctl.group > legend',
-    '.lv-report th', '.caption .title', 'input.edit.display', '.mb-text', 'button.push',
+    '.lv-report th', '.caption .title', 'input.edit.display', 'input.edit[readonly]', 'input.edit:disabled',
+    '.mb-text', 'button.push',
     '.fd-name label', '.fd-label', '.fd-status', '.connection',
   ].join(', ');
   const MIN_SCALE = 0.8;
   let pending = false;
 
   const textOf = (n) => (n.tagName === 'INPUT' ? n.value : n.textContent).trim();
-  // Width, and for wrapping labels height too.
-  const cut = (n) => n.scrollWidth > n.clientWidth + 1 ||
-    (n.classList.contains('static') && n.scrollHeight > n.clientHeight + 1);
+  // Width, and for wrapping labels a line that does not fit (a label's box may be a pixel or
+  // two lower than its line, which cuts nothing).
+  const LINE_SLACK_PX = 6;
+  const range = document.createRange();
+  // A text may run into its box's padding, where an ellipsis already cuts it, without making
+  // the box scroll: the text's own width counts too.
+  function textTooWide(n) {
+    if (n.tagName === 'INPUT') return false;
+    const style = getComputedStyle(n);
+    if (style.whiteSpace.startsWith('pre-wrap') || style.whiteSpace === 'normal') return false; // it wraps
+    range.selectNodeContents(n);
+    const inner = n.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+    return range.getBoundingClientRect().width > inner + 0.5;
+  }
+  const cut = (n) => n.scrollWidth > n.clientWidth + 1 || textTooWide(n) ||
+    (n.classList.contains('static') && n.scrollHeight > n.clientHeight + LINE_SLACK_PX);
   // The element the pointer rests on: a button or check box, not the span inside it.
   const hoverTarget = (n) => (n.parentElement && n.parentElement.matches('.ctl.button, .ctl.check') ? n.parentElement : n);
 
@@ -73,5 +87,16 @@ Kaptiv.Fit = (() => {
     return found;
   }
 
-  return { schedule, run, clipped, SELECTOR };
+  // What the page did: texts set smaller, and texts that show whole only on hover.
+  function fitted() {
+    const smaller = [];
+    const hover = [];
+    for (const n of document.querySelectorAll(SELECTOR)) {
+      if (n.style.fontSize) smaller.push(textOf(n));
+      if (hoverTarget(n).dataset.autoTitle) hover.push(textOf(n));
+    }
+    return { measured: document.querySelectorAll(SELECTOR).length, smaller, hover };
+  }
+
+  return { schedule, run, clipped, fitted, SELECTOR };
 })();
