@@ -6,9 +6,30 @@
 // column header, caption, message line): a text cut off (scrollWidth > clientWidth) that has
 // no hover text fails, and so does any script error. The settings page in French and German
 // goes to ARTIFACTS for the guide (settings-fr.png, settings-de.png).
+import { copyFileSync } from 'node:fs';
 import path from 'node:path';
 import { artifacts, check, needRackPrograms, openPage, runChecks, startRack } from './lib/harness.mjs';
-import { clippedTexts, fittedTexts, LANGUAGES, walkWindows } from './lib/walk.mjs';
+import { CHECK, clippedTexts, fittedTexts, LANGUAGES, openRequest, until, walkWindows } from './lib/walk.mjs';
+
+// A configuration file whose name is not UTF-8 (ISO-8859-1 "café.qvc"): listed with U+FFFD,
+// it can still be chosen and opened; the check dialog shows that it was read.
+async function loadsNameThatIsNotUtf8(page, folder) {
+  const config = path.join(folder, 'config');
+  copyFileSync(path.join(config, 'walk.qvc'),
+    Buffer.concat([Buffer.from(`${config}/caf`), Buffer.from([0xe9]), Buffer.from('.qvc')]));
+  await openRequest(page, 1025, 'filedialog');
+  await until(page, () => [...document.querySelectorAll('.request.filedialog .fd-label')].some((n) => n.textContent === 'caf\ufffd.qvc'),
+    null, 'the name that is not UTF-8 listed');
+  await page.evaluate(() => {
+    const entry = [...document.querySelectorAll('.request.filedialog .fd-label')].find((n) => n.textContent === 'caf\ufffd.qvc');
+    entry.parentElement.dispatchEvent(new MouseEvent('click', { bubbles: true }));
+  });
+  await page.click('.request.filedialog button.default');
+  const opened = await until(page, (sel) => { const n = document.querySelector(sel); return !!n && n.offsetParent !== null; }, CHECK,
+    'the check dialog of café.qvc').then(() => true, () => false);
+  check(opened, 'a file whose name is not UTF-8 is chosen in the file dialog and opened (the check dialog shows it)');
+  if (opened) await page.click(`${CHECK} [data-control="2"]`);
+}
 
 needRackPrograms();
 
@@ -34,6 +55,7 @@ await runChecks('e2e languages', async () => {
     console.log(`${language}: ${measured} texts measured; set smaller: ${[...smaller].map((t) => `"${t}"`).join(', ') || 'none'};` +
       ` whole on hover only: ${[...hover].map((t) => `"${t}"`).join(', ') || 'none'}`);
     check(measured > 500, `${language}: the walk measured the texts of every window (${measured})`);
+    if (language === 'EN') await loadsNameThatIsNotUtf8(page, rack.folder);
     const lang = await page.evaluate(() => document.documentElement.lang);
     check(lang === { EN: 'en', FR: 'fr', IT: 'it', DE: 'de', SP: 'es' }[language], `${language}: the page knows its language (${lang})`);
     check(cut.length === 0, `${language}: no text is cut off without a hover text${cut.length ? `:\n  ${cut.join('\n  ')}` : ''}`);

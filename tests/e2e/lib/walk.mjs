@@ -41,7 +41,7 @@ export async function waitRack(page) {
 
 // Clicks a main-window button once it is enabled, until the request it opens appears (a click
 // while a scan has the button disabled is dropped).
-async function openRequest(page, control, kind) {
+export async function openRequest(page, control, kind) {
   const button = `${MAIN} button[data-control="${control}"]`;
   for (const end = Date.now() + DEADLINE_MS; Date.now() < end;) {
     await until(page, (sel) => { const b = document.querySelector(sel); return !!b && !b.disabled; }, button, `button ${control} enabled`);
