@@ -1,5 +1,6 @@
 #include "app/CQuorvelApp.h"
 
+#include "app/PageTexts.h"
 #include "app/StartupFiles.h"
 #include "link/LinkTrace.h"
 #include "link/SerialTransport.h"
@@ -87,6 +88,7 @@ bool CQuorvelApp::InitInstance() {
     for (const std::string& warning : m_settings.warnings)
         Warn(warning);
     text::SetLanguageIndex(m_settings.languageIndex);
+    ApplyLanguage(text::LanguageIndex());
 
     StartGatewaySocket();
     // The main window keeps the program folder: the base of its firmware, configuration and

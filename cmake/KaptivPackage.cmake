@@ -42,6 +42,19 @@ install(FILES ${CMAKE_SOURCE_DIR}/README.md ${_packaging}/serial-access.txt
 # For the operators of a Prometheus: the scrape job of kaptiv-exporter and the alerting rules.
 install(FILES ${_packaging}/prometheus/prometheus.yml ${_packaging}/prometheus/kaptiv-rules.yml
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+# Debian's two required documents: the machine-readable copyright (the project's licence and
+# those of what the programs compile in) and the changelog, compressed as Debian does. The
+# changelog's first entry names the project's version (the package test checks it).
+install(FILES ${_packaging}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+if(KAPTIV_GZIP)
+  add_custom_command(OUTPUT ${_changelog}
+                     COMMAND ${KAPTIV_GZIP} -9 -n -c ${_packaging}/debian/changelog > ${_changelog}
+                     DEPENDS ${_packaging}/debian/changelog VERBATIM)
+  add_custom_target(debian_changelog ALL DEPENDS ${_changelog})
+  install(FILES ${_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/docs/guide.md)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/guide.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${CMAKE_INSTALL_DOCDIR}
@@ -51,15 +64,17 @@ endif()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kaptiv)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "kaptiv maintainers <kaptiv@localhost>")
+set(CPACK_PACKAGE_CONTACT "kaptiv maintainers <maintainers@kaptiv.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration and maintenance tool for the MULVANE headend rack")
+# Lines of the long description stay under 80 characters (lintian).
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "kaptiv finds the modules of a MULVANE digital-television headend rack over a serial\n\
-bus (USB adapter) or an IP gateway, shows the rack and reads and writes the modules'\n\
-settings. Its interface runs in the web browser. The package also holds mulvane-sim,\n\
-a simulated rack for learning and offline preparation, kaptiv-config, the\n\
-command-line companion for parameter blocks and configuration files, and\n\
-kaptiv-exporter, which lets Prometheus watch many racks.")
+    "kaptiv finds the modules of a MULVANE digital-television headend rack\n\
+over a serial bus (USB adapter) or an IP gateway, shows the rack and reads\n\
+and writes the modules' settings. Its interface runs in the web browser.\n\
+The package also holds mulvane-sim, a simulated rack for learning and\n\
+offline preparation, kaptiv-config, the command-line companion for\n\
+parameter blocks and configuration files, and kaptiv-exporter, which lets\n\
+Prometheus watch many racks.")
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

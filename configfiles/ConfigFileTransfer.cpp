@@ -62,7 +62,7 @@ std::string NotUploadedMessage(const rack::RackImage& image, const std::vector<s
 }
 
 std::string RefusedFileMessage(const ConfigReadResult& result) {
-    return "ERROR : CONFIGURATION FILE REFUSED, " + DescribeProblem(result) + " !";
+    return kaptiv::text::FormatToolText(kaptiv::text::ToolText::ConfigFileRefused, {DescribeProblem(result)});
 }
 
 ConfigFileTransfer::ConfigFileTransfer(ui::WindowSystem& windows, rack::CInfo& info,

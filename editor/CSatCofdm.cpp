@@ -10,6 +10,7 @@
 #include "settings/ModulatorBlock.h"
 #include "settings/TunerBlock.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/CInPlaceEdit.h"
 #include "ui/WindowSystem.h"
 
@@ -157,7 +158,7 @@ void CSatCofdm::DecodeBlocks() {
     if (problem.empty())
         problem = outputProblem;
     if (!problem.empty())
-        ShowPageMessage(problem);
+        ShowPageMessage(text::FormatToolText(text::ToolText::SettingsUnreadable, {problem}));
 }
 
 void CSatCofdm::ShowValues() {
@@ -437,12 +438,11 @@ void CSatCofdm::Write() {
     auto store = [&](rack::ModuleRecord& record, st::EncodeResult result) {
         const bool decoded = &record == &input ? m_inputDecoded : m_outputDecoded;
         if (!decoded) {
-            problem = "The settings of module " + std::to_string(record.address) +
-                      " could not be read; they are not written.";
+            problem = text::FormatToolText(text::ToolText::SettingsNotRead, {std::to_string(record.address)});
             return;
         }
         if (!result.Ok()) {
-            problem = result.error;
+            problem = text::FormatToolText(text::ToolText::SettingsNotWritten, {result.error});
             return;
         }
         record.SetBlock(result.block);
@@ -482,7 +482,7 @@ void CSatCofdm::Write() {
 
     ShowPageMessage(problem);
     if (m_image->SendChanges(*m_commands))
-        ShowPageMessage("The rack restarts to take the new settings.");
+        ShowPageMessage(text::LocalizedToolText(text::ToolText::RackRestarts));
 }
 
 } // namespace kaptiv::editor

@@ -7,6 +7,7 @@
 #include "settings/BlockResult.h"
 #include "settings/BlockText.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -178,8 +179,10 @@ void TunerView::ShowExtraView() {
     // inside the range).
     m_page.Item(kExtraSelector).SetRange(-1, m_advancedMode ? 3 : 2);
     m_page.Item(kExtraSelector).SetPosition(m_extraView);
-    static const char* const kTitles[] = {"PLAY-OUT", "REMOTE SERVER", "TUNER LOCK"};
-    m_page.Item(kExtraGroup).SetText(kTitles[m_extraView]);
+    static constexpr text::ToolText kTitles[] = {text::ToolText::ExtraViewPlayout,
+                                                 text::ToolText::ExtraViewRemoteServer,
+                                                 text::ToolText::ExtraViewTunerLock};
+    m_page.Item(kExtraGroup).SetText(text::LocalizedToolText(kTitles[m_extraView]));
     const bool playout = extra && m_extraView == kViewPlayout;
     for (int id : {kStreamSidLabel, kStreamSid, kStreamNameLabel, kStreamName, kScheduleList, kScheduleStart,
                    kScheduleEnd, kScheduleAdd, kScheduleRemove, kFileList, kFileUpload})

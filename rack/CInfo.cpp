@@ -11,6 +11,7 @@ namespace kaptiv::rack {
 
 namespace {
 constexpr ui::Color kMessageGrey{0x60, 0x60, 0x60};
+constexpr ui::Color kRestingGrey{0x90, 0x90, 0x90};
 constexpr ui::Color kPaleBackground{0xF8, 0xF8, 0xFF};
 constexpr int kMessageFontHeightPx = 18;
 } // namespace
@@ -23,7 +24,7 @@ void CInfo::OnInitDialog() {
     message.SetTextColor(kMessageGrey);
     message.SetBackColor(kPaleBackground);
     message.SetFont(ui::Font{"Arial", kMessageFontHeightPx, false});
-    message.SetText(ShownText());
+    ShowText(m_shown ? ShownText() : m_resting, !m_shown);
 }
 
 bool CInfo::FinishingBeforeQuit() const {
@@ -38,9 +39,23 @@ std::string CInfo::ShownText() const {
     return m_message.empty() ? notice : m_message + "\r\n" + notice;
 }
 
+void CInfo::ShowText(const std::string& text, bool resting) {
+    ui::Control& message = Item(kMessage);
+    message.SetTextColor(resting && !text.empty() ? kRestingGrey : kMessageGrey);
+    message.SetText(text);
+}
+
+void CInfo::SetRestingText(std::string text) {
+    m_resting = std::move(text);
+    if (!m_shown && IsCreated()) {
+        ShowText(m_resting, true);
+        Windows().Repaint();
+    }
+}
+
 void CInfo::ShowMessage(const std::string& text, int64_t displayMs, bool wait) {
     m_message = text;
-    Item(kMessage).SetText(ShownText());
+    ShowText(ShownText(), false);
     SetTimer(kDisplayTimer, displayMs);
     m_shown = true;
     Show(true);
@@ -54,8 +69,8 @@ void CInfo::OnTimer(int timerId) {
         return;
     KillTimer(kDisplayTimer);
     m_message.clear();
-    Item(kMessage).SetText(m_message);
     m_shown = false;
+    ShowText(m_resting, true);
 }
 
 void CInfo::SetProgress(int64_t done, int64_t total) {

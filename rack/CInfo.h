@@ -27,6 +27,10 @@ public:
     platform::Clock& ScanClock() override;
     platform::EventLoop* ScanLoop() override;
     const std::string& Message() const { return m_message; }
+    // A quiet line shown, in a paler grey, whenever no message is (no beep, no wait): the
+    // rack's state while nothing else is said. Empty: the panel goes blank between messages.
+    void SetRestingText(std::string text);
+    const std::string& RestingText() const { return m_resting; }
     bool IsShown() const { return m_shown; }
 
     // The bar: a new total sets the range and shows the bar; EndProgress hides it. A quit
@@ -46,8 +50,11 @@ private:
     bool FinishingBeforeQuit() const;
     std::string ShownText() const;
 
-    std::string m_message;
     bool m_quitNoticeShown = false;
+    void ShowText(const std::string& text, bool resting);
+
+    std::string m_message;
+    std::string m_resting;
     int64_t m_total = 0;
     int64_t m_scale = 1; // the bar's range is an int: large totals are shown in steps
     bool m_shown = false;

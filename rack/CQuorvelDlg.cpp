@@ -8,6 +8,7 @@
 #include "resources/Dialogs.h"
 #include "resources/Images.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/WindowSystem.h"
 
 #include <cstdio>
@@ -215,6 +216,12 @@ void CQuorvelDlg::RunScan() {
     m_scanning = false;
     if (m_report)
         m_report->AfterScan();
+    // Rack control now waits for rescan, a device change or the gateway's link: the panel
+    // says so quietly until the next scan starts.
+    const bool noRack = m_lastScan.outcome == ScanOutcome::HardwareNotFound ||
+                        m_lastScan.outcome == ScanOutcome::InactiveModule ||
+                        m_lastScan.outcome == ScanOutcome::TooManyModules;
+    m_info.SetRestingText(noRack ? text::LocalizedToolText(text::ToolText::NoRackConnected) : std::string());
     if (m_scanRequestedDuringScan) {
         m_scanRequestedDuringScan = false;
         if (m_lastScan.outcome != ScanOutcome::Connected)
@@ -271,6 +278,7 @@ void CQuorvelDlg::OnDeviceChange() {
 // What a scan does to the window ----------------------------------------------------------
 
 void CQuorvelDlg::BeginScan() {
+    m_info.SetRestingText({});
     for (int id : kScanDisabledButtons)
         Item(id).Enable(false);
     Item(kLogButton).Show(false);
@@ -476,8 +484,9 @@ void CQuorvelDlg::SwitchPersonality() {
 }
 
 void CQuorvelDlg::ShowAbout() {
-    Windows().MessageBox(BaseTitle() + "\nConfiguration and maintenance tool for the MULVANE headend rack.",
-                         "About KAPTIV", ui::MessageBoxButtons::Ok, ui::MessageBoxIcon::Information);
+    Windows().MessageBox(text::FormatToolText(text::ToolText::AboutText, {BaseTitle()}),
+                         text::LocalizedToolText(text::ToolText::AboutCaption), ui::MessageBoxButtons::Ok,
+                         ui::MessageBoxIcon::Information);
 }
 
 void CQuorvelDlg::OnClose() {

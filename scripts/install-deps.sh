@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Usage: scripts/install-deps.sh [--with-browser] [--with-fuzz] [--with-prometheus]
-#   --with-browser  Chromium and Node for the browser tests
+#   --with-browser  Chromium, Firefox ESR and Node for the browser tests
 #   --with-fuzz     clang and the clang runtime (libFuzzer, sanitizers) of that same clang
 #   --with-prometheus  Prometheus and promtool, for the tests of kaptiv-exporter and its rules
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libboost-dev nlohmann-json3-dev tidy
-          dpkg-dev desktop-file-utils prometheus-cpp-dev)
+          dpkg-dev desktop-file-utils lintian prometheus-cpp-dev)
 with_fuzz=0
 for arg in "$@"; do
     case "$arg" in
-    --with-browser) packages+=(chromium nodejs npm) ;;
+    --with-browser) packages+=(chromium firefox-esr nodejs npm) ;;
     --with-fuzz) with_fuzz=1 ;;
     --with-prometheus) packages+=(prometheus) ;;
     *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;

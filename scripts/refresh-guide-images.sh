@@ -16,6 +16,8 @@ images=(
     settings-terrestrial-qam2.png
     settings-av-qam4.png
     settings-hd-ipstreamer.png
+    settings-fr.png               # languages.test.mjs: the settings page in French
+    settings-de.png               # languages.test.mjs: and in German
     streaming-upload-dialog.png   # streaming.test.mjs: a clip uploaded to the USB key
     streaming-scheduled.png       # streaming.test.mjs: the clip in the play-out schedule
     cam-main-menu.png             # cam-panel.test.mjs: the CAM's main menu

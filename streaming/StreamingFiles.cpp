@@ -27,7 +27,6 @@ constexpr int kTextLoading = 91;
 
 constexpr const char* kFileWriteError = "FILE WRITE ERROR";
 constexpr const char* kLogsSaved = "Logs saved into ";
-constexpr const char* kLogFailed = "The module log could not be fetched: ";
 
 constexpr int64_t kMessageMs = 1000;
 constexpr int64_t kRefusalMs = 5000;
@@ -262,10 +261,8 @@ StreamingFiles::Outcome StreamingFiles::UploadOne(const std::string& localPath) 
     const std::u32string display = settings::FromUtf8(UploadName(localPath)).value_or(U"");
     std::string name;
     if (display.empty() || !ToModuleBytes(display, name)) {
-        std::string text = text::LocalizedToolText(text::ToolText::FileNameNotWritable);
-        if (const size_t at = text.find("%s"); at != std::string::npos)
-            text.replace(at, 2, UploadName(localPath));
-        Refuse(text);
+        Refuse(kaptiv::text::FormatToolText(kaptiv::text::ToolText::FileNameNotWritable,
+                                            {UploadName(localPath)}));
         return Outcome::Refused;
     }
     // Every text this upload sends is checked before the first byte goes out.
@@ -426,7 +423,8 @@ void StreamingFiles::FetchLog() {
         m_page.Windows().MessageBox(kLogsSaved + local);
     } else {
         Beep(kWarningBeepHz, kWarningBeepMs);
-        const std::string text = kLogFailed + local;
+        const std::string text =
+            kaptiv::text::FormatToolText(kaptiv::text::ToolText::LogFetchFailed, {local});
         m_messages.push_back(text);
         if (m_host)
             m_host->ShowMessage(text);

@@ -64,6 +64,7 @@ FolderListing ListFolder(const std::string& folder, const std::string& patterns,
     const fs::path path = fs::weakly_canonical(fs::absolute(folder.empty() ? "." : folder, error), error);
     if (error || !fs::is_directory(path, error)) {
         listing.error = "not a folder: " + folder;
+        listing.notAFolder = true;
         return listing;
     }
     listing.folder = path.string();

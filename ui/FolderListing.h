@@ -17,6 +17,7 @@ struct FolderEntry {
 struct FolderListing {
     bool ok = false;
     std::string error;                // why the folder could not be read
+    bool notAFolder = false;          // the path names no folder (error says so in English)
     std::string folder;               // absolute, normalised
     std::string parent;               // empty at the root
     std::vector<FolderEntry> entries; // folders first, then files, each sorted by name

@@ -1,6 +1,7 @@
 // The modal questions of the window system: message boxes, file dialogs and the DDX range
 // check. The page answers them; the caller waits in a nested loop meanwhile.
 #include "ui/Dialog.h"
+#include "ui/PageTexts.h"
 #include "ui/WindowSystem.h"
 
 #include <algorithm>
@@ -112,9 +113,8 @@ std::optional<std::vector<std::string>> WindowSystem::FileDialog(const FileDialo
         std::error_code error;
         if (options.overwritePrompt &&
             std::filesystem::exists(std::filesystem::symlink_status(path, error))) {
-            const ModalResult replace =
-                MessageBox(path.filename().string() + " already exists.\nDo you want to replace it?",
-                           options.title, MessageBoxButtons::YesNo, MessageBoxIcon::Warning);
+            const ModalResult replace = MessageBox(ReplaceQuestion(path.filename().string()), options.title,
+                                                   MessageBoxButtons::YesNo, MessageBoxIcon::Warning);
             if (replace == ModalResult::Abort)
                 return std::nullopt;
             if (replace != ModalResult::Yes)

@@ -280,6 +280,8 @@ void ReadAnswer(FieldReader& in, BrowserMessage& m) {
     else
         m.answer.result = *result;
     m.answer.paths = in.TextsOr("paths", kMaxAnswerPaths, kMaxPathBytes);
+    for (std::string& path : m.answer.paths)
+        path = DecodePathRef(path); // names that are not UTF-8 come back as refs
 }
 
 } // namespace
@@ -314,7 +316,7 @@ ParsedBrowserMessage ParseBrowserMessage(std::string_view text) noexcept {
         } else if (name == "listfolder") {
             message.kind = BrowserMessageKind::ListFolder;
             message.request = static_cast<uint64_t>(in.Int("request", 1, 1'000'000'000));
-            message.path = in.Text("path", kMaxPathBytes);
+            message.path = DecodePathRef(in.Text("path", kMaxPathBytes));
             if (object.contains("patterns"))
                 message.patterns = in.Text("patterns", 256);
         } else if (name == "resync") {
@@ -347,13 +349,17 @@ std::string EncodeBrowserMessage(const BrowserMessage& m) {
         j["type"] = "answer";
         j["request"] = m.request;
         j["result"] = NameOf(kResults, m.answer.result);
-        if (!m.answer.paths.empty())
-            j["paths"] = m.answer.paths;
+        if (!m.answer.paths.empty()) {
+            json paths = json::array();
+            for (const std::string& path : m.answer.paths)
+                paths.push_back(EncodePathRef(path));
+            j["paths"] = std::move(paths);
+        }
         break;
     case BrowserMessageKind::ListFolder:
         j["type"] = "listfolder";
         j["request"] = m.request;
-        j["path"] = m.path;
+        j["path"] = EncodePathRef(m.path);
         if (!m.patterns.empty())
             j["patterns"] = m.patterns;
         break;

@@ -265,7 +265,7 @@ std::string Dump(const json& j) {
 
 } // namespace
 
-std::string EncodeUpdate(const ui::DisplayUpdate& u) {
+std::string EncodeUpdate(const ui::DisplayUpdate& u, const ui::PageTexts* pageTexts) {
     json j = {{"type", "update"}, {"full", u.full}};
     if (!u.destroyedDialogs.empty())
         j["destroyed"] = u.destroyedDialogs;
@@ -293,6 +293,12 @@ std::string EncodeUpdate(const ui::DisplayUpdate& u) {
     }
     if (!u.closedRequests.empty())
         j["closed"] = u.closedRequests;
+    if (pageTexts) {
+        json texts = json::object();
+        for (const auto& [key, text] : pageTexts->texts)
+            texts[key] = text;
+        j["texts"] = {{"language", pageTexts->language}, {"texts", std::move(texts)}};
+    }
     if (!u.beeps.empty()) {
         json beeps = json::array();
         for (const auto& b : u.beeps)
@@ -302,10 +308,20 @@ std::string EncodeUpdate(const ui::DisplayUpdate& u) {
     return Dump(j);
 }
 
+namespace {
+void AddRef(json& j, const char* key, const std::string& bytes) {
+    if (!IsValidUtf8(bytes))
+        j[key] = EncodePathRef(bytes);
+}
+} // namespace
+
 std::string EncodeFolderListing(uint64_t request, const ui::FolderListing& listing) {
     json entries = json::array();
-    for (const auto& e : listing.entries)
-        entries.push_back({{"name", e.name}, {"dir", e.isFolder}, {"size", e.sizeBytes}});
+    for (const auto& e : listing.entries) {
+        json entry = {{"name", e.name}, {"dir", e.isFolder}, {"size", e.sizeBytes}};
+        AddRef(entry, "ref", e.name);
+        entries.push_back(std::move(entry));
+    }
     json j = {{"type", "folder"},
               {"request", request},
               {"ok", listing.ok},
@@ -313,8 +329,12 @@ std::string EncodeFolderListing(uint64_t request, const ui::FolderListing& listi
               {"parent", listing.parent},
               {"entries", std::move(entries)},
               {"truncated", listing.truncated}};
+    AddRef(j, "pathRef", listing.folder);
+    AddRef(j, "parentRef", listing.parent);
     if (!listing.error.empty())
         j["error"] = listing.error;
+    if (listing.notAFolder)
+        j["notFolder"] = true;
     return Dump(j);
 }
 

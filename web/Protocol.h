@@ -6,12 +6,14 @@
 //   update   {"type":"update","full":bool,"destroyed":[dialogId..],"dialogs":[Dialog..],
 //             "controls":[{"dialog":id,"control":Control}..],"modal":[dialogId..]?,
 //             "focus":{"dialog":id,"control":id}?,"requests":[Request..],"closed":[requestId..],
-//             "beeps":[{"freq":Hz,"ms":ms}..]}
+//             "beeps":[{"freq":Hz,"ms":ms}..],
+//             "texts":{"language":"fr","texts":{key:text..}}}  (the page's own texts)
 //            The state changes of one repaint point (full: the whole state, sent when a page
 //            connects or asks to resync). The page applies the parts in the order above.
 //            Dialog shown/hidden/moved/retitled, modal push/pop, message boxes, file dialogs
 //            and beeps all travel in it. Field names: see EncodeDialog/EncodeControl.
 //   folder {"type":"folder","request":n,"ok":bool,"path":..,"parent":..,"entries":[{"name","dir","size"}..],
+//           (path, parent and each entry also carry "pathRef"/"parentRef"/"ref" when not UTF-8)
 //             "truncated":bool,"error":..?}  the answer to a folder-list request of the file dialog.
 //
 // Page -> model (untrusted: size and depth limits, exact types, ids in range; never throws)
@@ -26,6 +28,7 @@
 //   {"type":"listfolder","request","path","patterns"?}   {"type":"resync"}
 #include "ui/DisplayUpdate.h"
 #include "ui/FolderListing.h"
+#include "ui/PageTexts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,9 +49,19 @@ constexpr int kMaxId = 65535;
 
 // ---- model -> page ----------------------------------------------------------------------
 
-std::string EncodeUpdate(const ui::DisplayUpdate& update);
+// With texts, the update also carries the page's own texts ("texts").
+std::string EncodeUpdate(const ui::DisplayUpdate& update, const ui::PageTexts* texts = nullptr);
 
 std::string EncodeFolderListing(uint64_t request, const ui::FolderListing& listing);
+
+// File names are bytes; JSON texts are UTF-8. A path or name that is not valid UTF-8 goes to
+// the page with its shown text (each bad byte as U+FFFD) and a "ref": the bytes with '%' and
+// every byte outside a valid UTF-8 sequence written %XX. The page sends every path back in
+// that form (it writes '%' typed by the installer as %25), so such a name can be chosen and
+// opened. DecodePathRef reads %XX (two hex digits) as the byte and keeps any other '%'.
+std::string EncodePathRef(std::string_view bytes);
+std::string DecodePathRef(std::string_view ref);
+bool IsValidUtf8(std::string_view bytes);
 
 // ---- page -> model ----------------------------------------------------------------------
 

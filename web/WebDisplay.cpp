@@ -1,6 +1,7 @@
 #include "web/WebDisplay.h"
 
 #include "ui/FolderListing.h"
+#include "ui/PageTexts.h"
 
 #include <charconv>
 
@@ -93,15 +94,17 @@ void WebDisplay::Stop() {
 
 void WebDisplay::Present(const ui::DisplayUpdate& update) {
     // With no page open there is nobody to tell; a page that connects gets a snapshot.
-    if ((update.Empty() && !update.full) || m_server.ClientCount() == 0)
+    const bool newTexts = ui::PageTextsVersion() != m_pageTextsSent;
+    if ((update.Empty() && !update.full && !newTexts) || m_server.ClientCount() == 0)
         return;
-    std::string message = EncodeUpdate(update);
+    m_pageTextsSent = ui::PageTextsVersion();
+    std::string message = EncodeUpdate(update, newTexts ? &ui::GetPageTexts() : nullptr);
     m_lastUpdateBytes = message.size();
     m_server.Broadcast(std::move(message));
 }
 
 void WebDisplay::SendSnapshot(DisplayServer::ClientId client) {
-    std::string message = EncodeUpdate(m_windows.Snapshot());
+    std::string message = EncodeUpdate(m_windows.Snapshot(), &ui::GetPageTexts());
     m_lastUpdateBytes = message.size();
     m_server.Send(client, std::move(message));
 }

@@ -58,6 +58,7 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_registered = false;
     size_t m_lastUpdateBytes = 0;
+    uint64_t m_pageTextsSent = 0; // version of the page texts the open pages have
 };
 
 } // namespace kaptiv::web

@@ -3,7 +3,8 @@
 # dpkg -x and checks what an installer gets: the three programs answer --version and --help
 # from there, the installed simulator and tool talk to each other, the page is served, the
 # desktop entry is valid and points at an installed program and icon, the manual pages
-# format cleanly, and the serial-access notes are in place.
+# format cleanly, the serial-access notes, the copyright and the changelog are in place, and
+# lintian finds no error and no warning.
 #   check-package.sh BUILD_DIR VERSION [CPACK]
 # Exit 77 (skipped) when dpkg-deb is missing.
 set -uo pipefail
@@ -189,6 +190,32 @@ if [[ -f "$notes" ]] && grep -q dialout "$notes"; then
     ok "serial-access notes"
 else
     fail "/usr/share/doc/kaptiv/serial-access.txt missing or without the dialout group"
+fi
+
+# Debian's documents: the machine-readable copyright and the changelog of this version.
+docdir="$root/usr/share/doc/kaptiv"
+if [[ -f "$docdir/copyright" ]] && head -1 "$docdir/copyright" | grep -q '^Format: .*copyright-format/1.0/'; then
+    ok "machine-readable copyright"
+else
+    fail "/usr/share/doc/kaptiv/copyright missing or not in the machine-readable format"
+fi
+if [[ -f "$docdir/changelog.gz" ]] && gzip -dc "$docdir/changelog.gz" | head -1 | grep -q "^kaptiv ($version) "; then
+    ok "changelog names version $version"
+else
+    fail "/usr/share/doc/kaptiv/changelog.gz missing or its first entry is not version $version"
+fi
+
+# lintian: no error and no warning (informational tags are printed, not counted).
+if command -v lintian >/dev/null; then
+    report=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1)
+    echo "$report" | sed 's/^/lintian: /'
+    if grep -Eq '^[EW]: ' <<<"$report"; then
+        fail "lintian reports errors or warnings"
+    else
+        ok "lintian: no error, no warning"
+    fi
+else
+    fail "lintian is not installed (scripts/install-deps.sh installs it)"
 fi
 
 if ((failures)); then

@@ -26,6 +26,25 @@ window.Kaptiv = window.Kaptiv || {};
   const stats = { firstRenderMs: null, imagesReadyMs: null, updates: 0, lastUpdateBytes: 0, snapshotBytes: 0, sent: [] };
   window.kaptivStats = stats;
 
+  // The page's own texts in the program's language (update.texts); English until then. The
+  // last ones are kept for the tab, so that a reload says "connecting" in the same language.
+  Kaptiv.texts = {};
+  Kaptiv.t = (key, english) => (typeof Kaptiv.texts[key] === 'string' && Kaptiv.texts[key]) || english;
+  try {
+    const kept = JSON.parse(sessionStorage.getItem('kaptiv.texts') || 'null');
+    if (kept && kept.texts) applyTexts(kept);
+  } catch {
+    // no storage: English until the program answers
+  }
+
+  function applyTexts(texts) {
+    Kaptiv.texts = texts.texts || {};
+    if (texts.language) document.documentElement.lang = texts.language;
+    for (const close of document.querySelectorAll('section[data-dialog] > .caption > button.close'))
+      close.title = Kaptiv.t('close', 'Close');
+    if (!banner.hidden && !synced) banner.textContent = Kaptiv.t('connecting', 'Connecting to KAPTIV…');
+  }
+
   Kaptiv.imageUrl = (name) => `/image/${name}.svg?t=${encodeURIComponent(token)}`;
   Kaptiv.send = (msg) => {
     stats.sent.push(msg.type);
@@ -46,7 +65,7 @@ window.Kaptiv = window.Kaptiv || {};
     const close = document.createElement('button');
     close.type = 'button';
     close.className = 'close';
-    close.title = 'Close';
+    close.title = Kaptiv.t('close', 'Close');
     close.textContent = '×';
     close.addEventListener('click', () => Kaptiv.send({ type: 'close', dialog: id }));
     caption.append(title, close);
@@ -195,6 +214,14 @@ window.Kaptiv = window.Kaptiv || {};
   }
 
   function applyUpdate(u) {
+    if (u.texts) {
+      applyTexts(u.texts);
+      try {
+        sessionStorage.setItem('kaptiv.texts', JSON.stringify(u.texts));
+      } catch {
+        // kept for this page only
+      }
+    }
     if (u.full) {
       reset();
       synced = true;
@@ -210,6 +237,7 @@ window.Kaptiv = window.Kaptiv || {};
     refreshOverlay();
     for (const b of u.beeps || []) Kaptiv.Sound.beep(b.freq, b.ms);
     stats.updates += 1;
+    Kaptiv.Fit.schedule();
     if (u.full && stats.firstRenderMs === null) recordFirstRender();
   }
 
@@ -307,13 +335,14 @@ window.Kaptiv = window.Kaptiv || {};
     });
     socket.addEventListener('close', () => {
       synced = false;
-      banner.textContent = 'The connection to KAPTIV was lost. Reconnecting…';
+      banner.textContent = Kaptiv.t('connectionLost', 'The connection to KAPTIV was lost. Reconnecting…');
       banner.hidden = false;
       setTimeout(connect, retryMs);
       retryMs = Math.min(retryMs * 2, 5000);
     });
   }
 
+  banner.textContent = Kaptiv.t('connecting', 'Connecting to KAPTIV…');
   banner.hidden = false;
   connect();
 })();

@@ -9,13 +9,17 @@ Kaptiv.Requests = (() => {
   let folderRequest = 0;
   const folderWaiters = new Map(); // folder request id -> callback
 
+  // Each button is its result; its label is the page text of the same key, in the
+  // program's language (Kaptiv.t), English until the program has said which.
   const BUTTONS = {
-    ok: [['ok', 'OK']],
-    okcancel: [['ok', 'OK'], ['cancel', 'Cancel']],
-    yesno: [['yes', 'Yes'], ['no', 'No']],
-    yesnocancel: [['yes', 'Yes'], ['no', 'No'], ['cancel', 'Cancel']],
-    retrycancel: [['retry', 'Retry'], ['cancel', 'Cancel']],
+    ok: ['ok'],
+    okcancel: ['ok', 'cancel'],
+    yesno: ['yes', 'no'],
+    yesnocancel: ['yes', 'no', 'cancel'],
+    retrycancel: ['retry', 'cancel'],
   };
+  const LABELS = { ok: 'OK', cancel: 'Cancel', yes: 'Yes', no: 'No', retry: 'Retry' };
+  const t = (key, english) => Kaptiv.t(key, english);
   const ICONS = { information: 'i', warning: '!', error: '×', question: '?' };
 
   const el = (tag, cls, text) => {
@@ -60,8 +64,8 @@ Kaptiv.Requests = (() => {
     body.append(el('p', 'mb-text', r.text));
     const row = el('div', 'buttons');
     const buttons = BUTTONS[r.buttons] || BUTTONS.ok;
-    for (const [result, label] of buttons) {
-      const b = el('button', 'push', label);
+    for (const result of buttons) {
+      const b = el('button', 'push', t(result, LABELS[result]));
       b.type = 'button';
       b.dataset.result = result;
       b.addEventListener('click', () => answer(r.id, result));
@@ -70,25 +74,30 @@ Kaptiv.Requests = (() => {
     win.append(body, row);
     // Enter takes the first button, Escape the cancelling one (if any), as in a message box.
     win.keys = (key) => {
-      if (key === 'Enter') answer(r.id, buttons[0][0]);
+      if (key === 'Enter') answer(r.id, buttons[0]);
       else if (key === 'Escape') {
-        const cancel = buttons.find(([res]) => res === 'cancel') || (buttons.length === 1 ? buttons[0] : null);
-        if (cancel) answer(r.id, cancel[0]);
+        const cancel = buttons.find((res) => res === 'cancel') || (buttons.length === 1 ? buttons[0] : null);
+        if (cancel) answer(r.id, cancel);
       }
     };
     return win;
   }
+
+  // Paths travel as refs: '%' is written %25 and the bytes of a name that is not UTF-8
+  // come as %XX from the program (e.ref), so that every listed name can be sent back.
+  const escapeRef = (text) => text.replace(/%/g, '%25');
+  const refOf = (shown, ref) => (typeof ref === 'string' ? ref : escapeRef(shown));
 
   function patternList(patterns) {
     return (patterns || '*').split(';').map((p) => p.trim()).filter(Boolean);
   }
 
   function fileDialog(r) {
-    const win = frame(r.id, r.title || (r.save ? 'Save As' : 'Open'), 'filedialog');
+    const win = frame(r.id, r.title || (r.save ? t('saveAs', 'Save As') : t('openTitle', 'Open')), 'filedialog');
     const pathRow = el('div', 'fd-path');
     const up = el('button', 'push small', '↑');
     up.type = 'button';
-    up.title = 'Parent folder';
+    up.title = t('parentFolder', 'Parent folder');
     const path = el('input', 'fd-folder');
     path.spellcheck = false;
     pathRow.append(up, path);
@@ -100,31 +109,37 @@ Kaptiv.Requests = (() => {
     name.spellcheck = false;
     name.value = r.name || '';
     const filter = el('select');
-    for (const f of r.filters.length ? r.filters : [{ label: 'All files (*.*)', patterns: '*' }]) {
+    for (const f of r.filters.length ? r.filters : [{ label: t('allFiles', 'All files (*.*)'), patterns: '*' }]) {
       const o = el('option', '', f.label);
       o.value = f.patterns;
       filter.append(o);
     }
-    nameRow.append(el('label', '', 'File name'), name, el('label', '', 'Type'), filter);
+    nameRow.append(el('label', '', t('fileName', 'File name')), name, el('label', '', t('fileType', 'Type')), filter);
     const row = el('div', 'buttons');
-    const ok = el('button', 'push default', r.save ? 'Save' : 'Open');
-    const cancel = el('button', 'push', 'Cancel');
+    const ok = el('button', 'push default', r.save ? t('save', 'Save') : t('open', 'Open'));
+    const cancel = el('button', 'push', t('cancel', 'Cancel'));
     ok.type = cancel.type = 'button';
     row.append(ok, cancel);
     win.append(pathRow, list, status, nameRow, row);
 
-    let current = { path: '', parent: '' };
-    let selected = [];
+    let current = { path: '', parent: '', pathRef: '', parentRef: '' };
+    let selected = []; // { name, ref } of the chosen files
 
     const join = (folder, file) => (folder.endsWith('/') ? folder + file : `${folder}/${file}`);
-    const show = (listing) => {
+    const show = (listing, asked) => {
       current = listing;
+      current.pathRef = refOf(listing.path || '', listing.pathRef);
+      current.parentRef = listing.parent ? refOf(listing.parent, listing.parentRef) : '';
       path.value = listing.path;
       up.disabled = !listing.parent;
       selected = [];
-      status.textContent = listing.error ? listing.error : listing.truncated ? 'Only the first entries are shown.' : '';
+      status.textContent = listing.notFolder
+        ? t('notAFolder', 'not a folder: %s').replace('%s', asked)
+        : listing.error ? listing.error : listing.truncated ? t('firstEntriesOnly', 'Only the first entries are shown.') : '';
       list.replaceChildren(...listing.entries.map((e) => {
         const item = el('div', e.dir ? 'fd-entry dir' : 'fd-entry file');
+        const ref = refOf(e.name, e.ref);
+        item.entry = { name: e.name, ref };
         item.append(el('span', 'fd-glyph', e.dir ? '▸' : ''), el('span', 'fd-label', e.name));
         if (!e.dir) item.append(el('span', 'fd-size', `${Math.ceil(e.size / 1024)} KB`));
         item.addEventListener('click', (ev) => {
@@ -135,33 +150,40 @@ Kaptiv.Requests = (() => {
             for (const s of list.querySelectorAll('.selected')) s.classList.remove('selected');
             item.classList.add('selected');
           }
-          selected = [...list.querySelectorAll('.fd-entry.file.selected .fd-label')].map((s) => s.textContent);
-          name.value = selected.length > 1 ? selected.map((s) => `"${s}"`).join(' ') : e.name;
+          selected = [...list.querySelectorAll('.fd-entry.file.selected')].map((s) => s.entry);
+          name.value = selected.length > 1 ? selected.map((s) => `"${s.name}"`).join(' ') : e.name;
         });
-        item.addEventListener('dblclick', () => (e.dir ? browse(join(listing.path, e.name)) : accept()));
+        item.addEventListener('dblclick', () => (e.dir ? browseRef(join(current.pathRef, ref)) : accept()));
         return item;
       }));
     };
-    const browse = (folder) => listFolder(folder, filter.value, show);
+    // browseRef takes a ref; a folder typed by the installer is text (browseTyped), unless
+    // it is still the one shown, whose ref is known.
+    const browseRef = (ref, shown) => listFolder(ref, filter.value, (listing) => show(listing, shown || ref));
+    const browseTyped = (typed) => browseRef(typed === current.path ? current.pathRef : escapeRef(typed), typed);
     const accept = () => {
       const typed = name.value.trim();
       if (!typed) return;
-      let names = selected.length > 1 ? selected : [typed];
-      // The program adds the extension (its own rule) and asks before replacing a file.
-      const paths = names.map((n) => (n.startsWith('/') ? n : join(current.path, n)));
+      // Names as refs: the chosen entries keep theirs, a typed name is text. The program adds
+      // the extension (its own rule) and asks before replacing a file.
+      let names;
+      if (selected.length > 1) names = selected.map((s) => s.ref);
+      else if (selected.length === 1 && typed === selected[0].name) names = [selected[0].ref];
+      else names = [escapeRef(typed)];
+      const paths = names.map((n) => (n.startsWith('/') ? n : join(current.pathRef, n)));
       answer(r.id, 'ok', paths);
     };
 
-    up.addEventListener('click', () => current.parent && browse(current.parent));
-    path.addEventListener('keydown', (ev) => { if (ev.key === 'Enter') { ev.stopPropagation(); browse(path.value); } });
-    filter.addEventListener('change', () => browse(current.path));
+    up.addEventListener('click', () => current.parent && browseRef(current.parentRef, current.parent));
+    path.addEventListener('keydown', (ev) => { if (ev.key === 'Enter') { ev.stopPropagation(); browseTyped(path.value); } });
+    filter.addEventListener('change', () => browseRef(current.pathRef, current.path));
     ok.addEventListener('click', accept);
     cancel.addEventListener('click', () => answer(r.id, 'cancel'));
     win.keys = (key) => {
       if (key === 'Enter') accept();
       else if (key === 'Escape') answer(r.id, 'cancel');
     };
-    browse(r.folder);
+    browseRef(escapeRef(r.folder || ''), r.folder || '');
     setTimeout(() => name.focus(), 0);
     return win;
   }

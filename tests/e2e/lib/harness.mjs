@@ -9,7 +9,8 @@ import os from 'node:os';
 import path from 'node:path';
 
 const require = createRequire(import.meta.url);
-const { chromium } = require('playwright-core');
+// Loaded on first use: the Firefox test shares the programs' helpers but not the driver.
+let chromium = null;
 
 // Absolute paths: kaptiv runs in a folder of its own.
 const absolute = (p) => (p ? path.resolve(p) : p);
@@ -110,8 +111,10 @@ export function needRackPrograms() {
 
 // The simulated demo rack and kaptiv against it, in a new temporary folder (kaptiv-e2e-NAME-...):
 // the programs, the folder and kaptiv's URL. stop() ends both programs and removes the folder.
-export async function startRack(name) {
+// files: name -> content written into the program folder first (pref.txt chooses the language).
+export async function startRack(name, files = {}) {
   const folder = mkdtempSync(path.join(os.tmpdir(), `kaptiv-e2e-${name}-`));
+  for (const [file, content] of Object.entries(files)) writeFileSync(path.join(folder, file), content);
   const sim = startSim();
   let kaptiv = null;
   const stop = () => {
@@ -197,6 +200,7 @@ export async function openPage(url, viewport = { width: 1100, height: 720 }, { c
 }
 
 export async function launchBrowser() {
+  if (!chromium) ({ chromium } = require('playwright-core'));
   browser = await chromium.launch({ executablePath: chromiumPath, headless: true, args: ['--no-sandbox'] });
   return browser;
 }

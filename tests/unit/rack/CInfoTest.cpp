@@ -75,6 +75,27 @@ TEST_F(InfoFixture, WaitHoldsTheCallerForTheDisplayTimeOnTheClock) {
     loop.KillTimers(this);
 }
 
+TEST_F(InfoFixture, TheRestingLineShowsPalerWheneverNoMessageIs) {
+    info.SetRestingText("No rack connected.");
+    EXPECT_EQ(Line(), "No rack connected."); // at once when the panel is quiet
+    EXPECT_EQ(info.Item(CInfo::kMessage).Data().textColor, (ui::Color{0x90, 0x90, 0x90}));
+    EXPECT_FALSE(info.IsShown());
+    info.ShowMessage("Searching...", 1000);
+    EXPECT_EQ(Line(), "Searching...");
+    EXPECT_EQ(info.Item(CInfo::kMessage).Data().textColor, (ui::Color{0x60, 0x60, 0x60}));
+    loop.RunFor(1000);
+    EXPECT_EQ(Line(), "No rack connected."); // back after the message
+    EXPECT_TRUE(info.Message().empty());
+    info.SetRestingText({});
+    EXPECT_EQ(Line(), "");
+    // Set while a message shows, it waits for the message's end.
+    info.ShowMessage("Searching...", 1000);
+    info.SetRestingText("quiet");
+    EXPECT_EQ(Line(), "Searching...");
+    loop.RunFor(1000);
+    EXPECT_EQ(Line(), "quiet");
+}
+
 TEST_F(InfoFixture, GreyTextOnAPaleBackground) {
     const ui::ControlData& line = info.Item(CInfo::kMessage).Data();
     EXPECT_EQ(line.textColor, (ui::Color{0x60, 0x60, 0x60}));

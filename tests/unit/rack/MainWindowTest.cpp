@@ -4,6 +4,7 @@
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
 #include "text/Language.h"
+#include "text/ToolText.h"
 #include "ui/ScriptedResponder.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +185,35 @@ TEST_F(MainWindow, WithoutALinkNothingStartsAndARescanFindsNoHardware) {
     EXPECT_EQ(main.LastScan().outcome, rack::ScanOutcome::HardwareNotFound);
     EXPECT_TRUE(main.Item(CQuorvelDlg::kRescanButton).IsEnabled());
     EXPECT_FALSE(main.Item(CQuorvelDlg::kLoadButton).IsEnabled());
+}
+
+TEST_F(MainWindow, AfterAFailedScanAQuietLineSaysNoRackIsConnectedUntilTheNextScan) {
+    text::SetLanguageIndex(static_cast<int>(text::Language::German));
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    loop.RunFor(10'000); // the scan, its failure message and that message's display time
+    EXPECT_EQ(main.LastScan().outcome, rack::ScanOutcome::HardwareNotFound);
+    const std::string quiet = text::LocalizedToolText(text::ToolText::NoRackConnected);
+    EXPECT_EQ(quiet, "Kein Rack verbunden. Obere Taste: neu suchen.");
+    EXPECT_EQ(info.Item(rack::CInfo::kMessage).Text(), quiet);
+    EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kScanTimer)); // rack control stays idle
+    // A scan that starts takes the line away at once (and puts it back when it fails again).
+    struct Lines final : ui::Display {
+        std::vector<std::string> shown;
+        void Present(const ui::DisplayUpdate& update) override {
+            for (const auto& c : update.controls)
+                if (c.dialogId == rack::CInfo::kDialogId && c.control.id == rack::CInfo::kMessage)
+                    shown.push_back(c.control.text);
+        }
+    } lines;
+    windows.AddDisplay(&lines);
+    main.OnClick(CQuorvelDlg::kRescanButton);
+    loop.RunFor(10'000);
+    windows.RemoveDisplay(&lines);
+    ASSERT_GE(lines.shown.size(), 3u);
+    EXPECT_EQ(lines.shown.front(), ""); // before "Searching..."
+    EXPECT_EQ(lines.shown[1], text::LocalizedText(28));
+    EXPECT_EQ(lines.shown.back(), quiet);
+    text::SetLanguageIndex(static_cast<int>(text::Language::English));
 }
 
 } // namespace

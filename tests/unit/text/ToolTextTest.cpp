@@ -36,7 +36,15 @@ TEST(ToolTexts, EveryRowHasFiveDistinctTextsWithTheSamePlaceholders) {
             EXPECT_EQ(Formats(text), Formats(english)) << text;
             texts.insert(text);
         }
-        EXPECT_EQ(texts.size(), size_t(kLanguageCount)) << "row " << row << " is not translated: " << english;
+        // A few words are the same in several languages ("OK", "No", "Type"); every other
+        // row differs in each language, so a row copied from English stands out.
+        const bool sharedWord =
+            id == ToolText::PageOk || id == ToolText::PageNo || id == ToolText::PageFileType;
+        if (!sharedWord)
+            EXPECT_EQ(texts.size(), size_t(kLanguageCount))
+                << "row " << row << " is not translated: " << english;
+        else
+            EXPECT_GE(texts.size(), size_t(2)) << "row " << row << " is not translated: " << english;
     }
     EXPECT_EQ(LocalizedToolText(ToolText::BlockRefused, 5), "");
     EXPECT_EQ(LocalizedToolText(ToolText::Count, 0), "");
@@ -46,4 +54,25 @@ TEST_F(French, RefusalsFollowTheLanguage) {
     char buffer[256];
     std::snprintf(buffer, sizeof buffer, LocalizedToolText(ToolText::ModuleListRefused).c_str(), 15, 14);
     EXPECT_STREQ(buffer, "Liste des modules refusée : 15 modules annoncés, 14 au plus.");
+}
+
+TEST(ToolTexts, FormatFillsPlaceholdersInOrderAndNeverReadsArgumentsAsFormats) {
+    EXPECT_EQ(FormatToolText(ToolText::SettingsNotRead, 0, {"7"}),
+              "The settings of module 7 could not be read; they are not written.");
+    EXPECT_EQ(FormatToolText(ToolText::UsbNameCharacter, 3, {"a;b", ";"}),
+              "\"a;b\": der Name enthält das Zeichen ;");
+    // An argument holding a placeholder is copied as it is.
+    EXPECT_EQ(FormatToolText(ToolText::ReplaceQuestion, 0, {"%s%d.qvc"}),
+              "%s%d.qvc already exists.\nDo you want to replace it?");
+    // Missing arguments leave the place empty; extra ones are dropped.
+    EXPECT_EQ(FormatToolText(ToolText::UsbNameCharacter, 0, {"x"}), "\"x\": the name holds the character ");
+    EXPECT_EQ(FormatToolText(ToolText::PageClose, 1, {"x"}), "Fermer");
+}
+
+TEST(ToolTexts, LanguageCodesFollowTheColumns) {
+    EXPECT_EQ(LanguageCode(0), "en");
+    EXPECT_EQ(LanguageCode(1), "fr");
+    EXPECT_EQ(LanguageCode(4), "es");
+    EXPECT_EQ(LanguageCode(5), "en");
+    EXPECT_EQ(LanguageCode(-1), "en");
 }

@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "ui/PageTexts.h"
 #include "ui/ScriptedResponder.h"
 
 #include <filesystem>
@@ -209,6 +210,35 @@ TEST_F(ModalFixture, SaveDialogAsksBeforeReplacingAndAddsTheExtension) {
     EXPECT_FALSE(windows.FileDialog(options));
     EXPECT_TRUE(failures.empty()) << failures.front();
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(ModalFixture, TheReplaceQuestionIsAskedInTheProgramsLanguage) {
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("kaptiv-ui-replace-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "rack.qvc") << "x";
+    SetReplaceQuestion("%s existe déjà.\nVoulez-vous le remplacer ?");
+    FileDialogOptions options;
+    options.save = true;
+    options.overwritePrompt = true;
+    responder.AnswerFileDialog({(folder / "rack.qvc").string()});
+    responder.AnswerMessageBox(ModalResult::Yes, "rack.qvc existe déjà.\nVoulez-vous le remplacer ?");
+    EXPECT_TRUE(windows.FileDialog(options));
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    SetReplaceQuestion("%s already exists.\nDo you want to replace it?");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(PageTextsTest, AChangeCountsOnceAndTheSameTextsDoNot) {
+    const uint64_t before = PageTextsVersion();
+    const PageTexts german{"de", {{"cancel", "Abbrechen"}}};
+    SetPageTexts(german);
+    EXPECT_EQ(PageTextsVersion(), before + 1);
+    SetPageTexts(german);
+    EXPECT_EQ(PageTextsVersion(), before + 1);
+    EXPECT_EQ(GetPageTexts(), german);
+    SetPageTexts(PageTexts{});
+    EXPECT_EQ(PageTextsVersion(), before + 2);
 }
 
 TEST_F(ModalFixture, OpenDialogReturnsEveryChosenFile) {

@@ -256,5 +256,59 @@ TEST(UpdateMessages, FolderListingKeepsOrderAndError) {
     EXPECT_EQ(j["parent"], "/home");
 }
 
+TEST(PathRefs, NamesThatAreNotUtf8TravelAsRefsAndComeBackAsTheSameBytes) {
+    const std::string latin1 = "caf\xE9.qvc";        // ISO-8859-1 e-acute: not UTF-8
+    const std::string utf8 = "caf\xC3\xA9 100%.qvc"; // valid, with a '%'
+    const std::string truncated = "x\xE2\x82";       // a sequence cut short
+    const std::string overlong = "\xC0\xAF";         // overlong '/': refused by UTF-8
+    const std::string surrogate = "\xED\xA0\x80";    // UTF-16 surrogate: not UTF-8
+    EXPECT_FALSE(IsValidUtf8(latin1));
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_FALSE(IsValidUtf8(truncated));
+    EXPECT_FALSE(IsValidUtf8(overlong));
+    EXPECT_FALSE(IsValidUtf8(surrogate));
+    EXPECT_EQ(EncodePathRef(latin1), "caf%E9.qvc");
+    EXPECT_EQ(EncodePathRef(utf8), "caf\xC3\xA9 100%25.qvc");
+    for (const std::string& name : {latin1, utf8, truncated, overlong, surrogate, std::string("%41%zz%4")})
+        EXPECT_EQ(DecodePathRef(EncodePathRef(name)), name) << name;
+    // What the page sends is a ref: %XX is a byte; a '%' without two hex digits stays.
+    EXPECT_EQ(DecodePathRef("a%2fb%4"), "a/b%4");
+    EXPECT_EQ(DecodePathRef("%"), "%");
+}
+
+TEST(PathRefs, TheListingCarriesRefsOnlyForNamesThatNeedThem) {
+    ui::FolderListing listing;
+    listing.ok = true;
+    listing.folder = "/home/u/d\xE9j\xE0";
+    listing.parent = "/home/u";
+    listing.entries = {{"r\xE9sum\xE9.qvc", false, 10}, {"plain.qvc", false, 20}};
+    const json j = json::parse(EncodeFolderListing(2, listing));
+    EXPECT_EQ(j["pathRef"], "/home/u/d%E9j%E0");
+    EXPECT_FALSE(j.contains("parentRef"));
+    EXPECT_EQ(j["entries"][0]["ref"], "r%E9sum%E9.qvc");
+    EXPECT_EQ(j["entries"][0]["name"], "r\xEF\xBF\xBDsum\xEF\xBF\xBD.qvc"); // shown with U+FFFD
+    EXPECT_FALSE(j["entries"][1].contains("ref"));
+    // The page answers with the ref and the program gets the file's own bytes.
+    auto answer =
+        Parse(R"({"type":"answer","request":5,"result":"ok","paths":["/home/u/d%E9j%E0/r%E9sum%E9.qvc"]})");
+    ASSERT_EQ(answer.answer.paths.size(), 1u);
+    EXPECT_EQ(answer.answer.paths[0], "/home/u/d\xE9j\xE0/r\xE9sum\xE9.qvc");
+    auto list = Parse(R"({"type":"listfolder","request":6,"path":"/home/u/d%E9j%E0"})");
+    EXPECT_EQ(list.path, listing.folder);
+    // A '%' the installer typed arrives as %25.
+    EXPECT_EQ(
+        Parse(R"({"type":"answer","request":7,"result":"ok","paths":["/tmp/100%25.qvc"]})").answer.paths[0],
+        "/tmp/100%.qvc");
+}
+
+TEST(UpdateMessages, PageTextsTravelWhenTheyChangeAndInEverySnapshot) {
+    ui::DisplayUpdate update;
+    EXPECT_FALSE(json::parse(EncodeUpdate(update)).contains("texts"));
+    const ui::PageTexts texts{"de", {{"cancel", "Abbrechen"}, {"ok", "OK"}}};
+    const json j = json::parse(EncodeUpdate(update, &texts));
+    EXPECT_EQ(j["texts"]["language"], "de");
+    EXPECT_EQ(j["texts"]["texts"]["cancel"], "Abbrechen");
+}
+
 } // namespace
 } // namespace kaptiv::web
