@@ -190,28 +190,6 @@ const std::array<ToolTextRow, kToolTextCount> kToolTextTable = {{
      "Impossibile scaricare il registro del modulo: %s",
      "Das Protokoll des Moduls konnte nicht abgerufen werden: %s",
      "No se pudo obtener el registro del módulo: %s"},
-    {"empty file name", "nom de fichier vide", "nome del file vuoto", "leerer Dateiname",
-     "nombre de fichero vacío"},
-    {"\"%s\": not a file of the USB key", "\"%s\" : pas un fichier de la clé USB",
-     "\"%s\": non è un file della chiavetta USB", "\"%s\": keine Datei des USB-Sticks",
-     "\"%s\": no es un fichero de la memoria USB"},
-    {"\"%s\": the name holds a control character", "\"%s\" : le nom contient un caractère de contrôle",
-     "\"%s\": il nome contiene un carattere di controllo", "\"%s\": der Name enthält ein Steuerzeichen",
-     "\"%s\": el nombre contiene un carácter de control"},
-    {"\"%s\": the name holds the character %s", "\"%s\" : le nom contient le caractère %s",
-     "\"%s\": il nome contiene il carattere %s", "\"%s\": der Name enthält das Zeichen %s",
-     "\"%s\": el nombre contiene el carácter %s"},
-    {"\"%s\": the name holds a space", "\"%s\" : le nom contient une espace",
-     "\"%s\": il nome contiene uno spazio", "\"%s\": der Name enthält ein Leerzeichen",
-     "\"%s\": el nombre contiene un espacio"},
-    {"\"%s\": the name is too long for the module", "\"%s\" : le nom est trop long pour le module",
-     "\"%s\": il nome è troppo lungo per il modulo", "\"%s\": der Name ist zu lang für das Modul",
-     "\"%s\": el nombre es demasiado largo para el módulo"},
-    {"\"%s\": the name cannot be written on the USB key",
-     "\"%s\" : ce nom ne peut pas être écrit sur la clé USB",
-     "\"%s\": il nome non può essere scritto sulla chiavetta USB",
-     "\"%s\": der Name kann nicht auf den USB-Stick geschrieben werden",
-     "\"%s\": el nombre no se puede escribir en la memoria USB"},
     {"About KAPTIV", "À propos de KAPTIV", "Informazioni su KAPTIV", "Über KAPTIV", "Acerca de KAPTIV"},
     {"%s\nConfiguration and maintenance tool for the MULVANE headend rack.",
      "%s\nOutil de configuration et de maintenance de la tête de réseau MULVANE.",
@@ -261,8 +239,8 @@ std::string LocalizedToolText(ToolText id) {
 }
 
 std::string FillToolText(ToolText id, std::initializer_list<std::string> values) {
-    const std::string text = LocalizedToolText(id);
     std::string out;
+    const std::string text = LocalizedToolText(id);
     auto next = values.begin();
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == 's' || text[i + 1] == 'd') &&
@@ -271,6 +249,11 @@ std::string FillToolText(ToolText id, std::initializer_list<std::string> values)
             ++i;
         } else {
             out += text[i];
+        }
+    }
+    return out;
+}
+
 std::string FormatToolText(ToolText id, int language, std::initializer_list<std::string_view> args) {
     const std::string format = LocalizedToolText(id, language);
     std::string out;

@@ -73,13 +73,6 @@ enum class ToolText : int {
     SettingsNotWritten, // %s what the encoder said
     ConfigFileRefused,  // %s why
     LogFetchFailed,     // %s local file
-    UsbNameEmpty,       // refusals of USB-key names: %s the name
-    UsbNameNotOnKey,
-    UsbNameControlCharacter,
-    UsbNameCharacter, // %s name, %s the character
-    UsbNameSpace,
-    UsbNameTooLong,
-    UsbNameNotWritable,
     AboutCaption,
     AboutText,       // %s title line
     ReplaceQuestion, // %s file name

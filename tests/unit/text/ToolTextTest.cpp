@@ -59,13 +59,15 @@ TEST_F(French, RefusalsFollowTheLanguage) {
 TEST(ToolTexts, FormatFillsPlaceholdersInOrderAndNeverReadsArgumentsAsFormats) {
     EXPECT_EQ(FormatToolText(ToolText::SettingsNotRead, 0, {"7"}),
               "The settings of module 7 could not be read; they are not written.");
-    EXPECT_EQ(FormatToolText(ToolText::UsbNameCharacter, 3, {"a;b", ";"}),
-              "\"a;b\": der Name enthält das Zeichen ;");
+    EXPECT_EQ(
+        FormatToolText(ToolText::FirmwarePictureMissing, 3, {"5", "RkMod", "FP_C4V0.rle"}),
+        "Modul 5 (RkMod) bleibt unverändert: das Frontplattenbild FP_C4V0.rle fehlt oder ist nicht lesbar.");
     // An argument holding a placeholder is copied as it is.
     EXPECT_EQ(FormatToolText(ToolText::ReplaceQuestion, 0, {"%s%d.qvc"}),
               "%s%d.qvc already exists.\nDo you want to replace it?");
     // Missing arguments leave the place empty; extra ones are dropped.
-    EXPECT_EQ(FormatToolText(ToolText::UsbNameCharacter, 0, {"x"}), "\"x\": the name holds the character ");
+    EXPECT_EQ(FormatToolText(ToolText::FirmwarePictureMissing, 0, {"5"}),
+              "Module 5 () left as it is: the front-panel picture  is missing or unreadable.");
     EXPECT_EQ(FormatToolText(ToolText::PageClose, 1, {"x"}), "Fermer");
 }
 
