@@ -67,6 +67,7 @@ SteppedRound::SteppedRound(link::CXmit& xmit, platform::Clock& clock, const Roun
     : m_state(std::make_unique<State>(xmit, clock, clock.NowMs() + limits.budgetMs)) {
     m_state->controller.address = link::kControllerAddress;
     m_state->controller.listedType = type::kPowerSupply;
+    m_state->controller.asked = true;
 }
 
 SteppedRound::~SteppedRound() = default;
@@ -138,6 +139,8 @@ bool SteppedRound::Step() {
         switch (ask.field) {
         case Field::Identify:
             module.identify = std::move(answer);
+            // Silent through its whole time-out (the round did not run out of time): missing.
+            module.asked = module.identify.has_value() || m_out.failure != RoundFailure::OutOfTime;
             if (module.identify) {
                 const uint8_t t =
                     module.identify->size() >= 2 && (*module.identify)[0] == link::CXmit::kIdentifyMark

@@ -18,6 +18,7 @@ ModuleMeasures Tuner(int slot, uint8_t level, uint8_t lockA = 2) {
     m.slot = slot;
     m.address = static_cast<uint8_t>(slot + 1);
     m.listedType = type::kSat2_0;
+    m.asked = true;
     m.up = true;
     m.identifiedType = type::kSat2_0;
     m.statusAnswered = true;
@@ -120,6 +121,7 @@ TEST(RackHistory, AModuleThatStopsAnsweringGetsAGapAndANewOneStartsAligned) {
     ModuleMeasures mod;
     mod.slot = 2;
     mod.address = 9;
+    mod.asked = true;
     mod.up = true;
     mod.channels = {{1, 20'000'000, 38'000'000}};
     mod.outputRunning = true;
