@@ -481,7 +481,10 @@ void CSatCofdm::Write() {
     m_writeProblem = problem;
 
     ShowPageMessage(problem);
-    if (m_image->SendChanges(*m_commands))
+    std::vector<size_t> notWritten;
+    const bool restart = m_image->SendChanges(*m_commands, &notWritten);
+    m_lastWriteFailed = !notWritten.empty();
+    if (restart)
         ShowPageMessage(text::LocalizedToolText(text::ToolText::RackRestarts));
 }
 

@@ -93,6 +93,9 @@ public:
     std::optional<uint8_t> UsbKeyState() const { return m_lastUsbKey; }
     // The reason of the last refused encoding, empty when the last write went through.
     const std::string& WriteProblem() const { return m_writeProblem; }
+    // Whether a module answered the last write negatively or not at all (its block is sent
+    // again at the next write).
+    bool LastWriteFailed() const { return m_lastWriteFailed; }
     // The cell editor open on a list of the page (the service table or the stream table).
     std::optional<ui::CellEdit> OpenCellEdit(int listId) const;
 
@@ -170,6 +173,7 @@ private:
     std::optional<uint8_t> m_lastChangeIndicator;
     std::optional<uint8_t> m_lastListIndicator;
     std::string m_writeProblem;
+    bool m_lastWriteFailed = false;
     bool m_reportPending = false;
     bool m_reportDone = false;
     std::function<void(CSatCofdm&)> m_reportHook;

@@ -135,8 +135,9 @@ bool PagePlayout::WriteSettings() {
     if (!m_page.m_open)
         return false;
     m_page.Write();
-    // Written when the blocks could be encoded and no exchange failed on the way.
-    return m_page.WriteProblem().empty() && !m_page.m_commands->Xmit().IsLinkLost();
+    // Written when the blocks could be encoded and every module answered its write positively.
+    return m_page.WriteProblem().empty() && !m_page.LastWriteFailed() &&
+           !m_page.m_commands->Xmit().IsLinkLost();
 }
 
 void PagePlayout::MarkInputChanged() {
