@@ -135,7 +135,7 @@ std::string TemplateTitle(int dialogId) {
 // Controls whose text is data from the rack or a file, not a text of the tool.
 bool IsData(const ui::ControlData& c) {
     switch (c.kind) {
-    case ui::ControlKind::ListView: // rows and column headers the specification fixes
+    case ui::ControlKind::ListView: // rows and column headers are the language tables' own
     case ui::ControlKind::ComboBox: // values (modulations, rates, addresses)
     case ui::ControlKind::ListBox:  // CAM menus, file names
     case ui::ControlKind::OwnerDrawn:
