@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <unistd.h>
 
 using namespace kaptiv;
 namespace fs = std::filesystem;
@@ -33,7 +35,10 @@ struct PanelLog final : ui::Display {
 };
 
 struct ScanWithFirmware : ::testing::Test, test::MainWindowOnSim {
-    fs::path program = fs::temp_directory_path() / "kaptiv-scan-firmware";
+    // One folder per process and test: ctest runs the tests of this file side by side.
+    fs::path program =
+        fs::temp_directory_path() / ("kaptiv-scan-firmware-" + std::to_string(::getpid()) + "-" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     link::CommandSet commands{xmit};
     firmware::FirmwareUpdate update{commands, info};
     PanelLog log;
