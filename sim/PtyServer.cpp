@@ -57,6 +57,8 @@ bool PtyServer::Start(std::string& error) {
     if (ptsname_r(m_master, name, sizeof name) != 0)
         return fail("ptsname");
     m_slavePath = name;
+    // A device node, not a file: the pseudo-terminal's slave side, held open so that the line
+    // does not hang up between clients (outside the file-access place on purpose).
     m_slaveKeepAlive = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slaveKeepAlive < 0)
         return fail("open " + m_slavePath);

@@ -343,7 +343,7 @@ bool DisplayServer::Start(std::string* error) {
         return fail("bad listen address '" + m_impl->options.listenAddress + "'");
     tcp::acceptor acceptor(m_impl->ioc);
     const tcp::endpoint endpoint(address, m_impl->options.port);
-    acceptor.open(endpoint.protocol(), ec);
+    acceptor.open(endpoint.protocol(), ec); // a listening socket, not a file
     if (!ec)
         acceptor.set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec)

@@ -196,7 +196,7 @@ bool HttpServer::Bind(std::string& error) {
     }
     tcp::acceptor acceptor(m_impl->ioc);
     const tcp::endpoint endpoint(address, m_impl->options.port);
-    acceptor.open(endpoint.protocol(), ec);
+    acceptor.open(endpoint.protocol(), ec); // a listening socket, not a file
     if (!ec)
         acceptor.set_option(asio::socket_base::reuse_address(true), ec);
     if (!ec)
