@@ -1,6 +1,5 @@
 #include "monitor/HealthRounds.h"
 
-#include "link/CSSocket.h"
 #include "link/CXmit.h"
 #include "link/CommandSet.h"
 #include "platform/Clock.h"
@@ -42,24 +41,11 @@ struct SteppedRound::State {
     State(link::CXmit& x, platform::Clock& c, int64_t end) : xmit(x), clock(c), deadline(end) {}
 
     std::optional<Bytes> Ask(RoundAnswers& out, uint8_t address, uint8_t command, int standardTimeout) {
-        const int64_t left = deadline - clock.NowMs();
-        const int64_t unit =
-            xmit.IsGatewayLinkUp() ? link::CSSocket::kTcpTimeUnitMs : link::CXmit::kSerialTimeUnitMs;
-        if (left < unit) {
-            out.failure = RoundFailure::OutOfTime;
+        std::optional<Bytes> answer =
+            AskWithinDeadline(xmit, clock, deadline, out, address, command, standardTimeout);
+        if (out.failure == RoundFailure::OutOfTime)
             phase = Phase::Done;
-            return std::nullopt;
-        }
-        const int timeout = static_cast<int>(std::min<int64_t>(standardTimeout, left / unit));
-        std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
-        ++out.exchanges;
-        if (!xmit.Exchange(0, address, command, nullptr, timeout)) {
-            ++out.failedExchanges;
-            xmit.ClearLinkLost();
-            return std::nullopt;
-        }
-        const uint8_t* data = xmit.AnswerData();
-        return Bytes(data, data + xmit.AnswerLength());
+        return answer;
     }
 };
 

@@ -27,24 +27,8 @@ public:
 
     // One exchange without data; the answer's data on a positive answer.
     std::optional<Bytes> Ask(uint8_t address, uint8_t command, int standardTimeout) {
-        const int64_t left = m_deadline - m_clock.NowMs();
-        const int64_t unit =
-            m_xmit.IsGatewayLinkUp() ? link::CSSocket::kTcpTimeUnitMs : link::CXmit::kSerialTimeUnitMs;
-        if (left < unit) {
-            m_out.failure = RoundFailure::OutOfTime;
-            return std::nullopt;
-        }
-        const int timeout = static_cast<int>(std::min<int64_t>(standardTimeout, left / unit));
-        m_lastCut = timeout < standardTimeout;
-        std::lock_guard<std::recursive_mutex> lock(m_xmit.ExchangeLock());
-        ++m_out.exchanges;
-        if (!m_xmit.Exchange(0, address, command, nullptr, timeout)) {
-            ++m_out.failedExchanges;
-            m_xmit.ClearLinkLost(); // one silent module says nothing about the others
-            return std::nullopt;
-        }
-        const uint8_t* data = m_xmit.AnswerData();
-        return Bytes(data, data + m_xmit.AnswerLength());
+        return AskWithinDeadline(m_xmit, m_clock, m_deadline, m_out, address, command, standardTimeout,
+                                 &m_lastCut);
     }
     bool OutOfTime() const { return m_out.failure == RoundFailure::OutOfTime; }
     // The last exchange had less than its command's time-out: a silence then proves nothing.
@@ -75,6 +59,30 @@ void AskModule(Round& round, ModuleAnswers& module) {
 }
 
 } // namespace
+
+std::optional<Bytes> AskWithinDeadline(link::CXmit& xmit, platform::Clock& clock, int64_t deadline,
+                                       RoundAnswers& out, uint8_t address, uint8_t command,
+                                       int standardTimeout, bool* cut) {
+    const int64_t left = deadline - clock.NowMs();
+    const int64_t unit =
+        xmit.IsGatewayLinkUp() ? link::CSSocket::kTcpTimeUnitMs : link::CXmit::kSerialTimeUnitMs;
+    if (left < unit) {
+        out.failure = RoundFailure::OutOfTime;
+        return std::nullopt;
+    }
+    const int timeout = static_cast<int>(std::min<int64_t>(standardTimeout, left / unit));
+    if (cut)
+        *cut = timeout < standardTimeout;
+    std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
+    ++out.exchanges;
+    if (!xmit.Exchange(0, address, command, nullptr, timeout)) {
+        ++out.failedExchanges;
+        xmit.ClearLinkLost();
+        return std::nullopt;
+    }
+    const uint8_t* data = xmit.AnswerData();
+    return Bytes(data, data + xmit.AnswerLength());
+}
 
 const char* ToText(RoundFailure failure) {
     switch (failure) {

@@ -54,6 +54,14 @@ struct RoundAnswers {
     int failedExchanges = 0;
 };
 
+// One exchange of a round: the command's standard time-out, cut to what is left before the
+// deadline (`cut` tells whether it was). Counts the exchange in `out`. When less than one time
+// unit is left, nothing is sent and out.failure becomes OutOfTime. A silent module clears the
+// link-lost flag: one silent module says nothing about the others.
+std::optional<Bytes> AskWithinDeadline(link::CXmit& xmit, platform::Clock& clock, int64_t deadline,
+                                       RoundAnswers& out, uint8_t address, uint8_t command,
+                                       int standardTimeout, bool* cut = nullptr);
+
 struct RoundLimits {
     int64_t budgetMs = 10000;
 };
