@@ -19,13 +19,17 @@ constexpr int kExitStartupFailed = 1;
 CQuorvelApp::CQuorvelApp(ui::WindowSystem& windows, Options options, EnvLookup env)
     : m_windows(windows), m_options(std::move(options)), m_env(std::move(env)), m_xmit(windows.GetClock()),
       m_settingsPage(windows), m_info(windows), m_status(windows), m_detachInfo(windows),
-      m_openCam(windows, m_info, m_xmit), m_mainWindow(windows, m_info, m_status), m_configValidate(windows),
+      m_openCam(windows, m_info, m_xmit), m_mainWindow(windows, m_info, m_status),
+      m_healthView(windows, m_xmit), m_configValidate(windows),
       m_configFiles(windows, m_info, m_configValidate) {
     m_mainWindow.SetCommonInterfacePanel(&m_openCam);
     m_xmit.SetIndicators(&m_status);
     m_mainWindow.SetChainPage(&m_settingsPage);
     m_mainWindow.SetConfigurationFiles(&m_configFiles);
     m_mainWindow.SetInstallationReport(&m_report);
+    m_mainWindow.SetHealthView(&m_healthView);
+    m_healthView.SetBusyProbe([this] { return m_mainWindow.BusyWith(); });
+    m_healthView.SetOpenModule([this](int row) { m_mainWindow.SelectModule(row); });
     m_settingsPage.SetTransferWindow(&m_detachInfo);
     m_mainWindow.SetModuleLogFetch([this] { m_settingsPage.FetchModuleLog(); });
     // Devices named on the command line are a fixed list; otherwise the devices are listed

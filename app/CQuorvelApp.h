@@ -13,6 +13,7 @@
 #include "configfiles/ConfigFileTransfer.h"
 #include "editor/CSatCofdm.h"
 #include "firmware/FirmwareUpdate.h"
+#include "health/CHealthView.h"
 #include "link/CSSocket.h"
 #include "link/CXmit.h"
 #include "link/CommandSet.h"
@@ -60,6 +61,7 @@ public:
     rack::CQuorvelDlg& MainWindow() { return m_mainWindow; }
     report::CReport& Report() { return m_report; }
     cam::COpenCam& OpenCam() { return m_openCam; }
+    health::CHealthView& HealthView() { return m_healthView; }
     // The gateway socket while InitInstance runs; null before and after.
     link::CSSocket* Socket() { return m_socket.get(); }
 
@@ -89,6 +91,7 @@ private:
     rack::CDetachInfo m_detachInfo;
     cam::COpenCam m_openCam;
     rack::CQuorvelDlg m_mainWindow;
+    health::CHealthView m_healthView;
     report::CReport m_report{m_mainWindow, &m_settingsPage};
     // The firmware check the main window's scans make, with its own view of the command set.
     link::CommandSet m_firmwareCommands{m_xmit};

@@ -65,6 +65,7 @@ public:
     void OpenChain(rack::RackImage& image, link::CommandSet& commands, const rack::Chain& chain) override;
     void CloseChain() override;
     bool IsChainOpen() const override { return m_open; }
+    bool IsTransferring() const override { return m_playout.Operations().Busy(); }
 
     // One tick of timer 1 (public for tests, which may also let the timer fire).
     void Tick();

@@ -41,6 +41,7 @@ public:
     void FetchLog() { m_operations.FetchLog(); }
 
     streaming::StreamingFiles& Operations() { return m_operations; }
+    const streaming::StreamingFiles& Operations() const { return m_operations; }
 
     // streaming::StreamingHost.
     streaming::Schedule& ScheduleValues() override;

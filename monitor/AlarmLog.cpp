@@ -24,13 +24,6 @@ std::string Format(text::ToolText id, int language, const char* s, int d) {
     return buffer;
 }
 
-std::string Time(const std::tm& t) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
-                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    return buffer;
-}
-
 std::string CsvField(const std::string& field) {
     if (field.find_first_of(",\"\r\n") == std::string::npos)
         return field;
@@ -44,6 +37,13 @@ std::string CsvField(const std::string& field) {
 }
 
 } // namespace
+
+std::string FormatAlarmTime(const std::tm& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return buffer;
+}
 
 AlarmSeverity SeverityOf(AlarmKind kind) {
     switch (kind) {
@@ -134,9 +134,10 @@ std::string DescribeAlarm(const Alarm& alarm, const AlarmThresholds& thresholds,
 std::string AlarmLogCsv(const AlarmLog& log, const AlarmThresholds& thresholds, int language) {
     std::string out = text::LocalizedToolText(text::ToolText::HealthCsvHeader, language) + "\r\n";
     for (const AlarmLogEntry& e : log.Entries()) {
-        const std::string cleared =
-            e.cleared ? Time(*e.cleared) : text::LocalizedToolText(text::ToolText::HealthActive, language);
-        const std::string fields[] = {Time(e.raised),
+        const std::string cleared = e.cleared
+                                        ? FormatAlarmTime(*e.cleared)
+                                        : text::LocalizedToolText(text::ToolText::HealthActive, language);
+        const std::string fields[] = {FormatAlarmTime(e.raised),
                                       cleared,
                                       std::to_string(e.alarm.slot),
                                       std::to_string(e.alarm.address),

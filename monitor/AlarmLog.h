@@ -45,6 +45,9 @@ private:
     std::vector<AlarmLogEntry> m_entries;
 };
 
+// "2026-12-08 17:30:12": the times of the log.
+std::string FormatAlarmTime(const std::tm& when);
+
 // What happened, in `language` (0 to 4): "Input A has no lock"...
 std::string DescribeAlarm(const Alarm& alarm, const AlarmThresholds& thresholds, int language);
 

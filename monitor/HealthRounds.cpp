@@ -188,6 +188,14 @@ bool HealthRounds::Paused() const {
     return std::any_of(m_work.begin(), m_work.end(), [](int n) { return n > 0; });
 }
 
+void HealthRounds::StartOver() {
+    DropRound();
+    m_history.Clear();
+    m_log.Clear();
+    m_last = {};
+    m_lastRoundStartMs.reset();
+}
+
 void HealthRounds::DropRound() {
     if (m_round) {
         m_round.reset();

@@ -13,6 +13,7 @@
 #include "monitor/AlarmLog.h"
 #include "monitor/History.h"
 #include "monitor/StatusRound.h"
+#include "rack/HealthView.h"
 
 #include <array>
 #include <memory>
@@ -43,7 +44,7 @@ private:
     RoundAnswers m_out;
 };
 
-enum class RackWork { Scan, FirmwareUpdate, ConfigurationLoad, Report, UsbKeyTransfer, Count };
+using rack::RackWork;
 
 struct HealthSchedule {
     int64_t roundPeriodMs = 10'000; // a round starts at most this often
@@ -62,6 +63,8 @@ public:
     void Begin(RackWork work);
     void End(RackWork work);
     bool Paused() const;
+    // Another rack: history, log and last measures start over (a round under way is dropped).
+    void StartOver();
 
     // At most one exchange. True when a round just ended and was recorded.
     bool Tick();

@@ -32,7 +32,10 @@ std::vector<MeasureValue> ValuesOf(const ModuleMeasures& m) {
     for (const TunerInputMeasure& input : m.inputs) {
         out.push_back({input.name + ".lock", "", static_cast<double>(input.lock)});
         out.push_back({input.name + ".level", "%", static_cast<double>(input.level)});
-        out.push_back({input.name + ".quality", "%", static_cast<double>(input.quality)});
+        // Without lock the module has nothing to measure a quality on: a gap, not a 0 that
+        // would read as a measured bad signal.
+        if (input.Locked())
+            out.push_back({input.name + ".quality", "%", static_cast<double>(input.quality)});
     }
     if (m.outputRunning)
         out.push_back({"output", "", *m.outputRunning ? 1.0 : 0.0});

@@ -55,11 +55,40 @@ uint8_t OtherPersonality(uint8_t type) {
 bool HasUsbKey(uint8_t type) {
     return type == type::kSat2_0 || type == type::kSat2 || type == type::kTerrestrial;
 }
+// Sets a flag for the duration of a call, nested calls included.
+class FlagWhile {
+public:
+    explicit FlagWhile(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~FlagWhile() { m_flag = m_was; }
+    FlagWhile(const FlagWhile&) = delete;
+    FlagWhile& operator=(const FlagWhile&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
 } // namespace
+
+// A firmware check that marks its updates as running while it passes them on.
+class CQuorvelDlg::MarkedFirmwareCheck final : public FirmwareCheck {
+public:
+    explicit MarkedFirmwareCheck(CQuorvelDlg& window) : m_window(window) {}
+    void IndexFolder(RackImage& image) override { m_window.m_firmware->IndexFolder(image); }
+    bool CheckAndUpdate(RackImage& image, size_t index, uint8_t releaseOffset) override {
+        FlagWhile running(m_window.m_firmwareRunning);
+        return m_window.m_firmware->CheckAndUpdate(image, index, releaseOffset);
+    }
+    void ScanEnded() override { m_window.m_firmware->ScanEnded(); }
+    bool ReadsFirmwareFolder() const override { return m_window.m_firmware->ReadsFirmwareFolder(); }
+
+private:
+    CQuorvelDlg& m_window;
+};
 
 CQuorvelDlg::CQuorvelDlg(ui::WindowSystem& windows, CInfo& info, rack::CSTATUS& status)
     : ui::Dialog(windows, resources::DialogTemplateById(resources::kDialogMain)), m_info(info),
-      m_status(status), m_ownXmit(std::make_unique<link::CXmit>(windows.GetClock())) {
+      m_status(status), m_ownXmit(std::make_unique<link::CXmit>(windows.GetClock())),
+      m_markedFirmware(std::make_unique<MarkedFirmwareCheck>(*this)) {
     AttachLink(nullptr, nullptr);
 }
 
@@ -113,6 +142,8 @@ void CQuorvelDlg::RefreshTitle() {
 
 void CQuorvelDlg::OnInitDialog() {
     RefreshTitle();
+    // An icon button's text is its tooltip.
+    Item(kHealthButton).SetText(text::LocalizedToolText(text::ToolText::HealthButtonTooltip));
 
     if (!m_info.IsCreated())
         m_info.Create(this);
@@ -210,7 +241,7 @@ void CQuorvelDlg::RunScan() {
         return;
     }
     m_scanning = true;
-    Discovery discovery(*m_commands, m_image, m_info, *m_firmware, *this);
+    Discovery discovery(*m_commands, m_image, m_info, *m_markedFirmware, *this);
     m_lastScan = discovery.Run();
     ++m_scanCount;
     m_scanning = false;
@@ -281,6 +312,7 @@ void CQuorvelDlg::BeginScan() {
     m_info.SetRestingText({});
     for (int id : kScanDisabledButtons)
         Item(id).Enable(false);
+    Item(kHealthButton).Enable(false);
     Item(kLogButton).Show(false);
     KillTimer(kWatchdogTimer);
     SelectModule(kNoModule);
@@ -321,6 +353,7 @@ void CQuorvelDlg::RackConnected() {
 void CQuorvelDlg::EnableRackButtons() {
     for (int id : kRackButtons)
         Item(id).Enable(true);
+    Item(kHealthButton).Enable(m_health != nullptr);
 }
 
 void CQuorvelDlg::EndScan() {
@@ -426,8 +459,10 @@ void CQuorvelDlg::OnClick(int controlId) {
         break;
     case kLoadButton:
         SelectModule(kNoModule);
-        if (m_configFiles)
+        if (m_configFiles) {
+            FlagWhile loading(m_loadRunning);
             m_configFiles->Load(m_image, *m_commands, *this);
+        }
         break;
     case kSaveButton:
         SelectModule(kNoModule);
@@ -440,6 +475,10 @@ void CQuorvelDlg::OnClick(int controlId) {
     case kReportButton:
         if (m_report)
             m_report->StartReport();
+        break;
+    case kHealthButton:
+        if (m_health && !m_scanning)
+            m_health->OpenHealthView(m_image, *this);
         break;
     case kLogButton:
         if (m_fetchModuleLog && m_chainPage && m_chainPage->IsChainOpen())
@@ -454,6 +493,16 @@ void CQuorvelDlg::OnClick(int controlId) {
     default:
         break;
     }
+}
+
+RackWorkSet CQuorvelDlg::BusyWith() const {
+    RackWorkSet busy{};
+    busy[static_cast<size_t>(RackWork::Scan)] = m_scanning;
+    busy[static_cast<size_t>(RackWork::FirmwareUpdate)] = m_firmwareRunning;
+    busy[static_cast<size_t>(RackWork::ConfigurationLoad)] = m_loadRunning;
+    busy[static_cast<size_t>(RackWork::Report)] = m_report && m_report->IsReportRunning();
+    busy[static_cast<size_t>(RackWork::UsbKeyTransfer)] = m_chainPage && m_chainPage->IsTransferring();
+    return busy;
 }
 
 void CQuorvelDlg::OnSelChange(int controlId) {

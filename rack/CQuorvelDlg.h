@@ -11,6 +11,7 @@
 #include "rack/ConfigurationFiles.h"
 #include "rack/Discovery.h"
 #include "rack/FirmwareCheck.h"
+#include "rack/HealthView.h"
 #include "rack/InstallationReport.h"
 #include "rack/RackImage.h"
 #include "ui/Dialog.h"
@@ -45,6 +46,7 @@ public:
     static constexpr int kLogButton = 1028;
     static constexpr int kTestButton = 1029;
     static constexpr int kPersonalityButton = 1030;
+    static constexpr int kHealthButton = 1031;
     static constexpr int kAboutButton = 16; // the system menu's "about" command
     static constexpr int kDeviceChangeIcon = 1204;
     static constexpr int kDecorationHiddenAtStart = 1106;
@@ -92,6 +94,10 @@ public:
     // The CAM menu panel of common-interface modules (null: selecting one opens nothing).
     // Set before creating the window, which creates the panel as its child.
     void SetCommonInterfacePanel(CommonInterfacePanel* panel) { m_camPanel = panel; }
+    // The health view behind button 1031 (may be null: the button then stays disabled).
+    void SetHealthView(HealthView* view) { m_health = view; }
+    // What kaptiv is doing on the rack now: the health view runs no round while any of it runs.
+    RackWorkSet BusyWith() const;
     void SetAdvancedMode(bool on) { m_advancedMode = on; }
     // Watches `folder` for serial devices coming and going (the device-change event).
     bool WatchDevices(const std::string& folder = "/dev");
@@ -164,12 +170,18 @@ private:
     std::optional<link::CommandSet> m_commands;
     NoFirmwareCheck m_noFirmware;
     FirmwareCheck* m_firmware = &m_noFirmware;
+    // The check a scan uses: m_firmware, with its updates marked as running (BusyWith).
+    class MarkedFirmwareCheck;
+    std::unique_ptr<MarkedFirmwareCheck> m_markedFirmware;
     ChainPage* m_chainPage = nullptr;
     InstallationReport* m_report = nullptr;
     std::function<void()> m_fetchModuleLog;
     ConfigurationFiles* m_configFiles = nullptr;
     std::unique_ptr<platform::DeviceWatch> m_deviceWatch;
     CommonInterfacePanel* m_camPanel = nullptr;
+    HealthView* m_health = nullptr;
+    bool m_loadRunning = false;
+    bool m_firmwareRunning = false;
     bool m_camPanelOpen = false;
     RackImage m_image;
 

@@ -24,6 +24,8 @@ public:
     // Writes pending changes, stops the page's timer and hides it. Harmless when not open.
     virtual void CloseChain() = 0;
     virtual bool IsChainOpen() const = 0;
+    // A file is going to or coming from the module's USB key.
+    virtual bool IsTransferring() const { return false; }
 };
 
 } // namespace kaptiv::rack

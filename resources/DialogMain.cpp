@@ -16,6 +16,8 @@ const ControlTemplate kControls[] = {
     {1027, ControlKind::Button, {62, 100, 24, 20}, "", style::Disabled, Icon(246)},
     {1028, ControlKind::Button, {62, 124, 24, 20}, "", style::Hidden, Icon(247)},
     {1029, ControlKind::Button, {62, 148, 24, 14}, "TEST", style::Hidden, {}},
+    // The health view: below the column's other buttons, clear of the device-change icon.
+    {1031, ControlKind::Button, {62, 186, 24, 20}, "", style::Disabled, Icon(272)},
     // The system menu's "about" entry (string resource 101), command 16.
     {16, ControlKind::Button, {420, 322, 80, 12}, "&\u00C0 propos de Quorvel...", 0, {}},
     {1204, ControlKind::Picture, {68, 168, 12, 12}, "", style::Hidden, Icon(264)},

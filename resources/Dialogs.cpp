@@ -6,14 +6,16 @@
 namespace kaptiv::resources {
 
 const ui::DialogTemplate* FindDialogTemplate(int id) {
-    static const ui::DialogTemplate* const kAll[] = {&kMainTemplate,           &kInfoTemplate,
-                                                     &kDetachInfoTemplate,     &kStatusTemplate,
-                                                     &kConfigValidateTemplate, &kOpenCamTemplate};
+    static const ui::DialogTemplate* const kAll[] = {
+        &kMainTemplate,           &kInfoTemplate,    &kDetachInfoTemplate, &kStatusTemplate,
+        &kConfigValidateTemplate, &kOpenCamTemplate, &kHealthPlotTemplate};
     for (const ui::DialogTemplate* tmpl : kAll)
         if (tmpl->id == id)
             return tmpl;
     if (id == kDialogSettingsPage)
         return &SettingsTemplate();
+    if (id == kDialogHealth)
+        return &HealthTemplate();
     return nullptr;
 }
 

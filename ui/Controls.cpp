@@ -37,6 +37,8 @@ const char* ToString(ControlKind kind) {
         return "group box";
     case ControlKind::OwnerDrawn:
         return "owner-drawn area";
+    case ControlKind::Plot:
+        return "plot";
     }
     return "?";
 }
@@ -308,6 +310,15 @@ void Control::SetMinutesOfDay(int minutes) {
 void Control::SetShapes(std::vector<Shape> shapes) {
     Require(m_data.kind == ControlKind::OwnerDrawn, "SetShapes");
     Assign(m_data.shapes, std::move(shapes));
+}
+
+void Control::SetPlot(PlotData plot) {
+    Require(m_data.kind == ControlKind::Plot, "SetPlot");
+    // The page pairs values with times by position: a series of another length would shift
+    // every value after the first missing one.
+    for (PlotSeries& series : plot.series)
+        series.values.resize(plot.times.size());
+    Assign(m_data.plot, std::move(plot));
 }
 
 std::string FormatTimeOfDay(int minutesOfDay) {

@@ -20,6 +20,7 @@
 //   TimePicker      minutesOfDay (0..1439), shown as HH:mm
 //   GroupBox        text
 //   OwnerDrawn      shapes (pixels, relative to the control's top-left corner)
+//   Plot            plot: times, series (values with gaps), axes or a bare sparkline
 //
 // Every setter marks the control dirty when the value changes; the next repaint point hands
 // it to the displays. Setters never call the owning dialog's change handlers: only events
@@ -82,6 +83,25 @@ struct Shape {
     bool operator==(const Shape&) const = default;
 };
 
+// One line of a plot: a value per time of the plot; an empty value is a gap, where the line
+// breaks instead of joining two distant points.
+struct PlotSeries {
+    std::string label;
+    std::string unit; // "%", "°C", "Mbit/s"; empty for states
+    Color color;
+    std::vector<std::optional<double>> values;
+    bool operator==(const PlotSeries&) const = default;
+};
+
+struct PlotData {
+    std::vector<double> times; // seconds since the epoch, ascending (the x-axis)
+    std::vector<PlotSeries> series;
+    bool axes = false;          // false: a bare line without axes or legend (a tile's sparkline)
+    std::optional<double> yMin; // a fixed y range (0..100 for percentages); else it follows the data
+    std::optional<double> yMax;
+    bool operator==(const PlotData&) const = default;
+};
+
 struct ControlData {
     int id = 0;
     ControlKind kind = ControlKind::StaticText;
@@ -121,6 +141,8 @@ struct ControlData {
     int minutesOfDay = 0;
 
     std::vector<Shape> shapes;
+
+    PlotData plot;
 
     bool operator==(const ControlData&) const = default;
 };
@@ -211,6 +233,10 @@ public:
 
     // OwnerDrawn.
     void SetShapes(std::vector<Shape> shapes);
+
+    // Plot. Series whose value count differs from the times are cut or padded with gaps.
+    const PlotData& Plot() const { return m_data.plot; }
+    void SetPlot(PlotData plot);
 
     // Used by the window system when the page reports what the installer did: the state
     // changes (and the control is repainted) but no handler is called from here.

@@ -122,6 +122,13 @@ void Dialog::MoveTo(PointPx position) {
     m_dirty = true;
 }
 
+void Dialog::SetSize(SizeDu size) {
+    if (m_data.size == size)
+        return;
+    m_data.size = size;
+    m_dirty = true;
+}
+
 void Dialog::SetTitle(const std::string& title) {
     if (m_data.title == title)
         return;

@@ -53,6 +53,8 @@ public:
     bool IsVisible() const { return m_data.visible; }
     void BringToFront();
     void MoveTo(PointPx position); // in the parent's client area, keeping the size
+    // A window whose content grows or shrinks with the data (the health view's tiles).
+    void SetSize(SizeDu size);
     void SetTitle(const std::string& title);
     const std::string& Title() const { return m_data.title; }
     Dialog* Parent() const { return m_parent; }

@@ -87,6 +87,7 @@ enum class ControlKind : uint8_t {
     TimePicker, // HH:mm
     GroupBox,
     OwnerDrawn, // a list of filled or framed rectangles
+    Plot,       // lines over time, drawn by the page's plotting library
 };
 
 const char* ToString(ControlKind kind);

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdio>
 
 namespace kaptiv::web {
@@ -41,6 +42,8 @@ const char* KindName(ui::ControlKind kind) {
         return "group";
     case ui::ControlKind::OwnerDrawn:
         return "drawn";
+    case ui::ControlKind::Plot:
+        return "plot";
     }
     return "static";
 }
@@ -125,6 +128,25 @@ json EncodeListView(const ui::ControlData& c) {
     return result;
 }
 
+// Times and values as the plotting library takes them: one array of x, one array per series
+// with null for a gap.
+json EncodePlot(const ui::PlotData& plot) {
+    json series = json::array();
+    for (const ui::PlotSeries& s : plot.series) {
+        json values = json::array();
+        for (const std::optional<double>& v : s.values)
+            values.push_back(v && std::isfinite(*v) ? json(*v) : json(nullptr));
+        series.push_back(
+            {{"label", s.label}, {"unit", s.unit}, {"color", ColorText(s.color)}, {"values", values}});
+    }
+    json j = {{"times", plot.times}, {"series", std::move(series)}, {"axes", plot.axes}};
+    if (plot.yMin)
+        j["yMin"] = *plot.yMin;
+    if (plot.yMax)
+        j["yMax"] = *plot.yMax;
+    return j;
+}
+
 // Only the fields of the control's kind travel (see ui/Controls.h); a delta carries the
 // whole state of each changed control so the page never has to merge fields.
 json EncodeControl(const ui::ControlData& c) {
@@ -183,6 +205,9 @@ json EncodeControl(const ui::ControlData& c) {
         j["shapes"] = std::move(shapes);
         break;
     }
+    case ui::ControlKind::Plot:
+        j["plot"] = EncodePlot(c.plot);
+        break;
     case ui::ControlKind::StaticText:
     case ui::ControlKind::GroupBox:
         break;

@@ -579,6 +579,58 @@ Kaptiv.Controls = (() => {
     },
   };
 
+  // Lines over time, drawn by uPlot (vendor/uplot). A small plot is a bare line; a large one
+  // has a time axis, a y-axis in the series' unit and a legend. A null value is a gap: the
+  // line breaks there. The chart is rebuilt when its shape changes (size, series, axes) and
+  // only given new data otherwise.
+  kinds.plot = {
+    create(ctx) {
+      const n = el('div', 'ctl plot');
+      n.addEventListener('click', () => {
+        if (ctx.data.style & STYLE.notify) send({ type: 'click', dialog: ctx.dialog, control: ctx.data.id });
+      });
+      return n;
+    },
+    update(n, c) {
+      const p = c.plot || { times: [], series: [], axes: false };
+      const data = [p.times, ...p.series.map((s) => s.values)];
+      // What the tests and a curious installer can read without the canvas.
+      n.dataset.points = String(p.times.length);
+      n.dataset.gaps = String(p.series.reduce((sum, s) => sum + s.values.filter((v) => v === null).length, 0));
+      if (typeof uPlot === 'undefined' || n.hidden || !c.visible) return;
+      const width = Math.max(40, Math.round(c.w * UNIT_X) - 2);
+      const height = Math.max(20, Math.round(c.h * UNIT_Y) - 2);
+      const shape = JSON.stringify([width, height, p.axes, p.yMin, p.yMax, p.series.map((s) => [s.label, s.unit, s.color])]);
+      if (n.chart && n.shape === shape) {
+        n.chart.setData(data);
+        return;
+      }
+      if (n.chart) n.chart.destroy();
+      n.replaceChildren();
+      n.shape = shape;
+      const unit = (p.series.find((s) => s.unit) || {}).unit || '';
+      const range = (u, min, max) => [p.yMin ?? min, p.yMax ?? (max > (p.yMin ?? min) ? max : (p.yMin ?? min) + 1)];
+      const opts = {
+        width,
+        height: p.axes ? height - 30 : height,
+        legend: { show: p.axes },
+        cursor: { show: p.axes, drag: { x: false, y: false } },
+        select: { show: false },
+        scales: { x: { time: true }, y: { range } },
+        axes: p.axes
+          ? [{ stroke: '#3a3f47', grid: { stroke: '#e3e5e8' } },
+             { stroke: '#3a3f47', grid: { stroke: '#e3e5e8' }, label: unit, labelSize: 18, size: 46 }]
+          : [{ show: false }, { show: false }],
+        series: [{}, ...p.series.map((s) => ({
+          label: s.label, stroke: s.color, width: p.axes ? 1.5 : 1, spanGaps: false, points: { show: false },
+          value: (u, v) => (v == null ? '–' : `${Math.round(v * 10) / 10} ${s.unit}`.trim()),
+        }))],
+      };
+      if (!p.axes) opts.padding = [2, 2, 2, 2];
+      n.chart = new uPlot(opts, data, n);
+    },
+  };
+
   // ---- entry points ---------------------------------------------------------------------
 
   // ctx = { dialog, data, el }: created once, updated with every delta of the control.

@@ -112,10 +112,11 @@ export function needRackPrograms() {
 // The simulated demo rack and kaptiv against it, in a new temporary folder (kaptiv-e2e-NAME-...):
 // the programs, the folder and kaptiv's URL. stop() ends both programs and removes the folder.
 // files: name -> content written into the program folder first (pref.txt chooses the language).
-export async function startRack(name, files = {}) {
+// simArgs(folder): more arguments for the simulator (a scenario file written by files...).
+export async function startRack(name, files = {}, { simArgs } = {}) {
   const folder = mkdtempSync(path.join(os.tmpdir(), `kaptiv-e2e-${name}-`));
   for (const [file, content] of Object.entries(files)) writeFileSync(path.join(folder, file), content);
-  const sim = startSim();
+  const sim = startSim(simArgs ? ['--gateway-port', '0', ...simArgs(folder)] : undefined);
   let kaptiv = null;
   const stop = () => {
     if (kaptiv) kaptiv.child.kill('SIGTERM');

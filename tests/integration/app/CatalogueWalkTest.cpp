@@ -139,6 +139,7 @@ bool IsData(const ui::ControlData& c) {
     case ui::ControlKind::ComboBox: // values (modulations, rates, addresses)
     case ui::ControlKind::ListBox:  // CAM menus, file names
     case ui::ControlKind::OwnerDrawn:
+    case ui::ControlKind::Plot: // labels and units are data
     case ui::ControlKind::Picture:
         return true;
     case ui::ControlKind::Edit:

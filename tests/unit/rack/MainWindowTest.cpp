@@ -240,3 +240,71 @@ TEST_F(MainWindow, ReportButtonStartsTheReportAndItsTimerStepsIt) {
     EXPECT_FALSE(main.IsTimerSet(CQuorvelDlg::kReportTimer)); // one-shot
     main.SetInstallationReport(nullptr);
 }
+
+namespace {
+// Records what the window says it is doing while each piece of work runs.
+struct BusyRecordingFiles final : rack::ConfigurationFiles {
+    const CQuorvelDlg* window = nullptr;
+    std::optional<rack::RackWorkSet> duringLoad;
+    void Save(rack::RackImage&, ui::Dialog&) override {}
+    void Load(rack::RackImage&, link::CommandSet&, ui::Dialog&) override { duringLoad = window->BusyWith(); }
+};
+struct TransferringPage final : rack::ChainPage {
+    ui::Dialog* panel = nullptr;
+    bool transferring = false;
+    ui::Dialog& Panel() override { return *panel; }
+    void OpenChain(rack::RackImage&, link::CommandSet&, const rack::Chain&) override {}
+    void CloseChain() override {}
+    bool IsChainOpen() const override { return false; }
+    bool IsTransferring() const override { return transferring; }
+};
+struct OpeningHealthView final : rack::HealthView {
+    int opened = 0;
+    void OpenHealthView(const rack::RackImage&, ui::Dialog&) override { ++opened; }
+};
+bool Busy(const rack::RackWorkSet& set, rack::RackWork work) {
+    return set[static_cast<size_t>(work)];
+}
+} // namespace
+
+TEST_F(MainWindow, SaysWhatItDoesOnTheRackForTheHealthRounds) {
+    EXPECT_EQ(main.BusyWith(), rack::RackWorkSet{});
+    // A configuration load, for exactly as long as it runs.
+    BusyRecordingFiles files;
+    files.window = &main;
+    main.SetConfigurationFiles(&files);
+    Rack({7, 5});
+    main.OnClick(CQuorvelDlg::kLoadButton);
+    ASSERT_TRUE(files.duringLoad);
+    EXPECT_TRUE(Busy(*files.duringLoad, rack::RackWork::ConfigurationLoad));
+    EXPECT_FALSE(Busy(main.BusyWith(), rack::RackWork::ConfigurationLoad));
+    main.SetConfigurationFiles(nullptr);
+    // A running report.
+    CountingReport report;
+    main.SetInstallationReport(&report);
+    main.OnClick(CQuorvelDlg::kReportButton);
+    EXPECT_TRUE(Busy(main.BusyWith(), rack::RackWork::Report));
+    report.AbortReport(rack::ReportStop::Rescan);
+    EXPECT_FALSE(Busy(main.BusyWith(), rack::RackWork::Report));
+    main.SetInstallationReport(nullptr);
+    // A USB-key transfer of the settings page.
+    TransferringPage page;
+    main.SetChainPage(&page);
+    page.transferring = true;
+    EXPECT_TRUE(Busy(main.BusyWith(), rack::RackWork::UsbKeyTransfer));
+    page.transferring = false;
+    EXPECT_FALSE(Busy(main.BusyWith(), rack::RackWork::UsbKeyTransfer));
+    main.SetChainPage(nullptr);
+}
+
+TEST_F(MainWindow, TheHealthButtonCarriesItsTooltipAndOpensTheViewWiredIn) {
+    OpeningHealthView health;
+    main.SetHealthView(&health);
+    EXPECT_EQ(main.Item(CQuorvelDlg::kHealthButton).Text(), "Rack health: every module at a glance");
+    Rack({7, 5});
+    main.OnClick(CQuorvelDlg::kHealthButton);
+    EXPECT_EQ(health.opened, 1);
+    main.SetHealthView(nullptr);
+    main.OnClick(CQuorvelDlg::kHealthButton); // no view wired: nothing
+    EXPECT_EQ(health.opened, 1);
+}

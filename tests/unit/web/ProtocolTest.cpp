@@ -1,5 +1,6 @@
 #include "web/Protocol.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -233,6 +234,39 @@ TEST(UpdateMessages, ListViewCarriesColumnColoursAndTheOpenCellEditor) {
     u.controls[0].control.cellEdit.reset();
     j = json::parse(EncodeUpdate(u));
     EXPECT_FALSE(j["controls"][0]["control"].contains("edit"));
+}
+
+TEST(UpdateMessages, APlotCarriesItsTimesAndGapsAsNullsWhatEverTheValues) {
+    ui::ControlData data0;
+    data0.id = 3101;
+    data0.kind = ui::ControlKind::Plot;
+    ui::Control plot(data0);
+    ui::PlotData data;
+    data.times = {100, 110, 120, 130};
+    data.axes = true;
+    data.yMin = 0;
+    data.yMax = 100;
+    // One value short, and one that is no number: the page must still pair value i with time i.
+    data.series = {{"level A", "%", {1, 2, 3}, {70.0, std::nullopt, std::nan("")}}};
+    plot.SetPlot(data);
+    ui::DisplayUpdate u;
+    u.controls = {{300, plot.Data()}};
+    const json j = json::parse(EncodeUpdate(u));
+    const json& p = j["controls"][0]["control"]["plot"];
+    EXPECT_EQ(j["controls"][0]["control"]["kind"], "plot");
+    EXPECT_EQ(p["times"], json({100, 110, 120, 130}));
+    EXPECT_EQ(p["series"][0]["values"], json({70.0, nullptr, nullptr, nullptr}));
+    EXPECT_EQ(p["series"][0]["color"], "#010203");
+    EXPECT_EQ(p["series"][0]["unit"], "%");
+    EXPECT_EQ(p["yMin"], 0);
+    EXPECT_EQ(p["yMax"], 100);
+    EXPECT_TRUE(p["axes"]);
+    // A plot without a fixed range follows its data: no bounds travel.
+    data.yMin.reset();
+    data.yMax.reset();
+    plot.SetPlot(data);
+    u.controls = {{300, plot.Data()}};
+    EXPECT_FALSE(json::parse(EncodeUpdate(u))["controls"][0]["control"]["plot"].contains("yMin"));
 }
 
 TEST(UpdateMessages, AnEmptyDeltaSaysOnlyWhatItIs) {
