@@ -583,6 +583,14 @@ Kaptiv.Controls = (() => {
   // has a time axis, a y-axis in the series' unit and a legend. A null value is a gap: the
   // line breaks there. The chart is rebuilt when its shape changes (size, series, axes) and
   // only given new data otherwise.
+  function lonePoints(u, seriesIdx) {
+    const d = u.data[seriesIdx];
+    const lone = [];
+    for (let i = 0; i < d.length; i++)
+      if (d[i] != null && (i === 0 || d[i - 1] == null) && (i === d.length - 1 || d[i + 1] == null)) lone.push(i);
+    return lone;
+  }
+
   kinds.plot = {
     create(ctx) {
       const n = el('div', 'ctl plot');
@@ -622,7 +630,9 @@ Kaptiv.Controls = (() => {
              { stroke: '#3a3f47', grid: { stroke: '#e3e5e8' }, label: unit, labelSize: 18, size: 46 }]
           : [{ show: false }, { show: false }],
         series: [{}, ...p.series.map((s) => ({
-          label: s.label, stroke: s.color, width: p.axes ? 1.5 : 1, spanGaps: false, points: { show: false },
+          label: s.label, stroke: s.color, width: p.axes ? 1.5 : 1, spanGaps: false,
+          // A value with gaps on both sides has no line to be part of: it shows as a dot.
+          points: { show: true, size: p.axes ? 5 : 3, fill: s.color, filter: lonePoints },
           value: (u, v) => (v == null ? '–' : `${Math.round(v * 10) / 10} ${s.unit}`.trim()),
         }))],
       };
