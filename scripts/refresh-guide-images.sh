@@ -27,6 +27,9 @@ images=(
     kaptiv-firmware-updated.png   # firmware-update.test.mjs: the rack after its update
     report-saved.png              # report.test.mjs: the report written
     report-first-screen.png       # report.test.mjs: the report in the browser
+    health-view.png               # health-view.test.mjs: the health view of the demo rack
+    health-alarm.png              # health-view.test.mjs: an input without antenna
+    health-plot.png               # health-view.test.mjs: its large plot
 )
 
 scripts/install-deps.sh --with-browser
