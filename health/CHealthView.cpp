@@ -121,8 +121,10 @@ void CHealthView::OnTimer(int timerId) {
 
 void CHealthView::FollowRack() {
     m_rackPresent = m_image != nullptr && m_image->moduleCount > 0;
-    if (!m_rackPresent)
-        return; // lost or being scanned: the history keeps a gap until it is back
+    // Lost, or half-read by a scan under way: the history keeps a gap until the rack is back,
+    // and only a whole rack tells whether it is another one.
+    if (!m_rackPresent || m_busy[static_cast<size_t>(rack::RackWork::Scan)])
+        return;
     std::vector<std::pair<uint8_t, uint8_t>> rack;
     for (size_t i = 0; i < m_image->moduleCount; ++i)
         rack.emplace_back(m_image->Live(i).address, m_image->Live(i).type);

@@ -131,8 +131,15 @@ TEST_F(View, ALostRackHoldsTheRoundsAnotherRackStartsTheHistoryOver) {
     image.Clear();
     EXPECT_EQ(ExchangesOver(400), 0);
     EXPECT_EQ(RoundLine(), text::LocalizedToolText(text::ToolText::HealthNoRack));
+    // A scan reads it again: half-read it is not another rack.
+    busy[static_cast<size_t>(rack::RackWork::Scan)] = true;
+    image.StartScan();
+    image.Append(10, 7);
+    EXPECT_EQ(ExchangesOver(10), 0);
+    EXPECT_FALSE(view.Rounds().History().Series().empty());
     // The same rack back: its history goes on.
     FillDemoRack();
+    busy[static_cast<size_t>(rack::RackWork::Scan)] = false;
     ASSERT_TRUE(RunUntilRound());
     EXPECT_FALSE(view.Rounds().History().Series().empty());
     // Another rack: the past shown would not be its own.
