@@ -12,9 +12,14 @@
 #include "sim/SerialLine.h"
 #include "tests/support/SimSerial.h"
 #include "text/ToolText.h"
+#include "ui/ScriptedResponder.h"
 #include "ui/WindowSystem.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 using namespace kaptiv;
 using health::CHealthView;
@@ -203,4 +208,33 @@ TEST_F(View, TheLargePlotShowsTheStretchWithoutLockAsAGapInTheQuality) {
         found |=
             e.alarm.kind == monitor::AlarmKind::InputNoLock && e.alarm.input == "A" && e.cleared.has_value();
     EXPECT_TRUE(found);
+}
+
+TEST_F(View, ASavedLogIsWrittenWholeAndAFailedSaveSaysSo) {
+    std::vector<std::string> failures;
+    ui::ScriptedResponder responder{windows, [&](const std::string& what) { failures.push_back(what); }};
+    view.OpenHealthView(image, owner);
+    engine.GetFaults().DropAllAnswersOf(11);
+    ASSERT_TRUE(RunUntilRound());
+    ASSERT_TRUE(view.Item(ids::kSaveCsv).IsEnabled());
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("kaptiv-health-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    // A typed name without extension: ".csv" is added, and the line says where it went.
+    responder.AnswerFileDialog({(folder / "alarms").string()});
+    view.OnClick(ids::kSaveCsv);
+    const std::filesystem::path saved = folder / "alarms.csv";
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    std::ifstream in(saved);
+    const std::string csv((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(csv.find("module_missing"), std::string::npos) << csv;
+    EXPECT_NE(RoundLine().find(saved.string()), std::string::npos) << RoundLine();
+    // A folder that does not exist: the installer is told, nothing is left behind.
+    responder.AnswerFileDialog({(folder / "missing" / "alarms.csv").string()});
+    responder.AnswerMessageBox(ui::ModalResult::Ok, "The alarm log was not saved");
+    view.OnClick(ids::kSaveCsv);
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+    EXPECT_EQ(responder.Unused(), 0u);
+    EXPECT_TRUE(failures.empty()) << failures.front();
+    std::filesystem::remove_all(folder);
 }
