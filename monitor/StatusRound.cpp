@@ -75,9 +75,13 @@ std::optional<Bytes> AskWithinDeadline(link::CXmit& xmit, platform::Clock& clock
         *cut = timeout < standardTimeout;
     std::lock_guard<std::recursive_mutex> lock(xmit.ExchangeLock());
     ++out.exchanges;
+    // A module silent in a round is a measure, not a lost link; a loss that another exchange
+    // saw before this one is left for the link's watchdog.
+    const bool lostBefore = xmit.IsLinkLost();
     if (!xmit.Exchange(0, address, command, nullptr, timeout)) {
         ++out.failedExchanges;
-        xmit.ClearLinkLost();
+        if (!lostBefore)
+            xmit.ClearLinkLost();
         return std::nullopt;
     }
     const uint8_t* data = xmit.AnswerData();

@@ -165,3 +165,17 @@ TEST_F(Health, AnAntennaPulledForAWhileIsLoggedThenClearedAndThePauseLeavesAGap)
     EXPECT_FALSE(samples[2].value); // the scan's 30 s
     EXPECT_EQ(samples.back().value, 2.0);
 }
+
+TEST_F(Health, ASilentModuleIsNoLostLinkButALossSeenBeforeTheRoundStays) {
+    HealthRounds rounds(xmit, clock);
+    rounds.SetWatching(true);
+    engine.GetFaults().DropAllAnswersOf(11);
+    ASSERT_GT(TicksToRoundEnd(rounds), 0);
+    EXPECT_FALSE(xmit.IsLinkLost()); // the watchdog must not tear the rack down for it
+    // Another exchange failed before the round: the watchdog still has to hear of it.
+    EXPECT_FALSE(xmit.Exchange(0, 11, 0x40, nullptr, 10));
+    ASSERT_TRUE(xmit.IsLinkLost());
+    clock.Advance(10'000);
+    ASSERT_GT(TicksToRoundEnd(rounds), 0);
+    EXPECT_TRUE(xmit.IsLinkLost());
+}
