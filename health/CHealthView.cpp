@@ -83,7 +83,7 @@ void CHealthView::OnInitDialog() {
     Item(ids::kClose).SetText(Tr(ToolText::PageClose));
     const std::vector<std::string> names = LogColumns();
     Item(ids::kLog).SetColumns(
-        {{names[0], 130}, {names[1], 130}, {names[2], 44}, {names[4], 110}, {names[6], 316}});
+        {{names[0], 130}, {names[1], 130}, {names[2], 72}, {names[4], 110}, {names[6], 288}});
     for (int t = 0; t < ids::kTiles; ++t) {
         Item(ids::TileControl(t, ids::kTileTitle)).SetFont(ui::Font{"Liberation Sans", 14, true});
         for (int part = 0; part < ids::kTileParts; ++part)

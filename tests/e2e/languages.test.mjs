@@ -1,7 +1,8 @@
 // Browser test of every window in the five languages: node languages.test.mjs HOST ARTIFACTS
 // CHROMIUM KAPTIV SIM. For each language (pref.txt in the program folder) it starts the
 // simulated demo rack and kaptiv, walks the main window, the settings page of each family,
-// the CAM panel, the about box, the file dialog, the replace question and the check dialog,
+// the CAM panel, the about box, the file dialog, the replace question, the check dialog and the
+// health view with its large plot,
 // and at each one measures every text of the tool (label, button, check box, group title,
 // column header, caption, message line): a text cut off (scrollWidth > clientWidth) that has
 // no hover text fails, and so does any script error. The settings page in French and German

@@ -6,6 +6,8 @@ export const MAIN = '[data-dialog="102"]';
 export const PAGE = '[data-dialog="145"]';
 export const CAM = '[data-dialog="161"]';
 export const CHECK = '[data-dialog="195"]';
+export const HEALTH = '[data-dialog="300"]';
+export const HEALTH_PLOT = '[data-dialog="301"]';
 const row = (r) => `${MAIN} [data-control="1021"] .lv-icon[data-row="${r}"]`;
 // One chain of each family: twin satellite (play-out view), terrestrial/QAM, HD/IP streamer,
 // satellite/COFDM, A/V encoder/QAM; the CI module for the CAM panel.
@@ -115,6 +117,21 @@ export async function walkWindows(page, visit) {
   await visit('check-dialog');
   await page.click(`${CHECK} [data-control="2"]`);
   await until(page, (sel) => !document.querySelector(sel) || document.querySelector(sel).offsetParent === null, CHECK, 'the check dialog closed');
+
+  // The health view once its first round is in (the twin tuner's strip is coloured), and the
+  // large plot of that tile.
+  await until(page, (sel) => { const b = document.querySelector(sel); return !!b && !b.disabled; }, `${MAIN} [data-control="1031"]`, 'the health button enabled');
+  await page.click(`${MAIN} [data-control="1031"]`);
+  await until(page, shown, HEALTH, 'the health view');
+  await until(page, (sel) => getComputedStyle(document.querySelector(sel)).backgroundColor !== 'rgb(154, 160, 166)',
+    `${HEALTH} [data-control="2011"]`, 'the first health round');
+  await visit('health');
+  await page.click(`${HEALTH} [data-control="2016"]`);
+  await until(page, (sel) => !!document.querySelector(sel), `${HEALTH_PLOT} .plot canvas`, 'the large plot');
+  await visit('health-plot');
+  await page.click(`${HEALTH_PLOT} [data-control="2"]`);
+  await page.click(`${HEALTH} [data-control="2"]`);
+  await until(page, (sel) => !document.querySelector(sel) || document.querySelector(sel).offsetParent === null, HEALTH, 'the health view closed');
 }
 
 // What is still cut without a hover text, once the page has fitted its texts.
