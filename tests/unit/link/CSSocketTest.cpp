@@ -236,3 +236,19 @@ TEST_F(GatewayFixture, AnswerFromAnotherModuleEndsTheWaitUnlessThatModuleOwesALa
     gateway.join();
     EXPECT_EQ(HexDump(answer), "55");
 }
+
+TEST_F(GatewayFixture, OpeningTheLinkAsksTheControllerAgainWhenItsAnswerIsLost) {
+    test::RecordingIndicators lamps;
+    CXmit xmit(clock);
+    xmit.SetIndicators(&lamps);
+    xmit.SetGateway(&socket);
+    OpenSession();
+    // The first identification gets no answer; the second is answered.
+    std::thread gateway([this] {
+        if (peer.Receive(8).size() != 8 || peer.Receive(8).size() != 8)
+            return;
+        peer.Send({0x00, 0x0A, 0x00, 0x00, 0x07, 0xFD, 0x00, 0xF0, 0x77, 0x00});
+    });
+    EXPECT_TRUE(xmit.OpenLink());
+    gateway.join();
+}
