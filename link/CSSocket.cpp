@@ -240,11 +240,17 @@ Answer CSSocket::TcpExchange(const Request& request) {
         while (!answer.arrived && !m_pendingLost && !broken) {
             const int64_t now = clock.NowMs();
             if (m_reassembler.Held() > 0 && !Receiving(now)) {
-                // A message cut short: its rest is not coming. When it was the asked
-                // module's answer, no other will come.
+                // A message cut short: its rest is not coming. The gateway sends relayed
+                // answers only for requests, one at a time, so it was this request's answer
+                // (no other will come) unless what was read of it shows otherwise: another
+                // type, or the late answer of another module. A cut before its type or
+                // source byte counts as this answer too.
                 const auto held = m_reassembler.HeldBytes();
-                const bool ours = held.size() > kGatewayHeaderSize + 1 && held[4] == relay &&
-                                  held[kGatewayHeaderSize + 1] == request.address;
+                const size_t sourceAt = kGatewayHeaderSize + 1;
+                const bool otherType = held.size() > 4 && held[4] != relay;
+                const bool lateOther = held.size() > sourceAt && held[sourceAt] != request.address &&
+                                       MayAnswerLate(held[sourceAt], now);
+                const bool ours = !otherType && !lateOther;
                 m_reassembler.Discard();
                 if (ours)
                     break;

@@ -10,6 +10,8 @@
 //     refused value left the module unchanged and the focus in its field;
 //   - every saved .qvc passes `kaptiv-config qvc dump`;
 //   - every report is complete, or absent with the message panel saying why;
+//   - every file uploaded and deleted on a streaming tuner is listed as it should be; under an
+//     answer fault a transfer may fail instead, but only with the page saying so;
 //   - kaptiv's RSS and open files at the end are within a small margin of their level after
 //     the warm-up;
 //   - kaptiv and the simulator exit cleanly, and no temporary file is left in their folders.
@@ -253,6 +255,11 @@ const simFile = (n) => path.join(simFolder, `sim-${n}.qvc`);
 // behaviour, so under a fault a Rescan is counted, not failed.
 let activeFault = null;
 const rescansUnderFault = [];
+// A file transfer that an injected answer fault cut short fails, and the page says so ("ERROR !"):
+// the tool cannot send a block again that the module may have written. Under a fault that is
+// counted, not failed; without one, or without the page saying so, it is a failure.
+const transfersFailedUnderFault = [];
+const PAGE_ERROR = 'ERROR !';
 
 async function startSimEpoch(fault) {
   activeFault = fault || null;
@@ -596,19 +603,43 @@ async function streamingFiles() {
     const list = control(1086);
     const items = () => page.$$eval(`${list} .item`, (nodes) => nodes.map((i) => i.textContent));
     const listed = ([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n);
+    const pageMessage = control(1712);
+    const saysError = () => page.$eval(pageMessage, (n) => n.textContent.trim()).then((t) => t === PAGE_ERROR, () => false);
     await openChain(STREAMING_ROW);
+    if (await saysError()) {
+      // An error of an earlier transfer is still shown: the page is opened afresh to clear it.
+      await leavePage();
+      await openChain(STREAMING_ROW);
+    }
     await page.waitForFunction((sel) => document.querySelectorAll(`${sel} .item`).length >= 2, list);
+    // The transfer failed and the page said so: counted under a fault, else a failure.
+    const failedTransfer = (what) => {
+      if (!activeFault) {
+        fail('streaming', `${what} of "${name}" failed without an answer fault ("${PAGE_ERROR}")`);
+      } else {
+        transfersFailedUnderFault.push(`${stamp()} ${what} of "${name}" (with ${activeFault})`);
+        log(`streaming: the ${what} of "${name}" failed under ${activeFault}; the page says "${PAGE_ERROR}"`);
+      }
+      return null;
+    };
+    const listedOrError = ([sel, n, msg, error]) =>
+      [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n) ||
+      document.querySelector(msg)?.textContent.trim() === error;
+    const goneOrError = ([sel, n, msg, error]) =>
+      ![...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n) ||
+      document.querySelector(msg)?.textContent.trim() === error;
     const before = (await items()).join('|');
     const t0 = Date.now();
     await page.click(control(1200));
     await page.waitForSelector('.request.filedialog');
     await page.fill('.request.filedialog .fd-name input', clip);
     await page.click('.request.filedialog button.default');
-    const refusedUpload = await stateOrMessage(listed, [list, name]).catch((e) => { throw new Error(`upload of "${name}": ${e.message}`); });
+    const refusedUpload = await stateOrMessage(listedOrError, [list, name, pageMessage, PAGE_ERROR]).catch((e) => { throw new Error(`upload of "${name}": ${e.message}`); });
     if (refusedUpload) {
       log(`streaming: the upload of "${name}" was refused: ${refusedUpload}`);
       return null;
     }
+    if (!(await page.evaluate(listed, [list, name])) && (await saysError())) return failedTransfer('upload');
     const ms = Date.now() - t0;
     const index = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${index}"]`);
@@ -623,12 +654,13 @@ async function streamingFiles() {
     const again = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${again}"]`);
     await page.click(control(1201));
-    const refusedDelete = await stateOrMessage((arg) => ![...document.querySelectorAll(`${arg[0]} .item`)].some((i) => i.textContent === arg[1]), [list, name])
+    const refusedDelete = await stateOrMessage(goneOrError, [list, name, pageMessage, PAGE_ERROR])
       .catch((e) => { throw new Error(`delete of "${name}": ${e.message}`); });
     if (refusedDelete) {
       fail('streaming', `"${name}" was uploaded but its delete is refused: ${refusedDelete}`);
       return null;
     }
+    if ((await page.evaluate(listed, [list, name])) && (await saysError())) return failedTransfer('delete');
     await page.waitForFunction(([sel, n]) => !document.querySelector(sel).textContent.includes(n), [control(1040), name]);
     const after = (await items()).join('|');
     if (after !== before) fail('streaming', `deleting "${name}" changed the other files on the key (${before} -> ${after})`);
@@ -981,6 +1013,7 @@ console.log(`  refused values: ${refusals}, focus kept in the field: ${focusKept
 console.log(`  saved files: ${savedFiles.length}, complete reports: ${reportFiles.length}, typed values checked: ${expected.size}`);
 console.log(`  faults injected: ${faultsInjected.length ? faultsInjected.join('; ') : 'none'}`);
 console.log(`  Rescan pressed after a scan failed under a fault: ${rescansUnderFault.length ? rescansUnderFault.join('; ') : 'never'}`);
+console.log(`  file transfers failed under a fault, with the page saying so: ${transfersFailedUnderFault.length ? transfersFailedUnderFault.join('; ') : 'none'}`);
 const failures = failureCount();
 console.log(failures === 0 ? 'e2e soak: all checks passed' : `e2e soak: ${failures} check(s) failed`);
 process.exit(failures === 0 ? 0 : 1);

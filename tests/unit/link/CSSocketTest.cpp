@@ -211,6 +211,16 @@ TEST_F(GatewayFixture, CutAnswerEndsTheWaitOnceItsBytesStopAndLeavesTheStreamInS
     EXPECT_EQ(Exchange(0x05, 0x40, {}, 10, control, answer), LinkResult::Ok);
     gateway.join();
     EXPECT_EQ(HexDump(answer), "42");
+
+    // An answer without data cut in its header: not even its type came.
+    gateway = Respond({{0x00, 0x08, 0x00, 0x00}});
+    const int64_t headerCutAt = clock.NowMs();
+    EXPECT_EQ(Exchange(0x05, 0x80, {}, 50, control, answer), LinkResult::Timeout);
+    gateway.join();
+    EXPECT_LT(clock.NowMs() - headerCutAt, 4000);
+    gateway = Respond({{0x00, 0x08, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0}});
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 10, control, answer), LinkResult::Ok);
+    gateway.join();
 }
 
 TEST_F(GatewayFixture, AnswerFromAnotherModuleEndsTheWaitUnlessThatModuleOwesALateOne) {
