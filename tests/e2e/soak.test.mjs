@@ -12,6 +12,8 @@
 //   - every report is complete, or absent with the message panel saying why;
 //   - every file uploaded and deleted on a streaming tuner is listed as it should be; under an
 //     answer fault a transfer may fail instead, but only with the page saying so;
+//   - the CAM menus answer every choice; under an answer fault a reply may be lost instead, but
+//     then the panel must come back to the main menu by itself;
 //   - kaptiv's RSS and open files at the end are within a small margin of their level after
 //     the warm-up;
 //   - kaptiv and the simulator exit cleanly, and no temporary file is left in their folders.
@@ -546,10 +548,18 @@ async function editLcn() {
 }
 
 const camLines = () => page.$$eval(`${CAM_LIST} .item`, (items) => items.map((i) => i.textContent));
-async function camWait(test, what, ms) {
-  if (!(await until(async () => test(await camLines()), ms))) throw new Error(`CAM: ${what} never came (${(await camLines()).join(' | ')})`);
-}
 const mainMenu = (l) => l.length === 8 && l[0] === 'Kestrel CA module';
+// Under an injected answer fault the CAM's reply to a choice can be lost on its way (the CI
+// module hands its data over once). The panel must then come back to the main menu by itself:
+// that is counted, not failed. Without a fault, or without the main menu, it is a failure.
+class CamReplyLost extends Error {}
+const camRepliesLostUnderFault = [];
+async function camWait(test, what, ms) {
+  if (await until(async () => test(await camLines()), ms)) return;
+  const lines = await camLines();
+  if (activeFault && test !== mainMenu && mainMenu(lines)) throw new CamReplyLost(what);
+  throw new Error(`CAM: ${what} never came (${lines.join(' | ')})`);
+}
 
 async function camWalk() {
   await rackShown();
@@ -559,13 +569,25 @@ async function camWalk() {
   // A CAM that is still starting (after a restart) is given 15 s before the menu is asked for.
   await camWait(mainMenu, 'the main menu', 45000);
   const ms = Date.now() - t0;
+  try {
+    await camChoices();
+  } catch (error) {
+    if (!(error instanceof CamReplyLost)) throw error;
+    camRepliesLostUnderFault.push(`${stamp()} ${error.message} (with ${activeFault})`);
+    log(`cam: ${error.message} was lost under ${activeFault}; the panel came back to the main menu`);
+    return null;
+  }
+  return ms;
+}
+
+async function camChoices() {
   await page.dblclick(`${CAM_LIST} .item[data-index="4"]`);
   await camWait((l) => l[0] === 'Subscriptions', 'the subscriptions menu', 10000);
   await page.focus(CAM_LIST);
   await page.keyboard.press('Escape');
   await camWait(mainMenu, 'the main menu after Escape', 10000);
   await page.dblclick(`${CAM_LIST} .item[data-index="5"]`);
-  await page.waitForSelector(CAM_FIELD, { state: 'visible' });
+  if (!(await until(() => visible(CAM_FIELD), 10000))) await camWait(() => false, 'the PIN enquiry', 0);
   await page.keyboard.type('1234');
   await page.keyboard.press('Enter');
   await camWait((l) => l[1] === 'PIN accepted', 'the answer to the PIN', 10000);
@@ -573,7 +595,6 @@ async function camWalk() {
   await page.focus(CAM_LIST);
   await page.keyboard.press('Escape');
   await camWait(mainMenu, 'the main menu after Escape from parental control', 10000);
-  return ms;
 }
 
 let clipCount = 0;
@@ -1013,6 +1034,7 @@ console.log(`  refused values: ${refusals}, focus kept in the field: ${focusKept
 console.log(`  saved files: ${savedFiles.length}, complete reports: ${reportFiles.length}, typed values checked: ${expected.size}`);
 console.log(`  faults injected: ${faultsInjected.length ? faultsInjected.join('; ') : 'none'}`);
 console.log(`  Rescan pressed after a scan failed under a fault: ${rescansUnderFault.length ? rescansUnderFault.join('; ') : 'never'}`);
+console.log(`  CAM replies lost under a fault, with the main menu back: ${camRepliesLostUnderFault.length ? camRepliesLostUnderFault.join('; ') : 'none'}`);
 console.log(`  file transfers failed under a fault, with the page saying so: ${transfersFailedUnderFault.length ? transfersFailedUnderFault.join('; ') : 'none'}`);
 const failures = failureCount();
 console.log(failures === 0 ? 'e2e soak: all checks passed' : `e2e soak: ${failures} check(s) failed`);
