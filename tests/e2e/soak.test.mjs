@@ -523,13 +523,21 @@ async function editLcn() {
   const t0 = Date.now();
   // The cell editor follows its service: when the table is rebuilt under it (a relock moves the
   // rows), the edit ends without writing, by design. The installer then types it again; a second
-  // edit that is not shown either is a failure.
+  // edit that is not shown either (or a second editor that does not open) is a failure.
   let shown = false;
+  let noEditor = false;
   for (let attempt = 0; attempt < 2 && !shown; ++attempt) {
     const r = await rowOf();
     if (r < 0) continue;
     await page.dblclick(cell(r, COL_LCN));
-    await page.waitForSelector(`${TABLE} .cell-edit`);
+    // A rebuild can end the editor as soon as it opens (the same design): the installer
+    // double-clicks again, once.
+    if (!(await page.waitForSelector(`${TABLE} .cell-edit`, { timeout: 5000 }).then(() => true, () => false))) {
+      if (attempt === 0) log(`edit-lcn: ${family.name}: no editor opened on service ${sid}; double-clicked again`);
+      noEditor = true;
+      continue;
+    }
+    noEditor = false;
     await page.fill(`${TABLE} .cell-edit`, String(lcn)).catch(() => {});
     await page.press(`${TABLE} .cell-edit`, 'Enter').catch(() => {});
     shown = await until(async () => {
@@ -540,7 +548,8 @@ async function editLcn() {
   }
   const ms = Date.now() - t0;
   if (!shown) {
-    fail('edit-lcn', `${family.name}: service ${sid} does not show the typed LCN ${lcn}`);
+    fail('edit-lcn', noEditor ? `${family.name}: no cell editor opened on service ${sid}, twice`
+      : `${family.name}: service ${sid} does not show the typed LCN ${lcn}`);
     return null;
   }
   expectLcn(family.modulatorSlot, sid, lcn);
