@@ -261,6 +261,9 @@ const rescansUnderFault = [];
 // the tool cannot send a block again that the module may have written. Under a fault that is
 // counted, not failed; without one, or without the page saying so, it is a failure.
 const transfersFailedUnderFault = [];
+// An upload whose last step failed stays on the key under its temporary name (by design: the
+// module keeps the bytes it got). Those names are left out when a later delete is checked.
+const uploadLeftovers = new Set();
 const PAGE_ERROR = 'ERROR !';
 
 async function startSimEpoch(fault) {
@@ -632,6 +635,7 @@ async function streamingFiles() {
   try {
     const list = control(1086);
     const items = () => page.$$eval(`${list} .item`, (nodes) => nodes.map((i) => i.textContent));
+    const others = async () => (await items()).filter((n) => !uploadLeftovers.has(n)).join('|');
     const listed = ([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n);
     const pageMessage = control(1712);
     const saysError = () => page.$eval(pageMessage, (n) => n.textContent.trim()).then((t) => t === PAGE_ERROR, () => false);
@@ -648,6 +652,7 @@ async function streamingFiles() {
         fail('streaming', `${what} of "${name}" failed without an answer fault ("${PAGE_ERROR}")`);
       } else {
         transfersFailedUnderFault.push(`${stamp()} ${what} of "${name}" (with ${activeFault})`);
+        if (what === 'upload') uploadLeftovers.add(`${name}.tmp`);
         log(`streaming: the ${what} of "${name}" failed under ${activeFault}; the page says "${PAGE_ERROR}"`);
       }
       return null;
@@ -658,7 +663,7 @@ async function streamingFiles() {
     const goneOrError = ([sel, n, msg, error]) =>
       ![...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n) ||
       document.querySelector(msg)?.textContent.trim() === error;
-    const before = (await items()).join('|');
+    const before = await others();
     const t0 = Date.now();
     await page.click(control(1200));
     await page.waitForSelector('.request.filedialog');
@@ -692,7 +697,7 @@ async function streamingFiles() {
     }
     if ((await page.evaluate(listed, [list, name])) && (await saysError())) return failedTransfer('delete');
     await page.waitForFunction(([sel, n]) => !document.querySelector(sel).textContent.includes(n), [control(1040), name]);
-    const after = (await items()).join('|');
+    const after = await others();
     if (after !== before) fail('streaming', `deleting "${name}" changed the other files on the key (${before} -> ${after})`);
     return ms;
   } finally {
