@@ -87,6 +87,9 @@ void COpenCam::Message(const std::string& text, int64_t displayMs) {
 void COpenCam::Open(const rack::ModuleRecord& module) {
     Message(text::LocalizedText(kTextConnecting), kConnectingMs);
     m_sendPending = false;
+    m_awaitingReply = false;
+    m_recoveryArmed = false;
+    m_failedStatusReads = 0;
     m_mmiOpen = false;
     m_holdUntil = 0;
     m_address = module.address;
@@ -126,8 +129,14 @@ void COpenCam::PollCam() {
         return;
     int length = 0;
     const uint8_t* answer = m_commands.ReadStatus(m_address, length);
-    if (answer == nullptr || length < 1)
-        return; // the module does not answer: the panel stays inert until opened again
+    if (answer == nullptr || length < 1) {
+        // A module that does not answer leaves the panel inert until it is opened again; a
+        // lost answer only delays the next tick.
+        if (++m_failedStatusReads <= kStatusRetries)
+            SetTimer(kPollTimer, kRetryMs);
+        return;
+    }
+    m_failedStatusReads = 0;
 
     // A status above 2 has no light of its own: it is shown, and treated, as no CAM.
     const int status = answer[0] <= kCamReady ? answer[0] : kCamAbsent;
@@ -146,6 +155,7 @@ void COpenCam::PollCam() {
             Message(text::LocalizedText(kTextCamIniting), kCamInitingMs);
         }
         m_previousStatus = status;
+        m_recoveryArmed = false;
         ShowLight(status);
     }
 
@@ -153,6 +163,7 @@ void COpenCam::PollCam() {
 
     if (m_mainMenuDeadline != 0 && NowSeconds() > m_mainMenuDeadline) {
         m_mainMenuDeadline = NowSeconds() + kRepeatDelayS;
+        m_recoveryArmed = false;
         RequestMainMenu();
     }
     if (m_opened)
@@ -165,11 +176,28 @@ void COpenCam::ReceiveAndSend() {
     const uint16_t received = m_commands.ReadData(m_address, data, length);
     if (received > 0 && data != nullptr)
         m_receiver.Feed({data, received}, *this);
+    else if (m_commands.Xmit().LastResult() != link::LinkResult::Ok)
+        RecoverFromLostExchange();
 
     if (m_sendPending && (m_holdUntil == 0 || NowSeconds() > m_holdUntil)) {
         m_sendPending = false;
-        m_commands.WriteData(m_address, m_outgoing);
+        m_awaitingReply = true;
+        if (!m_commands.WriteData(m_address, m_outgoing))
+            RecoverFromLostExchange();
         m_holdUntil = NowSeconds() + kHoldS;
+    }
+}
+
+void COpenCam::RecoverFromLostExchange() {
+    // A packet half received cannot be finished: its rest may be what was lost, and the next
+    // packet must not be glued to it.
+    const bool halfReceived = m_receiver.Held() > 0;
+    m_receiver.Reset();
+    // The CAM's reply to what the panel sent, or the rest of a packet, may be gone: unless
+    // something comes meanwhile, the main menu is asked for again, as after Escape.
+    if ((m_awaitingReply || halfReceived) && m_mainMenuDeadline == 0 && m_previousStatus != kCamAbsent) {
+        m_mainMenuDeadline = NowSeconds() + kEscapeDelayS;
+        m_recoveryArmed = true;
     }
 }
 
@@ -234,7 +262,12 @@ bool COpenCam::AnswerFieldHasFocus() const {
 
 void COpenCam::OnMmiData() {
     m_mmiOpen = true;
+    m_awaitingReply = false;
     m_holdUntil = 0;
+    // The CAM has spoken after all: what it says is shown, not replaced by the main menu.
+    if (m_recoveryArmed)
+        m_mainMenuDeadline = 0;
+    m_recoveryArmed = false;
 }
 
 void COpenCam::OnText(const std::string& text) {
@@ -335,6 +368,7 @@ void COpenCam::OnCancel() {
         return;
     }
     m_mainMenuDeadline = NowSeconds() + kEscapeDelayS;
+    m_recoveryArmed = false;
     AnswerMenu(0);
 }
 

@@ -38,6 +38,10 @@ public:
     static constexpr int kAnswerField = 1035;
     static constexpr int kPollTimer = 1;
     static constexpr int64_t kPollMs = 10;
+    // One lost status answer is not a silent module: the poll tries again this many times,
+    // kRetryMs apart, before the panel stays inert until opened again.
+    static constexpr int kStatusRetries = 3;
+    static constexpr int64_t kRetryMs = 1000;
     // Bitmaps of the light by CAM status: red (no CAM), amber (initialising), green (ready).
     static constexpr int kLightBitmaps[] = {187, 188, 190};
     static constexpr int kNoStatus = -1;
@@ -62,6 +66,8 @@ public:
     int64_t HoldUntil() const { return m_holdUntil; }
     bool IsMmiOpen() const { return m_mmiOpen; }
     bool IsSendPending() const { return m_sendPending; }
+    // A packet went to the CAM and nothing has come back from it since.
+    bool IsAwaitingReply() const { return m_awaitingReply; }
     const std::vector<uint8_t>& OutgoingPacket() const { return m_outgoing; }
     bool IsListMode() const { return m_listMode; }
     bool IsEnquiryOpen() const { return m_enquiryOpen; }
@@ -92,6 +98,9 @@ private:
     void PollCam();
     void ReceiveAndSend();
     void Queue(std::vector<uint8_t> packet);
+    // A read or write of the CAM's data that got no answer: what the CAM said or was told
+    // may be lost.
+    void RecoverFromLostExchange();
     void ShowLight(int status);
     void EmptyList();
     void HideAnswerField();
@@ -109,6 +118,9 @@ private:
     int64_t m_mainMenuDeadline = 0; // seconds; 0 = none
     std::vector<uint8_t> m_outgoing;
     bool m_sendPending = false;
+    bool m_awaitingReply = false;
+    bool m_recoveryArmed = false; // the main-menu deadline was set by RecoverFromLostExchange
+    int m_failedStatusReads = 0;  // in a row
     bool m_mmiOpen = false;
     int64_t m_holdUntil = 0; // seconds; 0 = no hold
     bool m_listMode = false;

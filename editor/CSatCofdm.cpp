@@ -118,6 +118,7 @@ void CSatCofdm::OpenChain(rack::RackImage& image, link::CommandSet& commands, co
     m_open = true;
     m_playout.Open();
     m_polling = true;
+    m_failedStatusReads = 0;
     SetTimer(kTickTimer, kFirstTickMs);
     Show(true);
 }
@@ -396,11 +397,17 @@ void CSatCofdm::Tick() {
     m_inTick = true;
     KillTimer(kTickTimer);
     if (!InputStatus()) {
-        // A silent input module stops the page until it is opened again.
-        m_polling = false;
+        // A silent input module stops the page until it is opened again; a lost answer
+        // only delays the next tick. The edits typed meanwhile stay marked and are written
+        // by the first tick that reads the status again.
+        if (++m_failedStatusReads > kStatusRetries)
+            m_polling = false;
+        else
+            SetTimer(kTickTimer, kTickMs * m_failedStatusReads);
         m_inTick = false;
         return;
     }
+    m_failedStatusReads = 0;
     OutputStatus();
     if ((m_inputChanged || m_outputChanged) && ReadFields()) {
         m_modulatorView.RefreshChannelFrequencies();

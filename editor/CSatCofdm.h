@@ -36,6 +36,9 @@ public:
     static constexpr int kMessageTimer = 2;
     static constexpr int64_t kFirstTickMs = 100;
     static constexpr int64_t kTickMs = 1000;
+    // One lost status answer is not a silent module: the tick tries again this many times,
+    // each a tick later than the one before, before the page stops until opened again.
+    static constexpr int kStatusRetries = 3;
     static constexpr int kSatMinMHz = TunerView::kSatMinMHz;
     static constexpr int kSatMaxMHz = TunerView::kSatMaxMHz;
     static constexpr int kBeepHz = 880;
@@ -166,6 +169,7 @@ private:
     bool m_open = false;
     bool m_polling = false;
     bool m_inTick = false;
+    int m_failedStatusReads = 0; // in a row
     bool m_inputChanged = false;
     bool m_outputChanged = false;
     bool m_applyNeeded = false;

@@ -37,7 +37,11 @@ void CSSocket::Disconnect() {
         m_sessionOpen = false;
     }
     m_socket.Close();
-    m_reassembler.Discard(); // a new connection starts on a message boundary
+    // A new connection starts on a message boundary, with no answer owed.
+    m_reassembler.Discard();
+    m_settleFirst = false;
+    m_lateUntilMs.fill(0);
+    m_anyLateUntilMs = 0;
 }
 
 bool CSSocket::SendMessage(uint8_t type, uint16_t id, std::span<const uint8_t> payload) {
@@ -90,6 +94,7 @@ CSSocket::ReadOutcome CSSocket::ReadAndDispatch() {
         return ReadOutcome::Nothing;
     if (n <= 0)
         return ReadOutcome::Failed;
+    m_lastByteMs = m_loop.GetClock().NowMs();
     m_reassembler.Feed({buffer.data(), static_cast<size_t>(n)},
                        [this](const GatewayMessage& m) { Dispatch(m); });
     return ReadOutcome::Data;
@@ -119,14 +124,67 @@ void CSSocket::Dispatch(const GatewayMessage& message) {
     }
 }
 
+bool CSSocket::MayAnswerLate(uint8_t address, int64_t nowMs) const {
+    return nowMs < m_anyLateUntilMs || nowMs < m_lateUntilMs[address];
+}
+
+bool CSSocket::Receiving(int64_t nowMs) const {
+    return m_reassembler.Held() > 0 && nowMs - m_lastByteMs < kStallMs;
+}
+
 void CSSocket::StoreAnswer(std::span<const uint8_t> payload) {
     auto answer = ParseRelayedAnswer(payload);
-    // Outside an exchange nobody waits for it. A payload too short to hold the three header
-    // bytes, one longer than the answer area, or the answer of another module than the one
-    // asked (a late or stray answer) is not the answer; the first that is stays.
-    if (!answer || !m_pending || m_pending->arrived || answer->source != m_pendingAddress)
+    // A payload too short to hold the three header bytes or not addressed to the PC is not
+    // an answer.
+    if (!answer || answer->destination != kPcAddress)
         return;
+    const int64_t now = m_loop.GetClock().NowMs();
+    const bool late = MayAnswerLate(answer->source, now);
+    // Outside an exchange nobody waits for it; the first answer taken stays.
+    if (!m_pending || m_pending->arrived || m_pendingLost) {
+        if (late)
+            m_lateUntilMs[answer->source] = 0; // the late answer has come and gone
+        return;
+    }
+    if (answer->source != m_pendingAddress) {
+        if (late)
+            m_lateUntilMs[answer->source] = 0; // a late answer, dropped
+        else
+            m_pendingLost = true; // the asked module's one answer, from a wrong address
+        return;
+    }
+    m_lateUntilMs[answer->source] = 0;
+    // One longer than the answer area is not stored; the wait goes on to its end.
     m_pending->Store(answer->control, answer->data);
+}
+
+bool CSSocket::SettleInput() {
+    if (!m_settleFirst && m_reassembler.Held() == 0)
+        return true;
+    m_settleFirst = false;
+    platform::Clock& clock = m_loop.GetClock();
+    const int64_t start = clock.NowMs();
+    // No exchange waits (m_pending is null): every answer read here is dropped.
+    for (;;) {
+        const int64_t now = clock.NowMs();
+        if (now - start >= kOverrunMs) {
+            m_reassembler.Discard();
+            return true;
+        }
+        if (m_socket.WaitReadable(0)) {
+            if (ReadAndDispatch() == ReadOutcome::Failed)
+                return false;
+            continue;
+        }
+        if (m_reassembler.Held() == 0)
+            return true;
+        if (!Receiving(now)) {
+            m_reassembler.Discard(); // its rest is not coming
+            return true;
+        }
+        if (!m_socket.WaitReadable(m_lastByteMs + kStallMs - now) && clock.IsInterrupted())
+            return true;
+    }
 }
 
 void CSSocket::StartDiscovery() {
@@ -155,44 +213,75 @@ Answer CSSocket::TcpExchange(const Request& request) {
     inner.push_back(request.command);
     inner.insert(inner.end(), request.data.begin(), request.data.end());
 
-    const int64_t start = m_loop.GetClock().NowMs();
+    platform::Clock& clock = m_loop.GetClock();
+    m_inExchange = true;
+    bool broken = !SettleInput();
+    const int64_t start = clock.NowMs();
     const uint8_t relay = static_cast<uint8_t>(GatewayType::Relay);
-    if (!SendMessage(relay, 0, inner)) {
-        answer.result = LinkResult::SendFailed;
-        return answer;
-    }
-    if (request.address == kBroadcastAddress) {
-        // The gateway's own bus segment is reached through address 0: send it a copy.
+    bool sent = !broken && SendMessage(relay, 0, inner);
+    if (sent && request.address == kBroadcastAddress) {
+        // The gateway's own bus segment is reached through address 0: send it a copy. Any
+        // answer that a module gives to a broadcast is not one to a later request.
         inner[0] = kControllerAddress;
         SendMessage(relay, 0, inner);
+        m_anyLateUntilMs = start + kLateAnswerMs;
+        m_settleFirst = true;
+        m_inExchange = false;
         answer.result = LinkResult::Ok;
         return answer;
     }
 
-    m_pending = &answer;
-    m_pendingAddress = request.address;
-    m_inExchange = true;
-    const int64_t deadline =
-        start + static_cast<int64_t>(request.timeout > 0 ? request.timeout : 0) * kTcpTimeUnitMs;
-    bool broken = false;
-    while (!answer.arrived && !broken) {
-        const int64_t left = deadline - m_loop.GetClock().NowMs();
-        if (left <= 0)
-            break;
-        if (!m_socket.WaitReadable(left)) {
-            if (m_loop.GetClock().IsInterrupted())
-                break; // the program is quitting: the wait ends as a time-out
-            continue;
+    if (sent) {
+        m_pending = &answer;
+        m_pendingAddress = request.address;
+        m_pendingLost = false;
+        const int64_t deadline =
+            start + static_cast<int64_t>(request.timeout > 0 ? request.timeout : 0) * kTcpTimeUnitMs;
+        while (!answer.arrived && !m_pendingLost && !broken) {
+            const int64_t now = clock.NowMs();
+            if (m_reassembler.Held() > 0 && !Receiving(now)) {
+                // A message cut short: its rest is not coming. The gateway sends relayed
+                // answers only for requests, one at a time, so it was this request's answer
+                // (no other will come) unless what was read of it shows otherwise: another
+                // type, or the late answer of another module. A cut before its type or
+                // source byte counts as this answer too.
+                const auto held = m_reassembler.HeldBytes();
+                const size_t sourceAt = kGatewayHeaderSize + 1;
+                const bool otherType = held.size() > 4 && held[4] != relay;
+                const bool lateOther = held.size() > sourceAt && held[sourceAt] != request.address &&
+                                       MayAnswerLate(held[sourceAt], now);
+                const bool ours = !otherType && !lateOther;
+                m_reassembler.Discard();
+                if (ours)
+                    break;
+                continue;
+            }
+            // An answer that has begun is read to its end while its bytes keep coming.
+            int64_t end = deadline;
+            int64_t wake = deadline;
+            if (m_reassembler.Held() > 0) {
+                end = std::min(std::max(deadline, m_lastByteMs + kStallMs), deadline + kOverrunMs);
+                wake = std::min(end, m_lastByteMs + kStallMs);
+            }
+            if (now >= end)
+                break;
+            if (!m_socket.WaitReadable(wake - now)) {
+                if (clock.IsInterrupted())
+                    break; // the program is quitting: the wait ends as a time-out
+                continue;
+            }
+            broken = ReadAndDispatch() == ReadOutcome::Failed;
         }
-        broken = ReadAndDispatch() == ReadOutcome::Failed;
+        m_pending = nullptr;
+        if (!answer.arrived) {
+            // What comes next may still belong to this request: it is read and dropped before
+            // the next one goes out. A message still in progress stays held to be finished.
+            m_settleFirst = true;
+            if (!m_pendingLost && m_reassembler.Held() == 0)
+                m_lateUntilMs[request.address] = clock.NowMs() + kLateAnswerMs;
+        }
     }
     m_inExchange = false;
-    m_pending = nullptr;
-    if (!answer.arrived) {
-        // A message begun but not finished by the deadline was the awaited answer, cut short:
-        // its rest must not be read as the start of the next message.
-        m_reassembler.Discard();
-    }
 
     if (broken) {
         // The gateway went away while we waited: reconnect once the exchange is over.
@@ -214,7 +303,9 @@ Answer CSSocket::TcpExchange(const Request& request) {
                 m_startDiscovery();
         });
     }
-    if (!answer.arrived)
+    if (!sent && !broken)
+        answer.result = LinkResult::SendFailed;
+    else if (!answer.arrived)
         answer.result = LinkResult::Timeout;
     else
         answer.result = (answer.control & 0xF0) == kAnswerPositive ? LinkResult::Ok : LinkResult::Negative;

@@ -25,6 +25,15 @@ public:
     // address where a refusal comes back at once.)
     static constexpr int64_t kReconnectDelayMs = 1000;
     static constexpr int kReconnectTimerId = 1;
+    // A message from the gateway arrives whole in one send: once it has begun, a gap this
+    // long between its bytes means the rest is not coming (the message was cut).
+    static constexpr int64_t kStallMs = 1000;
+    // An answer that began before the exchange's deadline is read to its end while its
+    // bytes keep coming, at most this long past the deadline.
+    static constexpr int64_t kOverrunMs = 10000;
+    // After an exchange that got nothing at all, its module may still answer late for this
+    // long: an answer from it is then not taken as another module's answer gone astray.
+    static constexpr int64_t kLateAnswerMs = 5000;
     // Our answer to the gateway's opening message: the tool's name and version.
     static constexpr std::array<uint8_t, 8> kSessionAcceptPayload{'K', 'A', 'P', 'T', 'I', 'V', 10, 2};
 
@@ -42,8 +51,17 @@ public:
 
     // The TCP half of the exchange; timeout in units of 100 ms. Succeeds only for a
     // positive answer (control byte 0xF0..0xFF): a module's negative answer fails the
-    // exchange exactly as it does on the serial line. Only a type-7 answer from the module
-    // that was asked is taken; one from another address is ignored.
+    // exchange exactly as it does on the serial line.
+    //
+    // Type-7 messages carry no sequence number, so an answer is matched to its request by
+    // order and address:
+    // - after an exchange that failed, whatever the gateway sent meanwhile is read and
+    //   dropped before the next request goes out (a late answer is not the next one's);
+    // - a message in progress is read to its end first, or dropped once its bytes stop
+    //   for kStallMs (a cut message whose rest would otherwise be read as the next one);
+    // - only an answer from the module asked is taken. One from another module ends the
+    //   wait at once (the asked module's one answer went astray) unless that module may
+    //   still owe a late answer, which is then dropped.
     Answer TcpExchange(const Request& request);
     // The same, copying the answer into the caller's fields once it has returned.
     LinkResult TcpExchange(size_t length, uint8_t address, uint8_t command, const uint8_t* data, int timeout,
@@ -86,6 +104,12 @@ public:
 private:
     enum class ReadOutcome { Data, Nothing, Failed };
     ReadOutcome ReadAndDispatch();
+    // Before a request: reads and drops what came since a failed exchange, and finishes or
+    // drops a message in progress. False when the connection broke.
+    bool SettleInput();
+    // A message has begun and its bytes still come.
+    bool Receiving(int64_t nowMs) const;
+    bool MayAnswerLate(uint8_t address, int64_t nowMs) const;
     void Dispatch(const GatewayMessage& message);
     void StoreAnswer(std::span<const uint8_t> payload);
     void StartDiscovery();
@@ -100,6 +124,13 @@ private:
     // the module asked; null while no exchange waits.
     Answer* m_pending = nullptr;
     uint8_t m_pendingAddress = 0;
+    bool m_pendingLost = false; // the asked module's answer came from another address
+    int64_t m_lastByteMs = 0;
+    bool m_settleFirst = false; // the last exchange failed: drop what came since
+    // Modules whose last exchange got nothing, until when they may still answer late;
+    // after a broadcast any module may (m_anyLateUntilMs).
+    std::array<int64_t, 256> m_lateUntilMs{};
+    int64_t m_anyLateUntilMs = 0;
     GatewayReassembler m_reassembler;
     int m_gatewayLinkState = 0;
     bool m_sessionOpen = false;

@@ -99,6 +99,7 @@ bool CXmit::Exchange(size_t length, uint8_t address, uint8_t command, const uint
     const bool failed = answer.result != LinkResult::Ok;
     if (failed && answer.result != LinkResult::Refused && !m_linkLost) {
         m_linkLost = true;
+        m_lostAddress = address;
         if (address != kControllerAddress)
             m_indicators->ShowLinkNotice(notice);
     }
@@ -112,10 +113,27 @@ bool CXmit::IdentifiesAsController() {
            m_answerData[0] == kIdentifyMark && m_answerData[1] == 0;
 }
 
+bool CXmit::ConfirmLink() {
+    if (!m_linkLost)
+        return true;
+    if (!IsLinkOpen())
+        return false;
+    std::lock_guard<std::recursive_mutex> lock(m_exchangeLock);
+    for (int attempt = 0; attempt < kConfirmAttempts; ++attempt) {
+        if (Exchange(0, m_lostAddress, kCmdIdentify, nullptr, kIdentifyTimeout)) {
+            m_linkLost = false;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CXmit::OpenLink() {
     if (IsGatewayLinkUp()) {
         std::lock_guard<std::recursive_mutex> lock(m_exchangeLock);
-        return IdentifiesAsController();
+        // Asked twice: one lost answer must not leave the tool without a rack until the
+        // installer searches again.
+        return IdentifiesAsController() || IdentifiesAsController();
     }
     CloseSerialPort();
     if (!m_opener)

@@ -67,6 +67,12 @@ public:
 
     // Set by the first failing exchange; read and cleared by the link watchdog.
     bool IsLinkLost() const { return m_linkLost; }
+    // Told that an exchange failed, the watchdog asks first whether the link is really lost:
+    // the module whose exchange failed is asked to identify itself, up to kConfirmAttempts
+    // times. When it answers, one answer was lost, not the rack: link lost is cleared and the
+    // result is true. False when no link is open or the module stays silent.
+    static constexpr int kConfirmAttempts = 2;
+    bool ConfirmLink();
     void ClearLinkLost() { m_linkLost = false; }
     // Bytes moved through the gateway, shown in the main window's title.
     long TcpTrafficCount() const { return m_tcpTraffic; }
@@ -94,6 +100,7 @@ private:
     std::unique_ptr<SerialLineTransport> m_serial;
 
     bool m_linkLost = false;
+    uint8_t m_lostAddress = kControllerAddress; // the module of the exchange that set link lost
     long m_tcpTraffic = 0;
     std::recursive_mutex m_exchangeLock;
     int m_portNumber = 0;

@@ -64,6 +64,8 @@ public:
     size_t Length() const { return m_length; }
     // An answer announced more data than the answer area holds; it was ignored.
     bool RefusedOversize() const { return m_refusedOversize; }
+    // A frame for the PC has begun and is not complete yet.
+    bool InFrame() const { return m_state != State::Idle || m_stuffPending; }
 
 private:
     enum class State { Idle, Destination, Source, Control, LengthHigh, LengthLow, Data, Checksum };

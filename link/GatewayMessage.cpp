@@ -38,6 +38,18 @@ WalkEnd WalkGatewayMessages(std::span<const uint8_t> data,
     return WalkEnd::Complete;
 }
 
+namespace {
+// A relayed answer from the gateway is addressed to the PC.
+bool StartsMessageFromGateway(std::span<const uint8_t> rest) {
+    constexpr uint8_t kRelay = static_cast<uint8_t>(GatewayType::Relay);
+    constexpr uint8_t kPc = 0xFD;
+    if (rest.size() <= kGatewayHeaderSize || rest[4] != kRelay)
+        return true;
+    const size_t total = static_cast<size_t>(rest[0]) << 8 | rest[1];
+    return total <= kGatewayHeaderSize || rest[kGatewayHeaderSize] == kPc;
+}
+} // namespace
+
 WalkEnd GatewayReassembler::Feed(std::span<const uint8_t> data,
                                  const std::function<void(const GatewayMessage&)>& onMessage) {
     std::vector<uint8_t> joined;
@@ -50,8 +62,28 @@ WalkEnd GatewayReassembler::Feed(std::span<const uint8_t> data,
     // Keep the unfinished tail before any handler runs: a handler may read the socket again
     // (a scan started by the gateway's link-up), and what it reads follows this tail.
     size_t used = 0;
-    const WalkEnd end = WalkGatewayMessages(
-        bytes, [&](const GatewayMessage& m) { used += kGatewayHeaderSize + m.payload.size(); });
+    WalkEnd end = WalkEnd::Complete;
+    while (used < bytes.size()) {
+        const std::span<const uint8_t> rest = bytes.subspan(used);
+        if (!StartsMessageFromGateway(rest)) {
+            end = WalkEnd::Stray;
+            break;
+        }
+        if (rest.size() < 2) {
+            end = WalkEnd::CutOff;
+            break;
+        }
+        const size_t total = static_cast<size_t>(rest[0]) << 8 | rest[1];
+        if (total < kGatewayHeaderSize) {
+            end = WalkEnd::BadLength;
+            break;
+        }
+        if (total > rest.size()) {
+            end = WalkEnd::CutOff;
+            break;
+        }
+        used += total;
+    }
     if (end == WalkEnd::CutOff)
         m_held.assign(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end());
     WalkGatewayMessages(bytes.first(used), onMessage);

@@ -37,6 +37,7 @@ enum class WalkEnd {
     Complete,  // every byte belonged to a whole message
     CutOff,    // a message ran past the end of the data; it and the rest were dropped
     BadLength, // a length field under the header size; the rest was dropped
+    Stray,     // bytes that cannot start a message from the gateway; the rest was dropped
 };
 
 // Calls onMessage for each whole message in one read, in order. The payload spans point
@@ -49,12 +50,17 @@ WalkEnd WalkGatewayMessages(std::span<const uint8_t> data,
 // unfinished message are bounded by the 16-bit length field. A length field under the
 // header size cannot be resynchronised: whatever is held is dropped with the read. The
 // handler may feed this object again (a nested read); the bytes it feeds follow the tail.
+// The gateway sends the PC relayed answers addressed to the PC only: a type-7 header whose
+// destination is another address is the rest of a message cut earlier, not a message
+// boundary, and is dropped with the rest of the read (Stray) instead of being held as the
+// start of a message.
 class GatewayReassembler {
 public:
     WalkEnd Feed(std::span<const uint8_t> data, const std::function<void(const GatewayMessage&)>& onMessage);
     // Drops the start of an unfinished message (its rest is not coming).
     void Discard() { m_held.clear(); }
     size_t Held() const { return m_held.size(); }
+    std::span<const uint8_t> HeldBytes() const { return m_held; }
 
 private:
     std::vector<uint8_t> m_held;

@@ -59,8 +59,14 @@ void SerialLineTransport::ReceiveAnswer(uint8_t address, int timeout, Answer& an
     // like one addressed elsewhere, so a late or stray answer is never read as this one.
     m_parser.Reset(address);
     uint8_t chunk[512];
+    int64_t lastByteMs = m_clock.NowMs();
     for (;;) {
-        const size_t n = m_port->Read(chunk, sizeof chunk, deadline);
+        // An answer that has begun is read to its end while its bytes keep coming.
+        const int64_t until = m_parser.InFrame()
+                                  ? std::min(std::max(deadline, lastByteMs + kStallMs), deadline + kOverrunMs)
+                                  : deadline;
+        const size_t n = m_port->Read(chunk, sizeof chunk, until);
+        lastByteMs = m_clock.NowMs();
         if (n == 0) {
             answer.result = m_parser.RefusedOversize() ? LinkResult::AnswerTooLong : LinkResult::Timeout;
             return;

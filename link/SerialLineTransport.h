@@ -19,6 +19,11 @@ public:
     static constexpr size_t kPieceSize = 400;   // written at a time, echo read back after each
     static constexpr int64_t kEchoWaitMs = 100; // per piece
     static constexpr int64_t kTimeUnitMs = 10;
+    // An answer frame that began before the deadline is read to its end while its bytes
+    // keep coming (no gap of kStallMs), at most kOverrunMs past the deadline: cut at the
+    // deadline, its rest would come after the next request's drain.
+    static constexpr int64_t kStallMs = 100;
+    static constexpr int64_t kOverrunMs = 2000;
 
     SerialLineTransport(platform::Clock& clock, std::unique_ptr<SerialTransport> port);
 

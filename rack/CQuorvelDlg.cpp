@@ -266,7 +266,9 @@ void CQuorvelDlg::WatchdogTick() {
     const bool overGateway = m_networkSession;
     if (overGateway)
         RefreshTitle();
-    const bool lost = m_xmit->IsLinkLost() || m_deviceGone;
+    // One lost answer is not a lost rack: the link is lost when the module that did not
+    // answer stays silent (CXmit::ConfirmLink).
+    const bool lost = m_deviceGone || (m_xmit->IsLinkLost() && !m_xmit->ConfirmLink());
     m_xmit->ClearLinkLost();
     m_deviceGone = false;
     if ((!overGateway || m_xmit->IsGatewayLinkUp()) && !lost) {

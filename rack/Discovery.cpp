@@ -113,7 +113,9 @@ bool Discovery::ReadModuleList(ScanReport& report) {
     link::CXmit& xmit = m_commands.Xmit();
     const uint8_t* data = nullptr;
     int length = 0;
-    const uint16_t n = m_commands.ReadData(link::kControllerAddress, data, length);
+    uint16_t n = m_commands.ReadData(link::kControllerAddress, data, length);
+    if (n == 0 && xmit.LastResult() != link::LinkResult::Ok && !Quitting())
+        n = m_commands.ReadData(link::kControllerAddress, data, length); // one lost answer
     if (n == 0 && xmit.LastResult() != link::LinkResult::Ok) {
         // A controller that does not give its list is as good as silent.
         StopAtInactive(0, report);
@@ -146,7 +148,10 @@ bool Discovery::IdentifyAll(ScanReport& report) {
         }
         ModuleRecord& record = m_image.Live(i);
         link::IdentifyResults results;
-        const uint8_t type = m_commands.Identify(record.address, &results);
+        uint8_t type = m_commands.Identify(record.address, &results);
+        if (type == link::CommandSet::kNoModuleType &&
+            m_commands.Xmit().LastResult() != link::LinkResult::Ok && !Quitting())
+            type = m_commands.Identify(record.address, &results); // one lost answer
         if (type == link::CommandSet::kNoModuleType || type != record.type) {
             StopAtInactive(i, report);
             return false;
@@ -184,7 +189,9 @@ bool Discovery::ReadBlocksAndCheck(bool firstPass) {
     for (size_t i = 0; i < m_image.moduleCount && !Quitting(); ++i) {
         ModuleRecord& record = m_image.Live(i);
         uint16_t length = 0;
-        const bool read = m_commands.ReadParameters(record.address, length, record.block);
+        bool read = m_commands.ReadParameters(record.address, length, record.block);
+        if (!read && xmit.LastResult() != link::LinkResult::Ok && !Quitting())
+            read = m_commands.ReadParameters(record.address, length, record.block); // one lost answer
         record.blockLength = length;
         if (!read && xmit.LastResult() == link::LinkResult::Ok) {
             // The module answered with more than a block can hold: the record keeps no

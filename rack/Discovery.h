@@ -3,7 +3,9 @@
 // parameter block, offer it to the firmware check on the first pass, and reboot and scan
 // again when the check changed a module. The scan blocks the user-interface thread, as
 // every request does; it reports through ScanFeedback (the message panel) and changes the
-// main window only through ScanHost.
+// main window only through ScanHost. A request of the scan that gets no answer is asked once
+// more before the scan gives up: one lost answer is not an inactive module, and giving up
+// restarts the whole rack.
 #include "link/CommandSet.h"
 #include "rack/FirmwareCheck.h"
 #include "rack/RackImage.h"

@@ -132,7 +132,7 @@ std::optional<Answer> RackEngine::Handle(uint8_t destination, uint8_t command, s
     if (!answer)
         return std::nullopt;
 
-    const AnswerFate fate = m_faults.Consume(destination);
+    const AnswerFate fate = m_faults.Consume(destination, command);
     if (fate.drop)
         return std::nullopt;
     if (fate.negative) {

@@ -113,6 +113,7 @@ void Faults::Clear() {
     std::lock_guard lock(m_mutex);
     m_dropNext = 0;
     m_dropAddresses.clear();
+    m_dropCommands.clear();
     m_delayMs = 0;
     m_corruptNext = 0;
     m_negativeNext = 0;
@@ -125,10 +126,24 @@ void Faults::Clear() {
     m_createCountdown.clear();
 }
 
-AnswerFate Faults::Consume(uint8_t address) {
+void Faults::DropNextAnswersTo(uint8_t address, uint8_t command, int count) {
+    std::lock_guard lock(m_mutex);
+    if (count > 0)
+        m_dropCommands[{address, command}] = count;
+    else
+        m_dropCommands.erase({address, command});
+}
+
+AnswerFate Faults::Consume(uint8_t address, uint8_t command) {
     std::lock_guard lock(m_mutex);
     AnswerFate fate;
     if (m_dropAddresses.count(address)) {
+        fate.drop = true;
+        return fate;
+    }
+    if (auto it = m_dropCommands.find({address, command}); it != m_dropCommands.end()) {
+        if (--it->second <= 0)
+            m_dropCommands.erase(it);
         fate.drop = true;
         return fate;
     }

@@ -31,6 +31,8 @@ public:
     // Answers (any module) -------------------------------------------------------------
     void DropNextAnswers(int count);
     void DropAllAnswersOf(uint8_t address, bool on = true);
+    // The next count answers of the module to one command (its request is still handled).
+    void DropNextAnswersTo(uint8_t address, uint8_t command, int count);
     void DelayAnswers(int64_t ms); // 0 = no extra delay
     void CorruptNextChecksum(int count = 1);
     void AnswerNegatively(int count);
@@ -72,12 +74,13 @@ public:
     void Clear();
 
     // Called by the engine for every answer it is about to give.
-    AnswerFate Consume(uint8_t address);
+    AnswerFate Consume(uint8_t address, uint8_t command = 0);
 
 private:
     mutable std::mutex m_mutex;
     int m_dropNext = 0;
     std::set<uint8_t> m_dropAddresses;
+    std::map<std::pair<uint8_t, uint8_t>, int> m_dropCommands;
     int64_t m_delayMs = 0;
     int m_corruptNext = 0;
     int m_negativeNext = 0;

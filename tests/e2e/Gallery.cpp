@@ -117,9 +117,20 @@ void Gallery::OnDoubleClick(int controlId, ListHit hit) {
         return;
     Report("double-click row " + std::to_string(hit.row) + " column " + std::to_string(hit.column));
     // The LCN column is edited in place.
-    if (hit.row >= 0 && hit.column == kLcnColumn)
+    if (hit.row >= 0 && hit.column == kLcnColumn) {
         CInPlaceEdit::Create(*this, kServices, hit.row, hit.column,
                              Item(kServices).Cell(hit.row, hit.column).text);
+        if (hit.row == kClosedByProgramRow)
+            SetTimer(kCloseEditTimer, kCloseEditMs);
+    }
+}
+
+void Gallery::OnTimer(int timerId) {
+    if (timerId != kCloseEditTimer)
+        return;
+    KillTimer(kCloseEditTimer);
+    CInPlaceEdit::Close(*this, kServices);
+    Report("editor closed by the program");
 }
 
 void Gallery::OnEndLabelEdit(int controlId, ListHit cell, const std::optional<std::string>& text) {

@@ -18,11 +18,17 @@ public:
     void OnEditChange(int controlId) override;
     void OnCheckChange(int controlId) override;
     void OnScroll(int controlId, int position) override;
+    void OnTimer(int timerId) override;
     void OnOK() override {}
     void OnCancel() override {}
 
 private:
     static constexpr int kLcnColumn = 2;
+    // An editor opened on this row is ended by the program itself after kCloseEditMs, as
+    // the settings page ends one whose service moved.
+    static constexpr int kClosedByProgramRow = 4;
+    static constexpr int kCloseEditTimer = 1;
+    static constexpr int64_t kCloseEditMs = 1500;
     void Report(const std::string& what);
 };
 

@@ -10,6 +10,10 @@
 //     refused value left the module unchanged and the focus in its field;
 //   - every saved .qvc passes `kaptiv-config qvc dump`;
 //   - every report is complete, or absent with the message panel saying why;
+//   - every file uploaded and deleted on a streaming tuner is listed as it should be; under an
+//     answer fault a transfer may fail instead, but only with the page saying so;
+//   - the CAM menus answer every choice; under an answer fault a reply may be lost instead, but
+//     then the panel must come back to the main menu by itself;
 //   - kaptiv's RSS and open files at the end are within a small margin of their level after
 //     the warm-up;
 //   - kaptiv and the simulator exit cleanly, and no temporary file is left in their folders.
@@ -253,6 +257,14 @@ const simFile = (n) => path.join(simFolder, `sim-${n}.qvc`);
 // behaviour, so under a fault a Rescan is counted, not failed.
 let activeFault = null;
 const rescansUnderFault = [];
+// A file transfer that an injected answer fault cut short fails, and the page says so ("ERROR !"):
+// the tool cannot send a block again that the module may have written. Under a fault that is
+// counted, not failed; without one, or without the page saying so, it is a failure.
+const transfersFailedUnderFault = [];
+// An upload whose last step failed stays on the key under its temporary name (by design: the
+// module keeps the bytes it got). Those names are left out when a later delete is checked.
+const uploadLeftovers = new Set();
+const PAGE_ERROR = 'ERROR !';
 
 async function startSimEpoch(fault) {
   activeFault = fault || null;
@@ -514,13 +526,21 @@ async function editLcn() {
   const t0 = Date.now();
   // The cell editor follows its service: when the table is rebuilt under it (a relock moves the
   // rows), the edit ends without writing, by design. The installer then types it again; a second
-  // edit that is not shown either is a failure.
+  // edit that is not shown either (or a second editor that does not open) is a failure.
   let shown = false;
+  let noEditor = false;
   for (let attempt = 0; attempt < 2 && !shown; ++attempt) {
     const r = await rowOf();
     if (r < 0) continue;
     await page.dblclick(cell(r, COL_LCN));
-    await page.waitForSelector(`${TABLE} .cell-edit`);
+    // A rebuild can end the editor as soon as it opens (the same design): the installer
+    // double-clicks again, once.
+    if (!(await page.waitForSelector(`${TABLE} .cell-edit`, { timeout: 5000 }).then(() => true, () => false))) {
+      if (attempt === 0) log(`edit-lcn: ${family.name}: no editor opened on service ${sid}; double-clicked again`);
+      noEditor = true;
+      continue;
+    }
+    noEditor = false;
     await page.fill(`${TABLE} .cell-edit`, String(lcn)).catch(() => {});
     await page.press(`${TABLE} .cell-edit`, 'Enter').catch(() => {});
     shown = await until(async () => {
@@ -531,7 +551,8 @@ async function editLcn() {
   }
   const ms = Date.now() - t0;
   if (!shown) {
-    fail('edit-lcn', `${family.name}: service ${sid} does not show the typed LCN ${lcn}`);
+    fail('edit-lcn', noEditor ? `${family.name}: no cell editor opened on service ${sid}, twice`
+      : `${family.name}: service ${sid} does not show the typed LCN ${lcn}`);
     return null;
   }
   expectLcn(family.modulatorSlot, sid, lcn);
@@ -539,10 +560,18 @@ async function editLcn() {
 }
 
 const camLines = () => page.$$eval(`${CAM_LIST} .item`, (items) => items.map((i) => i.textContent));
-async function camWait(test, what, ms) {
-  if (!(await until(async () => test(await camLines()), ms))) throw new Error(`CAM: ${what} never came (${(await camLines()).join(' | ')})`);
-}
 const mainMenu = (l) => l.length === 8 && l[0] === 'Kestrel CA module';
+// Under an injected answer fault the CAM's reply to a choice can be lost on its way (the CI
+// module hands its data over once). The panel must then come back to the main menu by itself:
+// that is counted, not failed. Without a fault, or without the main menu, it is a failure.
+class CamReplyLost extends Error {}
+const camRepliesLostUnderFault = [];
+async function camWait(test, what, ms) {
+  if (await until(async () => test(await camLines()), ms)) return;
+  const lines = await camLines();
+  if (activeFault && test !== mainMenu && mainMenu(lines)) throw new CamReplyLost(what);
+  throw new Error(`CAM: ${what} never came (${lines.join(' | ')})`);
+}
 
 async function camWalk() {
   await rackShown();
@@ -552,13 +581,25 @@ async function camWalk() {
   // A CAM that is still starting (after a restart) is given 15 s before the menu is asked for.
   await camWait(mainMenu, 'the main menu', 45000);
   const ms = Date.now() - t0;
+  try {
+    await camChoices();
+  } catch (error) {
+    if (!(error instanceof CamReplyLost)) throw error;
+    camRepliesLostUnderFault.push(`${stamp()} ${error.message} (with ${activeFault})`);
+    log(`cam: ${error.message} was lost under ${activeFault}; the panel came back to the main menu`);
+    return null;
+  }
+  return ms;
+}
+
+async function camChoices() {
   await page.dblclick(`${CAM_LIST} .item[data-index="4"]`);
   await camWait((l) => l[0] === 'Subscriptions', 'the subscriptions menu', 10000);
   await page.focus(CAM_LIST);
   await page.keyboard.press('Escape');
   await camWait(mainMenu, 'the main menu after Escape', 10000);
   await page.dblclick(`${CAM_LIST} .item[data-index="5"]`);
-  await page.waitForSelector(CAM_FIELD, { state: 'visible' });
+  if (!(await until(() => visible(CAM_FIELD), 10000))) await camWait(() => false, 'the PIN enquiry', 0);
   await page.keyboard.type('1234');
   await page.keyboard.press('Enter');
   await camWait((l) => l[1] === 'PIN accepted', 'the answer to the PIN', 10000);
@@ -566,7 +607,6 @@ async function camWalk() {
   await page.focus(CAM_LIST);
   await page.keyboard.press('Escape');
   await camWait(mainMenu, 'the main menu after Escape from parental control', 10000);
-  return ms;
 }
 
 let clipCount = 0;
@@ -595,20 +635,46 @@ async function streamingFiles() {
   try {
     const list = control(1086);
     const items = () => page.$$eval(`${list} .item`, (nodes) => nodes.map((i) => i.textContent));
+    const others = async () => (await items()).filter((n) => !uploadLeftovers.has(n)).join('|');
     const listed = ([sel, n]) => [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n);
+    const pageMessage = control(1712);
+    const saysError = () => page.$eval(pageMessage, (n) => n.textContent.trim()).then((t) => t === PAGE_ERROR, () => false);
     await openChain(STREAMING_ROW);
+    if (await saysError()) {
+      // An error of an earlier transfer is still shown: the page is opened afresh to clear it.
+      await leavePage();
+      await openChain(STREAMING_ROW);
+    }
     await page.waitForFunction((sel) => document.querySelectorAll(`${sel} .item`).length >= 2, list);
-    const before = (await items()).join('|');
+    // The transfer failed and the page said so: counted under a fault, else a failure.
+    const failedTransfer = (what) => {
+      if (!activeFault) {
+        fail('streaming', `${what} of "${name}" failed without an answer fault ("${PAGE_ERROR}")`);
+      } else {
+        transfersFailedUnderFault.push(`${stamp()} ${what} of "${name}" (with ${activeFault})`);
+        if (what === 'upload') uploadLeftovers.add(`${name}.tmp`);
+        log(`streaming: the ${what} of "${name}" failed under ${activeFault}; the page says "${PAGE_ERROR}"`);
+      }
+      return null;
+    };
+    const listedOrError = ([sel, n, msg, error]) =>
+      [...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n) ||
+      document.querySelector(msg)?.textContent.trim() === error;
+    const goneOrError = ([sel, n, msg, error]) =>
+      ![...document.querySelectorAll(`${sel} .item`)].some((i) => i.textContent === n) ||
+      document.querySelector(msg)?.textContent.trim() === error;
+    const before = await others();
     const t0 = Date.now();
     await page.click(control(1200));
     await page.waitForSelector('.request.filedialog');
     await page.fill('.request.filedialog .fd-name input', clip);
     await page.click('.request.filedialog button.default');
-    const refusedUpload = await stateOrMessage(listed, [list, name]).catch((e) => { throw new Error(`upload of "${name}": ${e.message}`); });
+    const refusedUpload = await stateOrMessage(listedOrError, [list, name, pageMessage, PAGE_ERROR]).catch((e) => { throw new Error(`upload of "${name}": ${e.message}`); });
     if (refusedUpload) {
       log(`streaming: the upload of "${name}" was refused: ${refusedUpload}`);
       return null;
     }
+    if (!(await page.evaluate(listed, [list, name])) && (await saysError())) return failedTransfer('upload');
     const ms = Date.now() - t0;
     const index = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${index}"]`);
@@ -623,14 +689,15 @@ async function streamingFiles() {
     const again = (await items()).indexOf(name);
     await page.click(`${list} .item[data-index="${again}"]`);
     await page.click(control(1201));
-    const refusedDelete = await stateOrMessage((arg) => ![...document.querySelectorAll(`${arg[0]} .item`)].some((i) => i.textContent === arg[1]), [list, name])
+    const refusedDelete = await stateOrMessage(goneOrError, [list, name, pageMessage, PAGE_ERROR])
       .catch((e) => { throw new Error(`delete of "${name}": ${e.message}`); });
     if (refusedDelete) {
       fail('streaming', `"${name}" was uploaded but its delete is refused: ${refusedDelete}`);
       return null;
     }
+    if ((await page.evaluate(listed, [list, name])) && (await saysError())) return failedTransfer('delete');
     await page.waitForFunction(([sel, n]) => !document.querySelector(sel).textContent.includes(n), [control(1040), name]);
-    const after = (await items()).join('|');
+    const after = await others();
     if (after !== before) fail('streaming', `deleting "${name}" changed the other files on the key (${before} -> ${after})`);
     return ms;
   } finally {
@@ -981,6 +1048,8 @@ console.log(`  refused values: ${refusals}, focus kept in the field: ${focusKept
 console.log(`  saved files: ${savedFiles.length}, complete reports: ${reportFiles.length}, typed values checked: ${expected.size}`);
 console.log(`  faults injected: ${faultsInjected.length ? faultsInjected.join('; ') : 'none'}`);
 console.log(`  Rescan pressed after a scan failed under a fault: ${rescansUnderFault.length ? rescansUnderFault.join('; ') : 'never'}`);
+console.log(`  CAM replies lost under a fault, with the main menu back: ${camRepliesLostUnderFault.length ? camRepliesLostUnderFault.join('; ') : 'none'}`);
+console.log(`  file transfers failed under a fault, with the page saying so: ${transfersFailedUnderFault.length ? transfersFailedUnderFault.join('; ') : 'none'}`);
 const failures = failureCount();
 console.log(failures === 0 ? 'e2e soak: all checks passed' : `e2e soak: ${failures} check(s) failed`);
 process.exit(failures === 0 ? 0 : 1);

@@ -292,18 +292,26 @@ Kaptiv.Controls = (() => {
     input.style.width = px(Math.max(Math.min(wanted, room), Math.min(input.offsetWidth, room)));
   }
 
+  // Ends an editor that the model has ended or replaced: nothing is sent for it. Marked done
+  // first, because removing the focused input fires its blur, whose handler would otherwise
+  // send the text and remove the input a second time (a NotFoundError).
+  function dropCellEditor(open) {
+    open.done = true;
+    open.input.remove();
+  }
+
   function cellEditor(n, c, ctx) {
     const open = n.cellEditor;
     // The serial tells a reopened editor on the same cell from the one the page just ended.
     const key = c.edit ? `${c.edit.row}:${c.edit.col}:${c.edit.serial}` : '';
     if (!c.edit) {
       n.ended = '';
-      if (open) { open.input.remove(); n.cellEditor = null; }
+      if (open) { dropCellEditor(open); n.cellEditor = null; }
       return;
     }
     if (open && open.key === key) return;
     if (n.ended === key) return; // ended here; the model has not heard of it yet
-    if (open) open.input.remove();
+    if (open) dropCellEditor(open);
     const td = n.querySelector(`td[data-row="${c.edit.row}"][data-col="${c.edit.col}"]`);
     if (!td) return;
     const input = el('input', 'cell-edit');

@@ -96,8 +96,10 @@ export function startSim(args = ['--gateway-port', '0']) {
 export function startKaptiv(folder, { address, port }, cwd = folder) {
   const profile = path.join(folder, 'kaptiv.ini');
   writeFileSync(profile, `serverAddress=${address}\nserverPort=${port}\n`);
-  const child = spawn(kaptivProgram, ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')],
-    { stdio: ['ignore', 'pipe', 'inherit'], cwd });
+  const args = ['--no-browser', '--ui-port', '0', '--profile', profile, '--serial', path.join(folder, 'no-tty')];
+  // KAPTIV_E2E_TRACE=FILE writes every exchange with the rack to FILE (kaptiv-config trace show).
+  if (process.env.KAPTIV_E2E_TRACE) args.push('--trace', path.resolve(process.env.KAPTIV_E2E_TRACE));
+  const child = spawn(kaptivProgram, args, { stdio: ['ignore', 'pipe', 'inherit'], cwd });
   const url = quiet(waitOutput(child, /^URL (\S+)$/m, 'kaptiv').then((m) => m[1]));
   return { child, url };
 }

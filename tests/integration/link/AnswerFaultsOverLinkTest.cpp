@@ -126,5 +126,23 @@ TEST_P(FaultyAnswers, AnswerFromAnotherAddressIsNotTakenAsTheAnswer) {
     EXPECT_EQ(Ask(module.address, kIdentify, 1000), clean);
 }
 
+TEST_P(FaultyAnswers, AnswerThatBeganInTimeIsReadToItsEndPastTheDeadline) {
+    mulvane::ModuleConfig module;
+    for (const auto& m : engine.Config().modules)
+        if (m.block.size() > module.block.size())
+            module = m;
+    // One byte a millisecond at best: the answer takes longer than the 100 ms deadline.
+    ASSERT_GE(module.block.size(), 200u);
+    engine.GetFaults().InjectAnswerFault(AnswerFault::ByteByByte, 1);
+    const auto block = Ask(module.address, kReadParameters, 100);
+    ASSERT_TRUE(block) << ToText(xmit.LastResult());
+    EXPECT_EQ(*block, engine.CurrentBlock(module.address));
+    // The exchanges after it are in step.
+    const auto identify = Ask(module.address, kIdentify, 1000);
+    ASSERT_TRUE(identify);
+    EXPECT_EQ((*identify)[0], CXmit::kIdentifyMark);
+    EXPECT_EQ(Ask(module.address, kReadParameters, 1000), engine.CurrentBlock(module.address));
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, FaultyAnswers, ::testing::Values("serial", "gateway"),
                          [](const auto& info) { return std::string(info.param); });

@@ -2,6 +2,7 @@
 // real time with short bounded deadlines.
 #include "link/CSSocket.h"
 #include "link/CXmit.h"
+#include "link/CommandSet.h"
 #include "rack/CInfo.h"
 #include "rack/CQuorvelDlg.h"
 #include "rack/CSTATUS.h"
@@ -95,3 +96,33 @@ TEST_F(GatewayDiscovery, FindsTheDemoRackAndShowsTheGatewayInTheTitle) {
 }
 
 } // namespace
+
+// One answer in 40 cut short or sent from another address: the scan asks again for what it
+// lost, and the watchdog keeps the rack while polls lose an answer now and then.
+TEST_F(GatewayDiscovery, EveryFortiethAnswerCutOrAstrayTheRackIsFoundAndKept) {
+    for (const auto fault : {mulvane::AnswerFault::Truncated, mulvane::AnswerFault::OtherAddress}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        engine.GetFaults().Clear();
+        engine.GetFaults().InjectAnswerFaultEvery(fault, 40);
+        const int scansBefore = main.ScanCount();
+        main.OnClick(CQuorvelDlg::kRescanButton);
+        ASSERT_TRUE(RunUntil([&] { return main.ScanCount() > scansBefore && Connected(); }));
+        const int scans = main.ScanCount();
+        ASSERT_EQ(main.Image().moduleCount, engine.Config().modules.size());
+
+        link::CommandSet commands{xmit};
+        const uint8_t tuner = main.Image().Live(1).address;
+        int answered = 0;
+        for (int i = 0; i < 100; ++i) {
+            int length = 0;
+            answered += commands.ReadStatus(tuner, length) != nullptr;
+            loop.RunOnce(0); // the watchdog's turn
+        }
+        loop.RunFor(500);
+        EXPECT_GE(answered, 97);
+        EXPECT_LT(answered, 100); // the faults did hit
+        EXPECT_EQ(main.ScanCount(), scans);
+        EXPECT_TRUE(Connected());
+        EXPECT_EQ(main.Image().moduleCount, engine.Config().modules.size());
+    }
+}

@@ -31,6 +31,7 @@ constexpr uint8_t kCiAddress = 11;
 constexpr int kCiRow = 2;
 constexpr uint8_t kWriteData = 0x50;
 constexpr uint8_t kReadStatus = 0x40;
+constexpr uint8_t kReadData = 0x60;
 
 mulvane::ModuleConfig Module(uint8_t address, uint8_t type) {
     mulvane::ModuleConfig m;
@@ -399,18 +400,57 @@ TEST_F(CamPanel, AStatusAboveTwoIsRedAndNoCam) {
     EXPECT_TRUE(Writes().empty());
 }
 
-TEST_F(CamPanel, NoStatusAnswerStopsPollingUntilOpenedAgain) {
+TEST_F(CamPanel, SilentModuleLeavesThePanelInertAfterItsRetries) {
     Build();
     // The watchdog would take a lost link as the rack gone; here only the panel is looked at.
     main.KillTimer(rack::CQuorvelDlg::kWatchdogTimer);
     engine->GetFaults().DropAllAnswersOf(kCiAddress);
     OpenPanel();
-    loop.RunFor(3000);
+    // Each status read waits its 1 s time-out; the retries come kRetryMs apart.
+    loop.RunFor(20000);
     EXPECT_FALSE(panel.IsTimerSet(COpenCam::kPollTimer));
     size_t statusReads = 0;
     for (const auto& r : engine->RequestsTo(kCiAddress))
         statusReads += r.command == kReadStatus;
-    EXPECT_EQ(statusReads, 1u);
+    EXPECT_EQ(statusReads, static_cast<size_t>(COpenCam::kStatusRetries) + 1);
+}
+
+TEST_F(CamPanel, ALostStatusAnswerOnlyDelaysThePoll) {
+    Build();
+    main.KillTimer(rack::CQuorvelDlg::kWatchdogTimer);
+    engine->GetFaults().DropNextAnswersTo(kCiAddress, kReadStatus, COpenCam::kStatusRetries);
+    OpenOnMainMenu();
+    EXPECT_TRUE(panel.IsTimerSet(COpenCam::kPollTimer));
+}
+
+TEST_F(CamPanel, AReplyLostWithItsReadAsksForTheMainMenuAgain) {
+    Build();
+    main.KillTimer(rack::CQuorvelDlg::kWatchdogTimer);
+    OpenOnMainMenu();
+    const size_t before = Writes().size();
+    DoubleClickLine(4); // Subscriptions
+    ASSERT_TRUE(RunUntil([&] { return Writes().size() == before + 1; }));
+    // The read that carries the start of the CAM's reply gets no answer: the reply is gone.
+    engine->GetFaults().DropNextAnswersTo(kCiAddress, kReadData, 1);
+    ASSERT_TRUE(RunUntil([&] { return Writes().size() == before + 2; }, 10000)) << "nothing asked again";
+    EXPECT_EQ(Hex(Writes().back().data), Hex(cam::MainMenuRequest()));
+    ASSERT_TRUE(RunUntil([&] { return Lines().size() == 8 && Lines()[1] == "Main menu"; }));
+}
+
+TEST_F(CamPanel, AWriteWhoseAnswerIsLostStillShowsTheCamsReply) {
+    Build();
+    main.KillTimer(rack::CQuorvelDlg::kWatchdogTimer);
+    OpenOnMainMenu();
+    const size_t before = Writes().size();
+    // The CAM gets the choice; only the module's answer to the write is lost.
+    engine->GetFaults().DropNextAnswersTo(kCiAddress, kWriteData, 1);
+    DoubleClickLine(5); // Parental control: the CAM asks for the PIN
+    ASSERT_TRUE(RunUntil([&] { return panel.IsEnquiryOpen(); }));
+    // What the CAM asked stays open for the installer: the main menu is not asked for over it.
+    loop.RunFor(6000);
+    EXPECT_EQ(Writes().size(), before + 1);
+    EXPECT_TRUE(panel.IsEnquiryOpen());
+    EXPECT_EQ(panel.MainMenuDeadline(), 0);
 }
 
 TEST_F(CamPanel, SelectingAnotherModuleClosesThePanel) {

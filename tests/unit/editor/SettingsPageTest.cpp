@@ -341,10 +341,34 @@ TEST_F(SettingsPage, NameTooLongIsRefusedWithTheCharactersMessage) {
 TEST_F(SettingsPage, SilentInputStopsTheTickUntilReopened) {
     Start();
     Open(kRowSat1);
+    // The watchdog would take the silent module as the rack gone; only the page is looked at.
+    sim.main.KillTimer(rack::CQuorvelDlg::kWatchdogTimer);
     sim.engine->GetFaults().DropAllAnswersOf(Address(kRowSat1));
+    // Each status read waits its 1 s time-out; the retries come one, two, three ticks later.
     sim.loop.RunFor(1500);
+    EXPECT_TRUE(page.Polling());
+    sim.loop.RunFor(15000);
     EXPECT_FALSE(page.Polling());
     EXPECT_FALSE(page.IsTimerSet(CSatCofdm::kTickTimer));
+    size_t statusReads = 0;
+    for (const auto& r : sim.engine->RequestsTo(Address(kRowSat1)))
+        statusReads += r.command == 0x40;
+    EXPECT_EQ(statusReads, static_cast<size_t>(CSatCofdm::kStatusRetries) + 1);
+}
+
+TEST_F(SettingsPage, ALostStatusAnswerOnlyDelaysTheTickAndTheEditIsWritten) {
+    Start();
+    Open(kRowSat1);
+    sim.engine->GetFaults().DropNextAnswersTo(Address(kRowSat1), 0x40, CSatCofdm::kStatusRetries);
+    Type(kSymbolRate, "27500");
+    sim.loop.RunFor(12000);
+    EXPECT_TRUE(page.Polling());
+    EXPECT_TRUE(page.IsTimerSet(CSatCofdm::kTickTimer));
+    const auto blocks = Written(kRowSat1);
+    ASSERT_EQ(blocks.size(), 1u);
+    const auto decoded = settings::DecodeTunerBlock(4, blocks.front());
+    ASSERT_TRUE(decoded.Ok());
+    EXPECT_EQ(decoded.values.sections.at(0).symbolRate, 27500);
 }
 
 TEST_F(SettingsPage, TunerStatusFillsBarsAndLockIcon) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace kaptiv;
 using namespace kaptiv::link;
 using platform::HexDump;
@@ -51,6 +53,16 @@ struct GatewayFixture : ::testing::Test {
                                           answer.data(), &length);
         answer.resize(static_cast<size_t>(length));
         return r;
+    }
+    // The gateway's side of one exchange, on a thread of its own: once the request (8 bytes,
+    // no data) has arrived, the replies are sent in order.
+    std::thread Respond(std::vector<std::vector<uint8_t>> replies) {
+        return std::thread([this, replies = std::move(replies)] {
+            if (peer.Receive(8).size() != 8)
+                return;
+            for (const auto& reply : replies)
+                peer.Send(reply);
+        });
     }
 };
 
@@ -166,4 +178,87 @@ TEST_F(GatewayFixture, ExchangeUsesTheGatewayWhileItsRackLinkIsUp) {
     // No answer: the notice names the module once.
     EXPECT_FALSE(xmit.Exchange(0, 0x1A, 0x70, nullptr, 1));
     EXPECT_EQ(lamps.calls[lamps.calls.size() - 2], "notice:LME#1A");
+}
+
+TEST_F(GatewayFixture, LateAnswerIsNotTakenForTheNextRequest) {
+    OpenSession();
+    uint8_t control = 0;
+    std::vector<uint8_t> answer;
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 1, control, answer), LinkResult::Timeout);
+    ASSERT_EQ(peer.Receive(8).size(), 8u);
+    // The status answer comes after its deadline, before the next request to the same module.
+    ASSERT_TRUE(peer.Send({0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0xAA}));
+    std::thread gateway = Respond({{0x00, 0x0A, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0xBB, 0xBC}});
+    EXPECT_EQ(Exchange(0x05, 0x60, {}, 10, control, answer), LinkResult::Ok);
+    gateway.join();
+    EXPECT_EQ(HexDump(answer), "BB BC");
+}
+
+TEST_F(GatewayFixture, CutAnswerEndsTheWaitOnceItsBytesStopAndLeavesTheStreamInStep) {
+    OpenSession();
+    uint8_t control = 0;
+    std::vector<uint8_t> answer;
+    // 16 bytes announced, 10 sent: the rest never comes.
+    std::thread gateway = Respond({{0x00, 0x10, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0x01, 0x02}});
+    const int64_t before = clock.NowMs();
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 50, control, answer), LinkResult::Timeout);
+    const int64_t took = clock.NowMs() - before;
+    gateway.join();
+    EXPECT_GE(took, CSSocket::kStallMs);
+    EXPECT_LT(took, 4000); // not the 5 s of the time-out
+    // The next answer is not read as the rest of the cut one.
+    gateway = Respond({{0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0x42}});
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 10, control, answer), LinkResult::Ok);
+    gateway.join();
+    EXPECT_EQ(HexDump(answer), "42");
+
+    // An answer without data cut in its header: not even its type came.
+    gateway = Respond({{0x00, 0x08, 0x00, 0x00}});
+    const int64_t headerCutAt = clock.NowMs();
+    EXPECT_EQ(Exchange(0x05, 0x80, {}, 50, control, answer), LinkResult::Timeout);
+    gateway.join();
+    EXPECT_LT(clock.NowMs() - headerCutAt, 4000);
+    gateway = Respond({{0x00, 0x08, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0}});
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 10, control, answer), LinkResult::Ok);
+    gateway.join();
+}
+
+TEST_F(GatewayFixture, AnswerFromAnotherModuleEndsTheWaitUnlessThatModuleOwesALateOne) {
+    OpenSession();
+    uint8_t control = 0;
+    std::vector<uint8_t> answer;
+    // Module 5's one answer comes with source 6: nothing else will come for this request.
+    std::thread gateway = Respond({{0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x06, 0xF0, 0x42}});
+    int64_t before = clock.NowMs();
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 50, control, answer), LinkResult::Timeout);
+    gateway.join();
+    EXPECT_LT(clock.NowMs() - before, 2000);
+    EXPECT_TRUE(answer.empty());
+
+    // Module 6 got no answer in time; its late answer during an exchange with module 5 is
+    // dropped, and module 5's own answer is taken.
+    gateway = Respond({});
+    EXPECT_EQ(Exchange(0x06, 0x40, {}, 1, control, answer), LinkResult::Timeout);
+    gateway.join();
+    gateway = Respond({{0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x06, 0xF0, 0x66},
+                       {0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0x55}});
+    EXPECT_EQ(Exchange(0x05, 0x40, {}, 10, control, answer), LinkResult::Ok);
+    gateway.join();
+    EXPECT_EQ(HexDump(answer), "55");
+}
+
+TEST_F(GatewayFixture, OpeningTheLinkAsksTheControllerAgainWhenItsAnswerIsLost) {
+    test::RecordingIndicators lamps;
+    CXmit xmit(clock);
+    xmit.SetIndicators(&lamps);
+    xmit.SetGateway(&socket);
+    OpenSession();
+    // The first identification gets no answer; the second is answered.
+    std::thread gateway([this] {
+        if (peer.Receive(8).size() != 8 || peer.Receive(8).size() != 8)
+            return;
+        peer.Send({0x00, 0x0A, 0x00, 0x00, 0x07, 0xFD, 0x00, 0xF0, 0x77, 0x00});
+    });
+    EXPECT_TRUE(xmit.OpenLink());
+    gateway.join();
 }

@@ -244,8 +244,35 @@ TEST(GatewayReassembly, CutMessageIsHeldUntilDiscardedAndABadLengthDropsEverythi
     const std::vector<uint8_t> cutLong = {0x00, 0x40, 0x00, 0x00, 0x07};
     EXPECT_EQ(joiner.Feed(cutLong, onMessage), WalkEnd::CutOff);
     std::vector<uint8_t> rest(0x40 - cutLong.size(), 0xAA);
+    rest[0] = 0xFD; // addressed to the PC
     rest.insert(rest.end(), {0x00, 0x02, 0x00});
     EXPECT_EQ(joiner.Feed(rest, onMessage), WalkEnd::BadLength);
     EXPECT_EQ(count, 2); // the completed message came out before the bad length
     EXPECT_EQ(joiner.Held(), 0u);
+}
+
+TEST(GatewayReassembly, TheRestOfACutMessageIsNotTakenForMessages) {
+    GatewayReassembler joiner;
+    std::vector<std::string> got;
+    auto onMessage = [&](const GatewayMessage& m) {
+        got.push_back(std::to_string(m.type) + ":" + platform::HexDump(m.payload));
+    };
+    // An answer of module 5, cut after its header and dropped.
+    const std::vector<uint8_t> head = {0x00, 0x14, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0};
+    EXPECT_EQ(joiner.Feed(head, onMessage), WalkEnd::CutOff);
+    joiner.Discard();
+    // Its rest comes after all: 00 0C 00 00 07 would start a relayed answer addressed to 0x11,
+    // which the gateway never sends the PC. It and the rest of the read are dropped.
+    const std::vector<uint8_t> rest = {0x00, 0x0C, 0x00, 0x00, 0x07, 0x11,
+                                       0x05, 0xF0, 0x99, 0x98, 0x97, 0x96};
+    EXPECT_EQ(joiner.Feed(rest, onMessage), WalkEnd::Stray);
+    EXPECT_EQ(joiner.Held(), 0u);
+    // Held as the start of a message, the same header is dropped as soon as it can be judged.
+    EXPECT_EQ(joiner.Feed(std::span(rest).first(5), onMessage), WalkEnd::CutOff);
+    EXPECT_EQ(joiner.Feed(std::span(rest).subspan(5, 1), onMessage), WalkEnd::Stray);
+    EXPECT_EQ(joiner.Held(), 0u);
+    // The next message on its boundary comes out whole.
+    const std::vector<uint8_t> answer = {0x00, 0x09, 0x00, 0x00, 0x07, 0xFD, 0x05, 0xF0, 0x42};
+    EXPECT_EQ(joiner.Feed(answer, onMessage), WalkEnd::Complete);
+    EXPECT_EQ(got, (std::vector<std::string>{"7:FD 05 F0 42"}));
 }
