@@ -73,13 +73,15 @@ WalkEnd GatewayReassembler::Feed(std::span<const uint8_t> data,
             end = WalkEnd::CutOff;
             break;
         }
+        // In the order of WalkGatewayMessages: a message still arriving is held whatever its
+        // length says; the length is judged once the message is whole.
         const size_t total = static_cast<size_t>(rest[0]) << 8 | rest[1];
-        if (total < kGatewayHeaderSize) {
-            end = WalkEnd::BadLength;
-            break;
-        }
         if (total > rest.size()) {
             end = WalkEnd::CutOff;
+            break;
+        }
+        if (total < kGatewayHeaderSize) {
+            end = WalkEnd::BadLength;
             break;
         }
         used += total;
