@@ -132,8 +132,8 @@ void HealthLoad() {
         std::printf(
             "figure: bus load, settings page open, health view %-6s %.2f exchanges/s (health rounds %.2f/s, "
             "%d rounds; settings page %.2f exchanges/tick)\n",
-            watching ? "open" : "closed", all * 1000 / kSpanMs, rounds * 1000 / kSpanMs, health.view.Rounds().Rounds(),
-            (all - rounds) / (kSpanMs / 1000));
+            watching ? "open" : "closed", all * 1000 / kSpanMs, rounds * 1000 / kSpanMs,
+            health.view.Rounds().Rounds(), (all - rounds) / (kSpanMs / 1000));
     }
 }
 

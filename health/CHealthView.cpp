@@ -71,8 +71,8 @@ void CHealthPlot::OnClick(int controlId) {
 }
 
 CHealthView::CHealthView(ui::WindowSystem& windows, link::CXmit& xmit, monitor::HealthSchedule schedule)
-    : ui::Dialog(windows, resources::HealthTemplate()), m_xmit(xmit),
-      m_rounds(xmit, windows.GetClock(), schedule), m_plot(windows) {}
+    : ui::Dialog(windows, resources::HealthTemplate()), m_rounds(xmit, windows.GetClock(), schedule),
+      m_plot(windows) {}
 
 CHealthView::~CHealthView() = default;
 

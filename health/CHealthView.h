@@ -87,7 +87,6 @@ private:
     const monitor::ModuleMeasures* MeasuresOfRow(int row) const;
     std::pair<int64_t, double> PlotClock() const;
 
-    link::CXmit& m_xmit;
     monitor::HealthRounds m_rounds;
     CHealthPlot m_plot;
     const rack::RackImage* m_image = nullptr;

@@ -1,5 +1,6 @@
 #include "link/GatewayMessage.h"
 
+#include "link/Frame.h"
 #include "platform/Bytes.h"
 
 namespace kaptiv::link {
@@ -42,11 +43,10 @@ namespace {
 // A relayed answer from the gateway is addressed to the PC.
 bool StartsMessageFromGateway(std::span<const uint8_t> rest) {
     constexpr uint8_t kRelay = static_cast<uint8_t>(GatewayType::Relay);
-    constexpr uint8_t kPc = 0xFD;
     if (rest.size() <= kGatewayHeaderSize || rest[4] != kRelay)
         return true;
     const size_t total = static_cast<size_t>(rest[0]) << 8 | rest[1];
-    return total <= kGatewayHeaderSize || rest[kGatewayHeaderSize] == kPc;
+    return total <= kGatewayHeaderSize || rest[kGatewayHeaderSize] == kPcAddress;
 }
 } // namespace
 

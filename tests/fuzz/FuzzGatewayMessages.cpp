@@ -1,5 +1,6 @@
 // Arbitrary bytes from the gateway into the message walker, the stream reassembly and the
 // relayed-answer reader.
+#include "link/Frame.h"
 #include "link/GatewayMessage.h"
 
 #include <cstdint>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (covered > size || m.payload.data() < data || m.payload.data() + m.payload.size() > data + size)
             std::abort();
         if (m.type == static_cast<uint8_t>(GatewayType::Relay)) {
-            if (!m.payload.empty() && m.payload[0] != 0xFD)
+            if (!m.payload.empty() && m.payload[0] != kPcAddress)
                 stray = true;
             if (auto answer = ParseRelayedAnswer(m.payload);
                 answer && answer->data.size() + 3 != m.payload.size())
@@ -28,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The unfinished message at the end counts too: one addressed elsewhere is not held.
     if (end == WalkEnd::CutOff && size - covered > kGatewayHeaderSize &&
-        data[covered + 4] == static_cast<uint8_t>(GatewayType::Relay) && data[covered + kGatewayHeaderSize] != 0xFD)
+        data[covered + 4] == static_cast<uint8_t>(GatewayType::Relay) &&
+        data[covered + kGatewayHeaderSize] != kPcAddress)
         stray = true;
 
     // The same bytes split over three reads: the reassembled stream gives the same messages.
